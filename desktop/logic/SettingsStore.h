@@ -1,0 +1,37 @@
+// Per-user settings store: sections of named integer and text values.
+//
+// On Linux an INI file at $XDG_CONFIG_HOME (default ~/.config)/Orvane/Quillbox/0.9b/<application
+// name>.ini; on Windows the registry tree Software\Orvane\Quillbox\0.9b\<application name>.
+// Section and value names compare without regard to letter case, as the registry does. A missing
+// value, or a store that cannot be read, yields the caller's default; a failed write is ignored.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <memory>
+
+class QSettings;
+
+class SettingsStore {
+public:
+    // Opens the store of `applicationName` (the program's file name without extension).
+    explicit SettingsStore(const QString& applicationName = QStringLiteral("Quillwin"));
+    ~SettingsStore();
+
+    int getProfileInt(const QString& section, const QString& entry, int defaultValue) const;
+    QString getProfileString(const QString& section, const QString& entry,
+                             const QString& defaultValue) const;
+    bool writeProfileInt(const QString& section, const QString& entry, int value);
+    bool writeProfileString(const QString& section, const QString& entry, const QString& value);
+
+    // The names of the values in `section`, as stored.
+    QStringList entries(const QString& section) const;
+    // Removes every value of `section`.
+    void clearSection(const QString& section);
+    // Where the store lives (the INI file's path on Linux).
+    QString location() const;
+
+private:
+    std::unique_ptr<QSettings> settings_;
+};

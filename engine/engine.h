@@ -1,0 +1,123 @@
+// The compaction engine: options, per-page state and the entry points for one page.
+//
+// Everything one conversion reads and changes lives in one `Engine` object that every
+// step takes by reference, so pages can be converted side by side and tests stay
+// independent. The engine neither throws nor catches: results are counts, -1 for failure.
+#pragma once
+
+#include <array>
+#include <cstdio>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "dictionary.h"
+
+// Method flags: the last argument of convertFile and packBest.
+inline constexpr int FLAG_PLAIN = 1;        // run plain compaction
+inline constexpr int FLAG_JAVASCRIPT = 2;   // run JavaScript packing
+inline constexpr int FLAG_NO_META = 4;      // drop META tags
+inline constexpr int FLAG_NO_COMMENTS = 8;  // drop comments
+// What flags 0 stand for, for the choice of methods and for stripping alike.
+inline constexpr int FLAG_DEFAULT_SET = FLAG_PLAIN | FLAG_JAVASCRIPT | FLAG_NO_COMMENTS;
+
+// Largest bound (bytes of input) that convertFile accepts.
+inline constexpr long MAX_PAGE_BOUND = 100000;
+// Every JavaScript-packed page begins with this marker; a page that does is not packed again.
+inline constexpr std::string_view PACKED_MARKER = "<!--Quillbox-->";
+
+// Options set by the caller before a page; read-only during it.
+struct EngineOptions {
+    int progressDots = 1;     // dots and the ratio line on the console stream
+    int outputChunk = 300;    // decoder loop steps between two document.write calls
+    int unpackStatus = 1;     // the decoder shows the percentage unpacked in the status line
+    int regionTagMask = 256;  // head tag table positions skipped when position AND mask != 0
+    int codeCharLimit = 256;  // exclusive upper bound of byte values usable as codes
+    int keepComments = 0;     // comments are neither recognised nor removed
+    int removeMeta = 0;       // META tags are dropped (those declaring the charset stay)
+    int debugDump = 0;        // the dictionary builder prints its trace
+    int serverHeader = 0;     // pages may begin with a web server's header lines
+    int interactive = 1;      // batch conversion asks before each file
+};
+
+// Per-page scanner and region state; cleared by resetPageState before every pass.
+struct EngineState {
+    // Scanner flags, set as bytes are scanned.
+    int inTag = 0;           // inside a tag (between a tag-opening '<' and its '>')
+    int tokenInTag = 0;      // the current token began inside a tag or opened one
+    int inQuote = 0;         // inside a double-quoted attribute value
+    int inSingleQuote = 0;   // inside a single-quoted attribute value
+    int inUnquotedValue = 0; // inside an unquoted attribute value (runs to a blank or '>')
+    int afterEquals = 0;     // an '=' inside a tag waits for its value
+    int tokenInName = 0;     // the current token began on a tag or attribute name
+    int tagEndedHere = 0;    // the current token closed the tag it was in
+    int inMarkupComment = 0; // the scanner is inside a comment, as a browser reads it
+    int tokenInComment = 0;  // the current token opened a comment or lay inside one
+    // Raw-text content (script, style, textarea, title, xmp): only its own end tag is markup.
+    std::string rawTextName;
+    std::string tagName;     // name of the tag being scanned, upper case ("/P" for an end tag)
+    int collectingTagName = 0;
+
+    // Region flags (tag regions).
+    int inScript = 0;        // the tokenizer is inside a SCRIPT region
+    int preformatted = 0;    // inside PRE, LISTING, TT, TEXTAREA or XMP
+    int preDepth = 0;        // how many preformatted elements are open (they nest)
+    std::array<int, 5> preCount{};  // open elements per preformatted tag kind
+    int inComment = 0;       // inside a comment that is being removed
+    int keepCase = 0;        // tag tokens keep their case (plain compaction)
+    int spaceAppended = 0;   // the writing pass appended a space to the current token
+    int spaceEmitted = 0;    // the last literal token already carries the blank after it
+    int specialTagOpen = 0;  // a head tag matched and has not ended
+    int scriptPending = 0;   // a SCRIPT region is open
+    int skipToTagEnd = 0;    // a tag is being removed up to its closing '>'
+    std::string regionName;  // open TITLE or SCRIPT region, empty when none
+
+    const char* tokenEnd = nullptr;  // just past the last token scanned (lookahead start)
+    std::string token;               // the current token; reused, so no allocation per token
+};
+
+// Everything one conversion reads and changes.
+struct Engine {
+    EngineOptions options;
+    EngineState scan;
+    Dictionary dictionary;
+    std::array<unsigned, 256> histogram{};  // bytes seen in the counted tokens
+    std::FILE* console = stdout;            // dots, ratio lines and messages; null for silence
+    std::FILE* input = stdin;               // piped pages and the batch prompt's answers
+};
+
+// Converts one page: reads it (standard input when inputName is null, at most `bound`
+// bytes), copies an already packed page unchanged, otherwise packs it with packBest and
+// writes the result to outputName (standard output when null). Returns the bytes written,
+// 0 when the output cannot be written, -1 on every other failure.
+long convertFile(Engine& engine, const char* inputName, std::string* outputName, long bound,
+                 int flags);
+
+// Runs the methods chosen by `flags` on `page`, writes the shorter result (an equal length
+// goes to JavaScript packing) and prints the dots and the ratio line. `length` is ignored.
+long packBest(Engine& engine, std::string& page, std::string* outputName, long length,
+              int flags);
+
+// Reads a page of at most `bound` bytes; the page ends at its first zero byte and `bound`
+// becomes its length. Empty on failure.
+std::optional<std::string> readPage(Engine& engine, const char* inputName, long& bound);
+
+// Writes `text` to outputName (standard output when null); every '?' in the name becomes '_'
+// first, in the caller's string. A named file is replaced atomically. Returns the length
+// written, or 0 after printing "Error writing file\n".
+long writePageBytes(Engine& engine, std::string* outputName, const char* text, long length);
+long writePage(Engine& engine, std::string* outputName, const std::string& text);
+
+void setOutputChunk(Engine& engine, int count);
+void setCodeCharLimit(Engine& engine, int count);
+
+// Prints "\nError : <message>" on standard output and ends the process with status -1.
+[[noreturn]] void fatalError(const char* message);
+
+// Plain compaction: the page's tokens with single separators, comments and the page's own
+// HTML and HEAD tags left out. May overwrite 0xFF bytes of `page` with blanks.
+std::string compactPlain(Engine& engine, std::string& page);
+
+// JavaScript packing: the page as a head part and a self-decoding script. Empty when the
+// page cannot be packed so that it comes back intact. May overwrite 0xFF bytes of `page`.
+std::optional<std::string> packJavaScript(Engine& engine, std::string& page);
