@@ -9,6 +9,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <QVariant>
+
 #include <memory>
 
 class QSettings;
@@ -33,5 +35,16 @@ public:
     QString location() const;
 
 private:
+    // The stored spelling of `section`, or `section` when it is not stored yet.
+    QString storedSection(const QString& section) const;
+    // The stored "section/entry" key matching both names ignoring case.
+    QString storedKey(const QString& section, const QString& entry) const;
+    // The stored value, or an invalid variant when it is missing or the store is unreadable.
+    QVariant readValue(const QString& section, const QString& entry) const;
+    // Stores `value`; returns false when the store could not be written.
+    bool writeValue(const QString& section, const QString& entry, const QVariant& value);
+
     std::unique_ptr<QSettings> settings_;
+    QString applicationName_;
+    bool unreadable_ = false;  // the file exists but could not be read or parsed
 };

@@ -1,0 +1,167 @@
+// The per-user settings store: defaults, round trips, case-insensitive names, damaged files.
+#include "SettingsStore.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QtTest>
+
+class SettingsStoreTests : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init();
+    void missingStoreYieldsDefaults();
+    void storeLivesUnderTheProductTree();
+    void valuesRoundTrip();
+    void namesIgnoreCase_data();
+    void namesIgnoreCase();
+    void mixedCaseNamesInTheFileAreOneValue();
+    void damagedStoreYieldsDefaultsAndIsReplaced();
+    void textInAnIntegerValueYieldsTheDefault();
+    void entriesAndClearSection();
+
+private:
+    // Writes `text` as the store file of the application "Quillwin".
+    void writeStoreFile(const QByteArray& text);
+
+    std::unique_ptr<QTemporaryDir> configHome_;
+};
+
+void SettingsStoreTests::init()
+{
+    configHome_ = std::make_unique<QTemporaryDir>();
+    QVERIFY(configHome_->isValid());
+    qputenv("XDG_CONFIG_HOME", configHome_->path().toLocal8Bit());
+}
+
+void SettingsStoreTests::writeStoreFile(const QByteArray& text)
+{
+    const QString folder = configHome_->path() + QStringLiteral("/Orvane/Quillbox/0.9b");
+    QVERIFY(QDir().mkpath(folder));
+    QFile file(folder + QStringLiteral("/Quillwin.ini"));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(text);
+}
+
+void SettingsStoreTests::missingStoreYieldsDefaults()
+{
+    SettingsStore store;
+    QCOMPARE(store.getProfileInt("Settings", "PackMethod", 1), 1);
+    QCOMPARE(store.getProfileInt("Settings", "MaxTokens", 127), 127);
+    QCOMPARE(store.getProfileString("Directories", "Input", "."), QStringLiteral("."));
+    QVERIFY(store.entries("Recent File List").isEmpty());
+    QVERIFY(!QFile::exists(store.location()));  // reading creates nothing
+}
+
+void SettingsStoreTests::storeLivesUnderTheProductTree()
+{
+    SettingsStore store(QStringLiteral("Quillwin"));
+    QCOMPARE(store.location(),
+             configHome_->path() + QStringLiteral("/Orvane/Quillbox/0.9b/Quillwin.ini"));
+    SettingsStore other(QStringLiteral("Renamed"));
+    QVERIFY(other.location().endsWith(QStringLiteral("/0.9b/Renamed.ini")));
+}
+
+void SettingsStoreTests::valuesRoundTrip()
+{
+    {
+        SettingsStore store;
+        QVERIFY(store.writeProfileInt("Settings", "PackMethod", 3));
+        QVERIFY(store.writeProfileInt("Settings", "DecompOutputSize", 9000));
+        QVERIFY(store.writeProfileInt("Settings", "Negative", -5));
+        QVERIFY(store.writeProfileString("Directories", "Output", "C:\\Temp\\out dir"));
+        QVERIFY(store.writeProfileString("Settings", "Editor", "kate --new"));
+        QVERIFY(store.writeProfileString("Recent File List", "File1", "/home/a b/x.qbx"));
+    }
+    SettingsStore store;  // a new object reads the file afresh
+    QCOMPARE(store.getProfileInt("Settings", "PackMethod", 1), 3);
+    QCOMPARE(store.getProfileInt("Settings", "DecompOutputSize", 400), 9000);
+    QCOMPARE(store.getProfileInt("Settings", "Negative", 0), -5);
+    QCOMPARE(store.getProfileString("Directories", "Output", ""), QStringLiteral("C:\\Temp\\out dir"));
+    QCOMPARE(store.getProfileString("Settings", "Editor", ""), QStringLiteral("kate --new"));
+    QCOMPARE(store.getProfileString("Recent File List", "File1", ""),
+             QStringLiteral("/home/a b/x.qbx"));
+}
+
+void SettingsStoreTests::namesIgnoreCase_data()
+{
+    QTest::addColumn<QString>("writtenSection");
+    QTest::addColumn<QString>("writtenEntry");
+    QTest::addColumn<QString>("readSection");
+    QTest::addColumn<QString>("readEntry");
+    QTest::newRow("tip start-up") << "Tip" << "StartUp" << "Tip" << "Startup";
+    QTest::newRow("section case") << "Settings" << "NoMeta" << "SETTINGS" << "nometa";
+    QTest::newRow("spaced section") << "Recent File List" << "File1" << "recent file list" << "FILE1";
+}
+
+void SettingsStoreTests::namesIgnoreCase()
+{
+    QFETCH(QString, writtenSection);
+    QFETCH(QString, writtenEntry);
+    QFETCH(QString, readSection);
+    QFETCH(QString, readEntry);
+    {
+        SettingsStore store;
+        QVERIFY(store.writeProfileInt(writtenSection, writtenEntry, 7));
+        // Writing under the other spelling replaces the value instead of adding a second one.
+        QVERIFY(store.writeProfileInt(readSection, readEntry, 8));
+        QCOMPARE(store.entries(writtenSection), QStringList{writtenEntry});
+    }
+    SettingsStore store;
+    QCOMPARE(store.getProfileInt(readSection, readEntry, 0), 8);
+    QCOMPARE(store.getProfileInt(writtenSection, writtenEntry, 0), 8);
+}
+
+void SettingsStoreTests::mixedCaseNamesInTheFileAreOneValue()
+{
+    writeStoreFile("[tip]\nStartUp=1\n[SETTINGS]\npackmethod=2\n");
+    SettingsStore store;
+    QCOMPARE(store.getProfileInt("Tip", "Startup", 0), 1);
+    QCOMPARE(store.getProfileInt("Settings", "PackMethod", 1), 2);
+    QVERIFY(store.writeProfileInt("Tip", "Startup", 0));
+    SettingsStore reread;
+    QCOMPARE(reread.getProfileInt("TIP", "STARTUP", 5), 0);
+    QCOMPARE(reread.entries("Tip"), QStringList{QStringLiteral("StartUp")});
+}
+
+void SettingsStoreTests::damagedStoreYieldsDefaultsAndIsReplaced()
+{
+    writeStoreFile("[Settings\nPackMethod=3\n\x01\x02=\"\n[Tip]\nStartUp=1\n");
+    {
+        SettingsStore store;
+        QCOMPARE(store.getProfileInt("Settings", "PackMethod", 1), 1);
+        QCOMPARE(store.getProfileInt("Tip", "StartUp", 0), 0);
+        QVERIFY(store.entries("Tip").isEmpty());
+        QVERIFY(store.writeProfileInt("Settings", "NoMeta", 1));
+    }
+    SettingsStore store;
+    QCOMPARE(store.getProfileInt("Settings", "NoMeta", 0), 1);
+    QCOMPARE(store.getProfileInt("Settings", "PackMethod", 1), 1);
+}
+
+void SettingsStoreTests::textInAnIntegerValueYieldsTheDefault()
+{
+    writeStoreFile("[Settings]\nMaxTokens=many\nDecompOutputSize= 300 \n");
+    SettingsStore store;
+    QCOMPARE(store.getProfileInt("Settings", "MaxTokens", 127), 127);
+    QCOMPARE(store.getProfileInt("Settings", "DecompOutputSize", 400), 300);
+}
+
+void SettingsStoreTests::entriesAndClearSection()
+{
+    SettingsStore store;
+    QVERIFY(store.writeProfileString("Recent File List", "File1", "a.qbx"));
+    QVERIFY(store.writeProfileString("Recent File List", "File2", "b.qbx"));
+    QVERIFY(store.writeProfileInt("Settings", "NoMeta", 1));
+    QCOMPARE(store.entries("Recent File List"),
+             (QStringList{QStringLiteral("File1"), QStringLiteral("File2")}));
+    store.clearSection("RECENT FILE LIST");
+    QVERIFY(store.entries("Recent File List").isEmpty());
+    SettingsStore reread;
+    QVERIFY(reread.entries("Recent File List").isEmpty());
+    QCOMPARE(reread.getProfileInt("Settings", "NoMeta", 0), 1);
+}
+
+QTEST_GUILESS_MAIN(SettingsStoreTests)
+#include "SettingsStoreTests.moc"
