@@ -1,0 +1,353 @@
+// Page lists of directory trees and their conversion in place, on temporary trees.
+#include "file_lists.h"
+
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "engine.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// A temporary directory, removed with everything in it at the end of the test.
+class TempTree {
+public:
+    TempTree() {
+        std::string pattern = (fs::temp_directory_path() / "quillbox-lists-XXXXXX").string();
+        root_ = mkdtemp(pattern.data());
+        // Readable by the unprivileged child processes of the permission tests.
+        fs::permissions(root_, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                                   fs::perms::others_read | fs::perms::others_exec);
+    }
+    ~TempTree() {
+        // Folders are opened up before they are entered, so that locked ones can be removed.
+        std::error_code error, ignored;
+        for (fs::recursive_directory_iterator entry(root_, error), end; !error && entry != end;
+             entry.increment(error))
+            if (!entry->is_symlink(ignored))
+                fs::permissions(entry->path(), fs::perms::owner_all, fs::perm_options::add, ignored);
+        fs::remove_all(root_, ignored);
+    }
+    std::string path(const std::string& relative = "") const {
+        return relative.empty() ? root_.string() : (root_ / relative).string();
+    }
+    std::string write(const std::string& relative, const std::string& text) const {
+        fs::create_directories((root_ / relative).parent_path());
+        std::ofstream(root_ / relative, std::ios::binary) << text;
+        return path(relative);
+    }
+    void mkdir(const std::string& relative) const { fs::create_directories(root_ / relative); }
+
+private:
+    fs::path root_;
+};
+
+std::string readFile(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    std::ostringstream text;
+    text << file.rdbuf();
+    return text.str();
+}
+
+std::string readStream(std::FILE* stream) {
+    std::string text;
+    std::rewind(stream);
+    for (int c; (c = std::fgetc(stream)) != EOF;) text += static_cast<char>(c);
+    return text;
+}
+
+std::string listOf(const std::vector<std::string>& paths) {
+    std::string text = "Quillbox1.0\n";
+    for (const auto& path : paths) text += path + "\n";
+    return text + "\n";
+}
+
+std::string listTree(const std::string& start, const std::string& listName) {
+    EXPECT_EQ(writeFileList(start, listName), listName);
+    return readFile(listName);
+}
+
+// Runs `work` in the working directory `directory`, then goes back.
+template <typename Work>
+auto inDirectory(const std::string& directory, Work work) {
+    fs::path previous = fs::current_path();
+    fs::current_path(directory);
+    auto result = work();
+    fs::current_path(previous);
+    return result;
+}
+
+// Runs `work` in a child process that lacks root's power to read and write everything,
+// and returns the text it produced, or a note of what went wrong.
+std::string runUnprivileged(const std::function<std::string()>& work) {
+    int channel[2];
+    if (pipe(channel) != 0) return "no pipe";
+    pid_t child = fork();
+    if (child == 0) {
+        close(channel[0]);
+        if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) _exit(2);
+        std::string text = work();
+        if (write(channel[1], text.data(), text.size()) < 0) _exit(3);
+        _exit(0);
+    }
+    close(channel[1]);
+    std::string text;
+    char buffer[4096];
+    for (ssize_t n; (n = read(channel[0], buffer, sizeof buffer)) > 0;) text.append(buffer, n);
+    close(channel[0]);
+    int status = 0;
+    waitpid(child, &status, 0);
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return "child failed";
+    return text;
+}
+
+// The page-file rule: the suffix alone decides, any letter case.
+TEST(FileLists, PageFileRule) {
+    struct Case { const char* path; bool isPage; };
+    constexpr Case kCases[] = {
+        {"a.html", true},      {"B.HTM", true},       {"dir/x.HtMl", true},   {".htm", true},
+        {"a.html.bak", false}, {"a.htmx", false},     {"a.shtml", false},     {"a.xhtm", false},
+        {"htm", false},        {"a.txt", false},      {"", false},            {"html", false},
+    };
+    for (const auto& c : kCases) EXPECT_EQ(isPageFile(c.path), c.isPage) << c.path;
+}
+
+TEST(FileLists, ListHeaderRule) {
+    struct Case { const char* line; bool matches; };
+    constexpr Case kCases[] = {
+        {"Quillbox1.0", true}, {"QUILLBOX1.0", true}, {"quillbox1.0 and more", true},
+        {"Quillbox1.", false}, {" Quillbox1.0", false}, {"", false},
+    };
+    for (const auto& c : kCases) EXPECT_EQ(hasListHeader(c.line), c.matches) << c.line;
+}
+
+// Pages with both letter cases, files that are no pages, a directory named like a page,
+// an empty directory and a hidden page, listed in name order with subtrees in place.
+TEST(FileLists, ListsPagesOfTreeInNameOrder) {
+    TempTree tree;
+    tree.write("start/a.html", "a");
+    tree.write("start/B.HTM", "b");
+    tree.write("start/.hidden.htm", "h");
+    tree.write("start/notes.txt", "n");
+    tree.write("start/a.html.bak", "k");
+    tree.write("start/sub/c.html", "c");
+    tree.write("start/sub/d.txt", "d");
+    tree.write("start/x.htm/e.html", "e");
+    tree.mkdir("start/empty");
+    const std::string start = tree.path("start"), list = tree.path("list.tmp");
+    const char sep = fs::path::preferred_separator;
+    auto in = [&](const std::string& rest) { return start + sep + rest; };
+
+    EXPECT_EQ(listTree(start, list),
+              listOf({in(".hidden.htm"), in("B.HTM"), in("a.html"),
+                      in(std::string("sub") + sep + "c.html"),
+                      in(std::string("x.htm") + sep + "e.html")}));
+    // A start path ending in a separator is not given a second one.
+    EXPECT_EQ(listTree(start + sep, list), readFile(list));
+    // A relative start path gives the same list with relative paths.
+    std::string relative = inDirectory(tree.path(), [&] { return listTree("start", list); });
+    std::string expected = readFile(list);
+    for (std::size_t at; (at = expected.find(tree.path() + sep)) != std::string::npos;)
+        expected.erase(at, tree.path().size() + 1);
+    EXPECT_EQ(relative, expected);
+}
+
+TEST(FileLists, StartPathEdgeCases) {
+    TempTree tree;
+    const std::string page = tree.write("page.HTML", "p");
+    tree.write("notes.txt", "n");
+    tree.mkdir("empty");
+    const std::string list = tree.path("list.tmp");
+    EXPECT_EQ(listTree(page, list), listOf({page}));
+    EXPECT_EQ(listTree(tree.path("notes.txt"), list), listOf({}));
+    EXPECT_EQ(listTree(tree.path("empty"), list), listOf({}));
+    EXPECT_EQ(listTree(tree.path("missing"), list), listOf({}));
+    EXPECT_EQ(writeFileList(page, tree.path("no/such/folder/list.tmp")), "");
+}
+
+// Links count by what they point to; links to directories are not walked, so a cycle ends.
+TEST(FileLists, SymbolicLinks) {
+    TempTree tree;
+    const std::string page = tree.write("start/a.html", "a");
+    tree.mkdir("start/sub");
+    fs::create_directory_symlink("..", tree.path("start/sub/loop"));
+    fs::create_directory_symlink(tree.path("start"), tree.path("start/sub/back.htm"));
+    fs::create_symlink(page, tree.path("start/sub/link.html"));
+    fs::create_symlink(tree.path("nowhere"), tree.path("start/sub/dead.html"));
+    const std::string list = tree.path("list.tmp");
+    EXPECT_EQ(listTree(tree.path("start"), list),
+              listOf({page, tree.path("start/sub/link.html")}));
+}
+
+// A path far past 1023 characters is listed whole.
+TEST(FileLists, DeepTree) {
+    TempTree tree;
+    std::string relative;
+    for (int level = 0; level < 150; ++level) relative += "directory" + std::to_string(level % 10) + "/";
+    const std::string page = tree.write(relative + "deep.htm", "d");
+    ASSERT_GT(page.size(), 1023u);
+    EXPECT_EQ(listTree(tree.path(), tree.path("list.tmp")), listOf({page}));
+}
+
+TEST(FileLists, UnreadableEntriesArePassedOverSilently) {
+    TempTree tree;
+    const std::string page = tree.write("start/a.html", "a");
+    tree.write("start/secret.html", "s");
+    tree.write("start/locked/b.html", "b");
+    fs::permissions(tree.path("start/secret.html"), fs::perms::none);
+    fs::permissions(tree.path("start/locked"), fs::perms::none);
+    tree.mkdir("work");
+    fs::permissions(tree.path("work"), fs::perms::all);
+    const std::string list = tree.path("work/list.tmp");
+    EXPECT_EQ(runUnprivileged([&] { return listTree(tree.path("start"), list); }), listOf({page}));
+}
+
+// Converting lists: each case runs on a fresh tree in its own working directory.
+class ConvertList : public ::testing::Test {
+protected:
+    TempTree tree;
+    Engine engine;
+    std::FILE* console = std::tmpfile();
+    std::FILE* answers = std::tmpfile();
+    const std::string pageText = "<html>\n<head><title>T</title></head>\n<body>  some   text\n"
+                                 "<!-- c -->  <p>more   text</p>\n</body></html>\n";
+
+    void SetUp() override {
+        engine.console = console;
+        engine.input = answers;
+        tree.mkdir("work");
+        fs::permissions(tree.path("work"), fs::perms::all);
+    }
+    void TearDown() override {
+        std::fclose(console);
+        std::fclose(answers);
+    }
+    // Starts a run afresh: an empty console and the given answers.
+    void restart(const std::string& givenAnswers) {
+        std::fclose(console);
+        std::fclose(answers);
+        engine.console = console = std::tmpfile();
+        engine.input = answers = std::tmpfile();
+        std::fputs(givenAnswers.c_str(), answers);
+        std::rewind(answers);
+        engine.options.interactive = 1;
+    }
+    int run(const std::string& start) {
+        return inDirectory(tree.path("work"), [&] { return convertList(engine, start); });
+    }
+    // What the driver makes of `text` as a conversion of its own file.
+    std::string converted(const std::string& text) {
+        const std::string name = tree.write("reference/page.html", text);
+        std::string output = name;
+        Engine fresh;
+        fresh.console = nullptr;
+        EXPECT_GT(convertFile(fresh, name.c_str(), &output, static_cast<long>(text.size()), 0), 0);
+        return readFile(name);
+    }
+    std::string prompt(const std::string& path) { return path + " : Convert this file (y/n/all/quit) ? "; }
+};
+
+TEST_F(ConvertList, ConvertsEveryPageInPlaceWithoutAsking) {
+    engine.options.interactive = 0;
+    // A page as the engine writes it after packing: carries the marker, and is left alone.
+    const std::string packed = converted(std::string(PACKED_MARKER) + "<script>x</script>");
+    const std::string a = tree.write("start/a.html", pageText);
+    const std::string b = tree.write("start/sub/b.htm", pageText + "<p>b</p>");
+    const std::string c = tree.write("start/c.html", packed);
+    const std::string big = tree.write("start/big.html", std::string(MAX_PAGE_BOUND + 1, 'x'));
+    const std::string text = tree.write("start/notes.txt", pageText);
+    // The writer would turn '?' into '_' and so write beside the original: refused.
+    const std::string question = tree.write("start/what?.html", pageText);
+
+    EXPECT_EQ(run(tree.path("start")), 0);
+    EXPECT_EQ(readFile(a), converted(pageText));
+    EXPECT_EQ(readFile(b), converted(pageText + "<p>b</p>"));
+    EXPECT_EQ(readFile(c), packed);
+    EXPECT_EQ(readFile(big), std::string(MAX_PAGE_BOUND + 1, 'x'));
+    EXPECT_EQ(readFile(text), pageText);
+    EXPECT_EQ(readFile(question), pageText);
+    EXPECT_FALSE(fs::exists(tree.path("start/what_.html")));
+    const std::string shown = readStream(console);
+    EXPECT_EQ(shown.find("WARNING"), std::string::npos);
+    EXPECT_EQ(shown.find("Convert this file"), std::string::npos);
+    EXPECT_NE(shown.find("Couldn't generate file from " + big + "\n"), std::string::npos);
+    EXPECT_NE(shown.find("Couldn't generate file from " + question + "\n"), std::string::npos);
+    EXPECT_EQ(readFile(tree.path("work/quillboxtmpoutput.tmp")).substr(0, 12), "Quillbox1.0\n");
+}
+
+// Answers, one word each, and which of the pages p1..p3 end up converted.
+TEST_F(ConvertList, AnswersDecideWhatIsConverted) {
+    struct Case { const char* name; std::string answers; const char* convertedPages; int questions; };
+    const std::string longNo = "n" + std::string(200, 'o');
+    const Case kCases[] = {
+        {"yes no yes", "y\nn\nY\n", "101", 3},
+        {"all, then no more questions", "all\nn\nn\n", "111", 1},
+        {"unknown answers ask again", "maybe\nx\nyes\nNO\nn\n", "100", 5},
+        {"long answer", longNo + " y\ny\n", "011", 3},
+    };
+    for (const auto& c : kCases) {
+        SCOPED_TRACE(c.name);
+        std::vector<std::string> pages;
+        for (int i = 1; i <= 3; ++i)
+            pages.push_back(tree.write("start/p" + std::to_string(i) + ".html", pageText));
+        restart(c.answers);
+        EXPECT_EQ(run(tree.path("start")), 0);
+        const std::string expected = converted(pageText);
+        for (int i = 0; i < 3; ++i)
+            EXPECT_EQ(readFile(pages[i]), c.convertedPages[i] == '1' ? expected : pageText) << i;
+        const std::string shown = readStream(console);
+        EXPECT_EQ(shown.rfind("WARNING - conversions overwrite originals. It is suggested you make a backup.\n", 0), 0u);
+        int questions = 0;
+        for (std::size_t at = 0; (at = shown.find(" : Convert this file (y/n/all/quit) ? ", at)) != std::string::npos; ++at)
+            ++questions;
+        EXPECT_EQ(questions, c.questions);
+        EXPECT_NE(shown.find(prompt(pages[0])), std::string::npos);
+    }
+}
+
+// "q" and the end of the answers end the process at once; later pages stay as they were.
+TEST_F(ConvertList, QuitAndEndOfAnswersExitAtOnce) {
+    for (const char* given : {"y\nQuit\ny\n", "y\n"}) {
+        SCOPED_TRACE(given);
+        const std::string first = tree.write("start/1.html", pageText);
+        const std::string second = tree.write("start/2.html", pageText);
+        restart(given);
+        EXPECT_EXIT(run(tree.path("start")), ::testing::ExitedWithCode(0), "");
+        EXPECT_EQ(readFile(first), converted(pageText));
+        EXPECT_EQ(readFile(second), pageText);
+    }
+}
+
+TEST_F(ConvertList, ListFileThatCannotBeWritten) {
+    tree.write("start/a.html", pageText);
+    tree.mkdir("work/quillboxtmpoutput.tmp");
+    engine.options.interactive = 0;
+    EXPECT_EQ(run(tree.path("start")), -1);
+    EXPECT_EQ(readFile(tree.path("start/a.html")), pageText);
+    EXPECT_NE(readStream(console).find("Couldn't write the list file quillboxtmpoutput.tmp"),
+              std::string::npos);
+}
+
+// A page in a folder that cannot be written to keeps its content.
+TEST_F(ConvertList, FailedWriteLeavesOriginal) {
+    const std::string page = tree.write("start/locked/a.html", pageText);
+    fs::permissions(tree.path("start/locked"), fs::perms::owner_read | fs::perms::owner_exec |
+                                                   fs::perms::others_read | fs::perms::others_exec);
+    engine.options.interactive = 0;
+    EXPECT_EQ(runUnprivileged([&] { return std::to_string(run(tree.path("start"))); }), "0");
+    EXPECT_EQ(readFile(page), pageText);
+    EXPECT_EQ(std::distance(fs::directory_iterator(tree.path("start/locked")), {}), 1);
+}
+
+}  // namespace
