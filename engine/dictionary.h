@@ -1,9 +1,16 @@
-// The word dictionary of JavaScript packing: repeated words, their ranking and their codes.
+// The word dictionary of JavaScript packing: which characters serve as codes, which repeated
+// words are coded, in which order, and each word's code.
 #pragma once
 
+#include <array>
+#include <cstdio>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
+
+// Slots of the dictionary; one is never used, so at most this many minus one words are kept.
+inline constexpr int DICTIONARY_CAPACITY = 3000;
 
 // Words of the page being packed, with how often each was seen after its first occurrence.
 struct Dictionary {
@@ -12,3 +19,26 @@ struct Dictionary {
     int count = 0;                   // words in use (lowered by the trim)
     std::unordered_map<std::string, int> index;  // word -> slot, for offering and lookup
 };
+
+// The code table t: code characters first (bytes the page's counted text never uses), then the
+// bytes it does use. `sectionOne` is the number of code characters.
+struct CodeTable {
+    std::string t;
+    int sectionOne = 0;
+};
+
+void initDictionary(Dictionary& dictionary);
+// Counts the token's bytes; a letter marks both its cases as used.
+void countCharacters(std::array<unsigned, 256>& histogram, std::string_view token);
+// Offers a token: a known word counts once more, a new one enters with count 0.
+void offerWord(Dictionary& dictionary, const std::string& token);
+// Orders the words by score (length x count), highest first; equal scores keep first-seen order.
+void rankDictionary(Dictionary& dictionary);
+// Builds t from the byte values 1 to limit-1 (never 128 or above), less the excluded ones.
+CodeTable buildCodeTable(const std::array<unsigned, 256>& histogram, int codeCharLimit);
+// Keeps the repeated words, at most `codeCharacters` of them; returns the word count.
+int trimDictionary(Dictionary& dictionary, int codeCharacters, bool debugDump, std::FILE* trace);
+// Index of the word among the kept ones, or -1.
+int lookupWord(const Dictionary& dictionary, const std::string& token);
+// The score of a kept word.
+long wordScore(const Dictionary& dictionary, int word);

@@ -51,10 +51,14 @@ struct EngineState {
     int afterEquals = 0;     // an '=' inside a tag waits for its value
     int tokenInName = 0;     // the current token began on a tag or attribute name
     int tagEndedHere = 0;    // the current token closed the tag it was in
+    int tokenOpensTag = 0;   // the current token's first character opened a tag
     int inMarkupComment = 0; // the scanner is inside a comment, as a browser reads it
     int tokenInComment = 0;  // the current token opened a comment or lay inside one
+    const char* commentBody = nullptr;  // first byte after the "<!--" of the open comment
     // Raw-text content (script, style, textarea, title, xmp): only its own end tag is markup.
     std::string rawTextName;
+    const char* rawTextStart = nullptr;  // first byte of the raw-text content
+    int scriptEscape = 0;    // in script text: 1 after "<!--", 2 after a "<script" inside that
     std::string tagName;     // name of the tag being scanned, upper case ("/P" for an end tag)
     int collectingTagName = 0;
 
@@ -84,6 +88,7 @@ struct Engine {
     std::array<unsigned, 256> histogram{};  // bytes seen in the counted tokens
     std::FILE* console = stdout;            // dots, ratio lines and messages; null for silence
     std::FILE* input = stdin;               // piped pages and the batch prompt's answers
+    std::FILE* output = stdout;             // pages written without a file name
 };
 
 // Converts one page: reads it (standard input when inputName is null, at most `bound`

@@ -1,0 +1,382 @@
+#include "packed_writer.h"
+
+#include <algorithm>
+
+#include "dictionary.h"
+#include "regions.h"
+#include "tag_table.h"
+#include "tokenizer.h"
+
+namespace {
+
+constexpr int kLineLength = 256;      // coded text characters before the string is broken
+constexpr size_t kOverflowMargin = 2000;
+
+// The packed text in two forms: the script literal bytes as written, and the string value
+// that JavaScript reads from them.
+struct CodedText {
+    std::string raw;
+    std::string value;
+    void put(char c) {
+        raw.push_back(c);
+        value.push_back(c);
+    }
+    void put(std::string_view text) {
+        raw.append(text);
+        value.append(text);
+    }
+};
+
+bool isBlankOrFF(unsigned char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == 0xFF;
+}
+
+// Whether a word that carries its blank may be coded before `cursor`: the page has a blank
+// there, or a tag around which browsers ignore white space.
+bool blankIsInvisibleAt(const char* cursor) {
+    return isBlankOrFF(static_cast<unsigned char>(*cursor)) || isWhitespaceInsensitiveTagAt(cursor);
+}
+
+// Whether the token begins a tag with attributes, or is a word outside tags: either way it
+// is counted and looked up with one blank after it.
+bool takesBlank(const EngineState& s, const std::string& token) {
+    if (token.size() <= 1) return false;
+    if (token[0] == '<' && token.back() != '>') return true;
+    return !s.inTag && !s.tokenInTag && !s.preformatted;
+}
+
+// Rewrites a literal token for the coded text: letters lower case with the case toggle t[1]
+// around upper-case runs, a final lower-case letter upper-cased to stand for itself and a blank.
+// Returns whether the blank after the token was taken into it.
+bool codeLiteral(Engine& engine, std::string& token, const std::string& t, const char* cursor,
+                 std::string& decoded) {
+    EngineState& s = engine.scan;
+    std::string out;
+    out.reserve(token.size() + 4);
+    bool upper = false;
+    for (char ch : token) {
+        const unsigned char c = static_cast<unsigned char>(ch);
+        if (c >= 'A' && c <= 'Z' && !upper) {
+            out.push_back(t[1]);
+            upper = true;
+        } else if (((c >= 'a' && c <= 'z') || c >= 0x80) && upper) {
+            // The decoder upper-cases everything in a run: lower-case and non-ASCII close it.
+            out.push_back(t[1]);
+            upper = false;
+        }
+        out.push_back(toAsciiLower(ch));
+    }
+    if (upper) out.push_back(t[1]);
+    bool tookBlank = false;
+    if (!s.preformatted && isSeparatorAt(engine, cursor)) {
+        const char last = token.empty() ? 0 : token.back();
+        if (last >= 'a' && last <= 'z') out.back() = toAsciiUpper(out.back());
+        else out.push_back(' ');
+        s.spaceEmitted = 1;
+        tookBlank = true;
+        decoded.push_back(' ');
+    } else {
+        s.spaceEmitted = 0;
+    }
+    token.swap(out);
+    return tookBlank;
+}
+
+// The JavaScript value of a token as written raw: backslashes undoubled.
+std::string unescaped(const std::string& raw) {
+    std::string value;
+    value.reserve(raw.size());
+    for (size_t i = 0; i < raw.size(); ++i) {
+        value.push_back(raw[i]);
+        if (raw[i] == '\\' && i + 1 < raw.size() && raw[i + 1] == '\\') ++i;
+    }
+    return value;
+}
+
+// Hides "<!--", "<script" and "</script" from the HTML parser inside a script literal by
+// writing their '<' as the escape \x3C, which JavaScript reads as the same character.
+std::string hideMarkup(const std::string& raw) {
+    std::string out;
+    out.reserve(raw.size());
+    for (size_t i = 0; i < raw.size(); ++i) {
+        if (raw[i] == '<') {
+            const std::string_view rest(raw.data() + i + 1, raw.size() - i - 1);
+            if (rest.substr(0, 3) == "!--" || startsWithIgnoreCase(rest, "script") ||
+                startsWithIgnoreCase(rest, "/script")) {
+                out += "\\x3C";
+                continue;
+            }
+        }
+        out.push_back(raw[i]);
+    }
+    return out;
+}
+
+// Whether the script literals are valid double-quoted JavaScript strings that the HTML parser
+// cannot end early: no raw line break or quote, every backslash an escape we write.
+bool isSafeLiteral(std::string_view raw) {
+    for (size_t i = 0; i < raw.size(); ++i) {
+        const char c = raw[i];
+        if (c == '"' || c == '\n' || c == '\r') return false;
+        if (c == '\\') {
+            const char next = i + 1 < raw.size() ? raw[i + 1] : 0;
+            if (next == '\\' || next == 'n' || next == 'r') {
+                ++i;
+            } else if (raw.substr(i, 4) == "\\x3C") {
+                i += 3;
+            } else {
+                return false;
+            }
+        }
+        if (c == '<') {
+            const std::string_view rest = raw.substr(i + 1);
+            if (rest.substr(0, 3) == "!--" || startsWithIgnoreCase(rest, "script") ||
+                startsWithIgnoreCase(rest, "/script")) {
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
+bool hasNonAscii(std::string_view text) {
+    return std::any_of(text.begin(), text.end(),
+                       [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
+}
+
+}  // namespace
+
+bool declaresCharsetOrIsAscii(std::string_view page) {
+    if (!hasNonAscii(page)) return true;
+    if (page.substr(0, 3) == "\xEF\xBB\xBF" || page.substr(0, 2) == "\xFE\xFF" ||
+        page.substr(0, 2) == "\xFF\xFE") {
+        return true;
+    }
+    // A META tag with charset=, or http-equiv Content-Type with a charset in its content.
+    for (size_t at = 0; (at = page.find('<', at)) != std::string_view::npos; ++at) {
+        if (!startsWithIgnoreCase(page.substr(at + 1), "meta")) continue;
+        const size_t end = page.find('>', at);
+        std::string tag(page.substr(at, end == std::string_view::npos ? page.size() - at
+                                                                       : end - at));
+        std::transform(tag.begin(), tag.end(), tag.begin(), toAsciiLower);
+        if (tag.find("charset") != std::string::npos) return true;
+    }
+    return false;
+}
+
+bool decodePacked(std::string_view t, std::string_view s, std::string_view c, int l,
+                  std::string& decoded) {
+    // Entry k of s runs from just after its k-th '~' to the next one.
+    std::vector<size_t> starts{0};
+    const size_t entries = t.size() * 2;
+    for (size_t n = 0; n < entries; ++n) {
+        const size_t tilde = s.find('~', starts.back());
+        starts.push_back(tilde == std::string_view::npos ? 0 : tilde + 1);
+    }
+    decoded.clear();
+    int u = 0;
+    for (size_t i = 0; i < c.size(); ++i) {
+        char w = c[i];
+        const size_t found = t.find(w);
+        long z = found == std::string_view::npos ? -1 : static_cast<long>(found);
+        if (z == 1) {
+            u = 1 - u;
+        } else if (z > -1 && z < l) {
+            if (z == 0) {
+                if (++i >= c.size()) return false;
+                const size_t second = t.find(c[i]);
+                if (second == std::string_view::npos) return false;
+                z = static_cast<long>(second) + l;
+            }
+            if (static_cast<size_t>(z) + 1 >= starts.size()) return false;
+            const size_t from = starts[static_cast<size_t>(z)];
+            const size_t to = starts[static_cast<size_t>(z) + 1];
+            if (to == 0 || to - 1 < from) return false;
+            decoded.append(s.substr(from, to - 1 - from));
+        } else {
+            const bool capital = w >= 'A' && w <= 'Z';
+            if (u == 1 && !capital) {
+                if (static_cast<unsigned char>(w) >= 0x80) return false;
+                decoded.push_back(toAsciiUpper(w));
+            } else if (u == 0 && capital) {
+                decoded.push_back(toAsciiLower(w));
+            } else {
+                decoded.push_back(w);
+            }
+            if (capital) decoded.push_back(' ');
+        }
+    }
+    return true;
+}
+
+std::optional<std::string> packJavaScript(Engine& engine, std::string& page) {
+    EngineState& s = engine.scan;
+    const EngineOptions& options = engine.options;
+    Dictionary& dictionary = engine.dictionary;
+    const size_t size = page.size() + 1;
+    const auto dot = [&] {
+        if (options.progressDots && engine.console) std::fputs(".", engine.console);
+    };
+
+    // Counting pass: the head text, the character histogram and the words.
+    resetPageState(engine);
+    dot();
+    initDictionary(dictionary);
+    int headState = clearHeadTag(engine);
+    std::string header;
+    const size_t h = serverHeaderLength(engine, page, &header);
+    std::string headText;
+    char* cursor = page.data() + h;
+    while (cursor) {
+        std::string& token = nextToken(engine, cursor);
+        if (!cursor) break;
+        cursor += token.size();
+        headState = openHeadTag(engine, token, headState);
+        if (headState != 0) {
+            if (!s.skipToTagEnd) headText += tokenWithSpacing(engine, token, cursor);
+        } else {
+            const bool comment = isCommentToken(engine, token);
+            if (takesBlank(s, token)) token.push_back(' ');
+            countCharacters(engine.histogram, token);
+            if (!s.inComment && !comment && !s.skipToTagEnd) offerWord(dictionary, token);
+        }
+        headState = closeHeadTag(engine, token, headState);
+    }
+    dot();
+    rankDictionary(dictionary);
+    dot();
+    const CodeTable table = buildCodeTable(engine.histogram, options.codeCharLimit);
+    const int count = trimDictionary(dictionary, table.sectionOne, options.debugDump != 0,
+                                     engine.console);
+    dot();
+    // The escape, the case toggle and the quote code must be code characters.
+    if (table.sectionOne < 3) return std::nullopt;
+    if (!declaresCharsetOrIsAscii(std::string_view(page).substr(h))) return std::nullopt;
+    const int l = std::max(count, 3);
+    std::string t = table.t;
+    if (static_cast<int>(t.size()) > l + 2) t.resize(static_cast<size_t>(l) + 1);
+
+    std::string out = header;
+    out += PACKED_MARKER;
+    out += headText;
+    out += "<SCRIPT LANGUAGE=\"JavaScript\">\n";
+    out += "t=\"" + t + "\";\n";
+    std::string wordList;  // the words as they stand in s, each after a '~'
+    for (int w = 0; w < count; ++w) wordList += "~" + dictionary.words[static_cast<size_t>(w)];
+    wordList += "~";
+    const std::string words = "u~u~\"" + wordList;  // the value of s
+    out += "s=\"u~u~\"+'\"'+\"" + hideMarkup(wordList) + "\";\n";
+    const size_t packedStart = out.size() - header.size();
+
+    // Writing pass: the coded text, and beside it the text it must decode to.
+    resetPageState(engine);
+    headState = clearHeadTag(engine);
+    cursor = page.data() + h;
+    CodedText coded;
+    std::string intended;
+    int lineCounter = 0;
+    bool bodyStarted = false;
+    bool packable = true;
+    while (cursor && packable) {
+        std::string& token = nextToken(engine, cursor);
+        if (!cursor) break;
+        cursor += token.size();
+        s.preformatted = checkPreformatted(engine, token);
+        const bool comment = isCommentToken(engine, token);
+        const int scriptWasOpen = s.scriptPending;
+        headState = openHeadTag(engine, token, headState);
+        // A script after the body text began would run before that text once moved into
+        // the head: such a page is not packed.
+        if (s.scriptPending && !scriptWasOpen && bodyStarted) packable = false;
+        if (s.inComment || comment || headState != 0 || s.skipToTagEnd) {
+            if (comment && !s.inComment && !s.preformatted && !intended.empty() &&
+                intended.back() != ' ' && isSeparatorAt(engine, cursor)) {
+                // A removed comment that a blank followed leaves that blank.
+                coded.put(' ');
+                intended.push_back(' ');
+                ++lineCounter;
+            }
+        } else if (packedStart + 3 + coded.raw.size() >= size + kOverflowMargin) {
+            packable = false;  // the packed text outgrew its margin
+        } else if (s.preformatted && (token == "\n" || token == "\r")) {
+            coded.raw += token == "\n" ? "\\n" : "\\r";
+            coded.value += token;
+            intended += token;
+            lineCounter += 2;
+        } else {
+            s.spaceAppended = 0;
+            if (!s.preformatted && takesBlank(s, token)) {
+                token.push_back(' ');
+                s.spaceAppended = 1;
+            }
+            int w = lookupWord(dictionary, token);
+            if (w >= 0 && (wordScore(dictionary, w) == 0 ||
+                           (s.spaceAppended && !blankIsInvisibleAt(cursor)))) {
+                w = -1;  // coded, its blank would show where the page has none
+            }
+            escapeBackslashes(token);
+            if (w < 0) {
+                if (s.spaceAppended) token.pop_back();
+                intended += unescaped(token);
+                codeLiteral(engine, token, t, cursor, intended);
+                if (!token.empty() && token[0] == '"') token[0] = t[2];
+                coded.raw += token;
+                coded.value += unescaped(token);
+                lineCounter += static_cast<int>(token.size());
+            } else {
+                intended += dictionary.words[static_cast<size_t>(w)];
+                if (w >= l - 3) {
+                    coded.put(t[0]);
+                    w -= l;
+                }
+                coded.put(t[static_cast<size_t>(w + 3)]);
+                if (isSeparatorAt(engine, cursor) && !s.spaceAppended && !s.preformatted) {
+                    coded.put(' ');
+                    intended.push_back(' ');
+                }
+                lineCounter += 1;
+            }
+            if (!intended.empty() && !isBlankOrFF(static_cast<unsigned char>(intended.back()))) {
+                bodyStarted = true;
+            }
+        }
+        if (lineCounter > kLineLength) {
+            lineCounter = 0;
+            coded.raw += "\"+\n\"";
+        }
+        headState = closeHeadTag(engine, token, headState);
+    }
+    if (!packable) return std::nullopt;
+    const int percentStep = static_cast<int>(coded.raw.size() / 100);
+
+    // Self-check: the head ends outside any markup, the literals are safe, and the decoder
+    // rebuilds exactly the intended text.
+    std::string decoded;
+    const std::string codedRaw = hideMarkup(coded.raw);
+    if (!endsOutsideMarkup(std::string(PACKED_MARKER) + headText)) return std::nullopt;
+    if (!isSafeLiteral(t) || !isSafeLiteral(hideMarkup(wordList)) || !isSafeLiteral(codedRaw)) {
+        return std::nullopt;
+    }
+    if (!decodePacked(t, words, coded.value, l, decoded) || decoded != intended) {
+        return std::nullopt;
+    }
+
+    out += "c=\"";
+    out += codedRaw;
+    out += "\";\n";
+    out += "function a(n){this.length=n;return this};function d(s,c,t,l){u=0;k=0;o=\"\";";
+    out += "r=new a(t.length*2);r[0]=0;for (n=0;n<t.length*2;n++){r[n+1]=s.indexOf(\"~\",r[n])+1;}";
+    out += "for (i=0;i<c.length;i++){w=c.charAt(i);f=0;z=t.indexOf(w);if (z==1)u=1-u;else if (z>-1 && z<l){";
+    out += "if (z==0) z=t.indexOf(w=c.charAt(++i))+l;o+=s.substring(r[z],r[z+1]-1)}else{";
+    out += "if (w>='A' && w <='Z') f=1;if (u==1 && f==0) o+=w.toUpperCase();else if (u==0 && f==1) o+=w.toLowerCase();";
+    out += "else o+=w;if (f==1) o+=\" \"};k++;if (k%" + std::to_string(options.outputChunk) +
+           "==0){document.write(o);o=\"\";";
+    if (options.unpackStatus) {
+        out += "self.status=Math.ceil(i/" + std::to_string(percentStep) + ")+\"% unpacking\";";
+    }
+    out += "}};document.write(o);self.status=\"Quillboxed\";}\n";
+    out += "d(s,c,t," + std::to_string(l) + ");";
+    out += "\n</SCRIPT>";
+    out += "\n</HTML>";
+    return out;
+}

@@ -1,0 +1,18 @@
+// JavaScript packing: the page rewritten as its head part and one script that rebuilds the
+// rest in the browser from a code table t, a word list s and the coded text c.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "engine.h"
+
+// Rebuilds the text that the packed page's decoder writes, from the values (not the script
+// literals) of t, s and c and the code count l. Returns false where the browser's result
+// would differ from plain bytes (upper-casing a non-ASCII byte, an entry out of range).
+bool decodePacked(std::string_view t, std::string_view s, std::string_view c, int l,
+                  std::string& decoded);
+
+// Whether the page may be packed as far as its character set goes: it is plain ASCII, or it
+// declares its character set (byte-order mark or META).
+bool declaresCharsetOrIsAscii(std::string_view page);

@@ -1,0 +1,40 @@
+#include "plain_compactor.h"
+
+#include "regions.h"
+#include "tokenizer.h"
+
+std::string compactPlain(Engine& engine, std::string& page) {
+    EngineState& s = engine.scan;
+    resetPageState(engine);
+    s.keepCase = 1;
+
+    std::string output;
+    output.reserve(page.size() + 16);
+    std::string header;
+    const size_t h = serverHeaderLength(engine, page, &header);
+    if (h > 0) output = header;
+    const size_t bodyStart = output.size();
+
+    char* cursor = page.data() + h;
+    int headState = clearHeadTag(engine);
+    while (cursor) {
+        std::string& token = nextToken(engine, cursor);
+        s.preformatted = checkPreformatted(engine, token);
+        if (!cursor) break;
+        cursor += token.size();
+        const bool comment = isCommentToken(engine, token);
+        tokenWithSpacing(engine, token, cursor);
+        headState = openHeadTag(engine, token, headState);
+        if (!s.inComment && !comment && !s.skipToTagEnd) {
+            output += token;
+        } else if (comment && !s.inComment && output.size() > bodyStart &&
+                   output.back() != ' ' && output.back() != '\n' && !s.preformatted &&
+                   isSeparatorAt(engine, cursor)) {
+            // A removed comment that a blank followed leaves that blank, so words stay apart.
+            output.push_back(' ');
+        }
+        headState = closeHeadTag(engine, token, headState);
+    }
+    s.inScript = 0;
+    return output;
+}

@@ -1,0 +1,4 @@
+// Plain compaction: the page rewritten as shorter HTML, one pass over its tokens.
+#pragma once
+
+#include "engine.h"

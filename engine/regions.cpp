@@ -1,0 +1,132 @@
+#include "regions.h"
+
+#include <string_view>
+
+#include "tag_table.h"
+
+namespace {
+
+enum HeadTagEffect { KEEP, ERASE, ERASE_UNLESS_IN_SCRIPT, ERASE_IF_REMOVING_META };
+
+struct HeadTag {
+    std::string_view name;
+    HeadTagEffect effect;
+};
+
+// Head tags, searched in this order; position p (from 1) takes part when p AND the mask is 0.
+constexpr HeadTag kHeadTags[] = {
+    {"META", ERASE_IF_REMOVING_META},
+    {"BODY", KEEP},
+    {"HTML", ERASE},
+    {"/HTML", ERASE},
+    {"HEAD", ERASE},
+    {"/HEAD", ERASE},
+    {"/SCRIPT", ERASE_UNLESS_IN_SCRIPT},
+    {"!DOCTYPE", KEEP},  // stays in front, so the packed page keeps the original's mode
+};
+
+// Whether the META tag whose attributes follow `from` declares the page's character set
+// (charset=, or http-equiv Content-Type). Reads up to the tag's end, quotes respected.
+bool metaDeclaresCharset(const char* from) {
+    std::string attributes;
+    char quote = 0;
+    for (const char* p = from; *p; ++p) {
+        if (quote) {
+            if (*p == quote) quote = 0;
+        } else if (*p == '"' || *p == '\'') {
+            quote = *p;
+        } else if (*p == '>') {
+            break;
+        }
+        attributes.push_back(toAsciiLower(*p));
+    }
+    if (attributes.find("charset") != std::string::npos) return true;
+    return attributes.find("http-equiv") != std::string::npos &&
+           attributes.find("content-type") != std::string::npos;
+}
+
+}  // namespace
+
+int clearHeadTag(Engine& engine) {
+    engine.scan.specialTagOpen = 0;
+    return 0;
+}
+
+int checkPreformatted(Engine& engine, const std::string& token) {
+    EngineState& s = engine.scan;
+    if (!s.tokenOpensTag || s.inScript) return s.preformatted;
+    std::string name;
+    tagNameOfToken(token, name);
+    const bool closing = !name.empty() && name[0] == '/';
+    const int kind = preformattedKind(closing ? std::string_view(name).substr(1) : name);
+    if (kind < 0) return s.preformatted;
+    if (!closing) {
+        ++s.preCount[kind];
+        ++s.preDepth;
+    } else if (s.preCount[kind] > 0) {
+        --s.preCount[kind];
+        --s.preDepth;
+    }
+    s.preformatted = s.preDepth > 0;
+    return s.preformatted;
+}
+
+int openHeadTag(Engine& engine, std::string& token, int headState) {
+    EngineState& s = engine.scan;
+    if (!s.inTag && !s.tokenInTag) return headState;
+    if (s.tokenOpensTag) {
+        std::string name;
+        tagNameOfToken(token, name);
+        int position = 0;
+        for (const HeadTag& tag : kHeadTags) {
+            ++position;
+            if (position & engine.options.regionTagMask) continue;
+            if (name != tag.name) continue;
+            headState = 1;
+            s.specialTagOpen = 1;
+            bool erase = tag.effect == ERASE;
+            if (tag.effect == ERASE_UNLESS_IN_SCRIPT) erase = !s.inScript;
+            if (tag.effect == ERASE_IF_REMOVING_META) {
+                erase = engine.options.removeMeta && !metaDeclaresCharset(s.tokenEnd);
+            }
+            if (erase) {
+                token.clear();
+                s.skipToTagEnd = 1;  // the tag's attributes and '>' go with it
+            }
+            break;
+        }
+        if (!s.specialTagOpen && (name == "TITLE" || name == "SCRIPT")) {
+            headState = 1;
+            s.regionName = name;
+            if (name == "SCRIPT") s.scriptPending = 1;
+        }
+    }
+    s.inScript = s.scriptPending;
+    return headState;
+}
+
+int closeHeadTag(Engine& engine, const std::string& token, int headState) {
+    EngineState& s = engine.scan;
+    if (s.inTag || s.tokenInTag) {
+        if (s.tokenOpensTag) {
+            std::string name;
+            tagNameOfToken(token, name);
+            const bool closesRegion = s.regionName.empty()
+                                          ? (!name.empty() && name[0] == '/')
+                                          : name == "/" + s.regionName;
+            // An erased token has no name left; its region, if any, stays open.
+            if (closesRegion) {
+                headState = 0;
+                if (s.regionName == "SCRIPT") s.scriptPending = 0;
+                s.regionName.clear();
+            }
+        }
+        s.inScript = s.scriptPending;
+        if (!s.inTag && s.specialTagOpen && !s.scriptPending) {
+            headState = 0;
+            s.specialTagOpen = 0;
+        }
+    }
+    if (s.skipToTagEnd && s.tagEndedHere) s.skipToTagEnd = 0;
+    return headState;
+}

@@ -1,0 +1,17 @@
+// Tag regions: preformatted text, the head part (head tags, TITLE and SCRIPT) and the
+// tags both methods drop. The caller carries the head state from one call to the next.
+#pragma once
+
+#include <string>
+
+#include "engine.h"
+
+// Clears specialTagOpen; its result, 0, is the initial head state of a pass.
+int clearHeadTag(Engine& engine);
+// Opens or closes a preformatted region on a PRE, LISTING, TT, TEXTAREA or XMP tag; returns
+// the new value of preformatted.
+int checkPreformatted(Engine& engine, const std::string& token);
+// Marks head tags and opens TITLE and SCRIPT regions; may erase the token. Returns the head state.
+int openHeadTag(Engine& engine, std::string& token, int headState);
+// Closes regions and head tags at their end; returns the head state.
+int closeHeadTag(Engine& engine, const std::string& token, int headState);

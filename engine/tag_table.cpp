@@ -1,0 +1,99 @@
+#include "tag_table.h"
+
+#include <algorithm>
+#include <iterator>
+#include <string>
+
+namespace {
+
+// Tags around which browsers ignore white space: a blank before them may go.
+constexpr std::string_view kWhitespaceInsensitiveTags[] = {
+    "ADDRESS", "ARTICLE",  "ASIDE",    "BASE",     "BLOCKQUOTE", "BODY",     "BR",
+    "CAPTION", "CENTER",   "COL",      "COLGROUP", "DD",         "DETAILS",  "DIR",
+    "DIV",     "DL",       "DT",       "FIELDSET", "FIGCAPTION", "FIGURE",   "FOOTER",
+    "FORM",    "FRAME",    "FRAMESET", "H1",       "H2",         "H3",       "H4",
+    "H5",      "H6",       "HEAD",     "HEADER",   "HR",         "HTML",     "LEGEND",
+    "LI",      "LINK",     "MAIN",     "MENU",     "META",       "NAV",      "NOFRAMES",
+    "NOSCRIPT", "OL",      "OPTGROUP", "OPTION",   "P",          "PRE",      "SCRIPT",
+    "SECTION", "STYLE",    "SUMMARY",  "TABLE",    "TBODY",      "TD",       "TFOOT",
+    "TH",      "THEAD",    "TITLE",    "TR",       "UL",
+};
+
+bool isNameChar(unsigned char c) {
+    return isAsciiAlpha(c) || (c >= '0' && c <= '9') || c == '-' || c == ':' || c == '_';
+}
+
+}  // namespace
+
+bool isAsciiAlpha(unsigned char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+
+bool isAsciiBlank(unsigned char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f';
+}
+
+char toAsciiUpper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c; }
+char toAsciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; }
+
+bool equalsIgnoreCase(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && startsWithIgnoreCase(a, b);
+}
+
+bool startsWithIgnoreCase(std::string_view text, std::string_view prefix) {
+    if (text.size() < prefix.size()) return false;
+    for (size_t i = 0; i < prefix.size(); ++i) {
+        if (toAsciiUpper(text[i]) != toAsciiUpper(prefix[i])) return false;
+    }
+    return true;
+}
+
+int preformattedKind(std::string_view upperName) {
+    if (upperName == "PRE") return PRE_KIND;
+    if (upperName == "LISTING") return LISTING_KIND;
+    if (upperName == "TT") return TT_KIND;
+    if (upperName == "TEXTAREA") return TEXTAREA_KIND;
+    if (upperName == "XMP") return XMP_KIND;
+    return -1;
+}
+
+bool isRawTextTag(std::string_view upperName) {
+    return upperName == "SCRIPT" || upperName == "STYLE" || upperName == "TEXTAREA" ||
+           upperName == "TITLE" || upperName == "XMP";
+}
+
+bool isWhitespaceInsensitiveTagAt(const char* p) {
+    if (p[0] != '<') return false;
+    const char* name = p + 1;
+    if (*name == '!') {
+        // Compared byte by byte, so the terminating zero stops the comparison.
+        constexpr std::string_view doctype = "!DOCTYPE";
+        for (size_t i = 0; i < doctype.size(); ++i) {
+            if (toAsciiUpper(name[i]) != doctype[i]) return false;
+        }
+        return true;
+    }
+    if (*name == '/') ++name;
+    char upper[12];
+    size_t n = 0;
+    while (isNameChar(static_cast<unsigned char>(name[n]))) {
+        if (n == sizeof upper) return false;  // longer than any name in the table
+        upper[n] = toAsciiUpper(name[n]);
+        ++n;
+    }
+    if (n == 0) return false;
+    const unsigned char after = static_cast<unsigned char>(name[n]);
+    if (!(after == 0 || after == '>' || after == '/' || isAsciiBlank(after))) return false;
+    const std::string_view found(upper, n);
+    return std::find(std::begin(kWhitespaceInsensitiveTags), std::end(kWhitespaceInsensitiveTags),
+                     found) != std::end(kWhitespaceInsensitiveTags);
+}
+
+void tagNameOfToken(std::string_view token, std::string& name) {
+    name.clear();
+    if (token.size() < 2 || token[0] != '<') return;
+    size_t i = 1;
+    if (token[i] == '/' || token[i] == '!') name.push_back(token[i++]);
+    while (i < token.size() && isNameChar(static_cast<unsigned char>(token[i]))) {
+        name.push_back(toAsciiUpper(token[i++]));
+    }
+    if (name.empty() || name == "/" || name == "!") name.clear();
+}

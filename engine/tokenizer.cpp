@@ -1,0 +1,361 @@
+#include "tokenizer.h"
+
+#include <algorithm>
+
+#include "tag_table.h"
+
+namespace {
+
+// Characters that always begin a new token: the character before them ends the current one.
+bool beginsToken(unsigned char d) {
+    switch (d) {
+        case '"': case '\'': case ',': case '.': case '<': case '=': case '?': case '~':
+            return true;
+        default:
+            return false;
+    }
+}
+
+bool isBlankByte(unsigned char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+
+// Matches the raw-text element's end tag "</name" followed by a blank, '/' or '>'.
+bool isRawTextEndAt(const char* p, std::string_view name) {
+    if (p[0] != '<' || p[1] != '/') return false;
+    for (size_t i = 0; i < name.size(); ++i) {
+        if (toAsciiUpper(p[2 + i]) != name[i]) return false;  // a zero byte never matches
+    }
+    const unsigned char after = static_cast<unsigned char>(p[2 + name.size()]);
+    return after == '>' || after == '/' || isAsciiBlank(after);
+}
+
+// Script text after "<!--" is escaped: a "<script" in it hides the next "</script>" from the
+// parser. Returns true when the '<' at `p` changed that state or is hidden.
+bool noteScriptEscape(EngineState& s, const char* p) {
+    if (s.scriptEscape == 0) {
+        if (p[1] == '!' && p[2] == '-' && p[3] == '-') {
+            s.scriptEscape = 1;
+            return true;
+        }
+        return false;
+    }
+    const bool endTag = isRawTextEndAt(p, "SCRIPT");
+    if (s.scriptEscape == 2) {
+        if (endTag) s.scriptEscape = 1;
+        return true;
+    }
+    if (endTag) return false;  // an escaped script still ends at its end tag
+    static const std::string script = "SCRIPT";
+    for (size_t i = 0; i < script.size(); ++i) {
+        if (toAsciiUpper(p[1 + i]) != script[i]) return false;
+    }
+    const unsigned char after = static_cast<unsigned char>(p[1 + script.size()]);
+    if (after == '>' || after == '/' || isAsciiBlank(after)) s.scriptEscape = 2;
+    return true;
+}
+
+// Opens the tag, comment or declaration that a '<' at `p` begins, as a browser would.
+void noteMarkupOpen(EngineState& s, const char* p) {
+    const unsigned char next = static_cast<unsigned char>(p[1]);
+    if (isAsciiAlpha(next) || (next == '/' && isAsciiAlpha(static_cast<unsigned char>(p[2])))) {
+        s.inTag = 1;
+        s.tokenInTag = 1;
+        s.tagName = next == '/' ? "/" : "";
+        s.collectingTagName = 1;
+    } else if (next == '!' && p[2] == '-' && p[3] == '-') {
+        s.inMarkupComment = 1;
+        s.tokenInComment = 1;
+        s.commentBody = p + 4;
+    } else if (next == '!' || next == '?' || (next == '/' && p[2] == '>')) {
+        // A declaration (<!DOCTYPE>), a processing instruction or "</>": tag-like up to '>'.
+        s.inTag = 1;
+        s.tokenInTag = 1;
+        s.tagName = next == '!' ? "!" : "";
+        s.collectingTagName = next == '!';
+    }
+}
+
+// Closes a comment at the '>' at `p` when the bytes before it end the comment.
+void noteCommentChar(EngineState& s, const char* p) {
+    if (*p != '>') return;
+    const long body = p - s.commentBody;  // bytes between "<!--" and this '>'
+    const bool closes = body == 0 || (body == 1 && p[-1] == '-') ||
+                        (body >= 2 && p[-1] == '-' && p[-2] == '-') ||
+                        (body >= 3 && p[-1] == '!' && p[-2] == '-' && p[-3] == '-');
+    if (closes) {
+        s.inMarkupComment = 0;
+        s.commentBody = nullptr;
+    }
+}
+
+// Ends the tag being scanned at its '>'; the content of a raw-text element follows.
+void noteTagEnd(EngineState& s) {
+    s.inTag = 0;
+    s.afterEquals = 0;
+    s.inUnquotedValue = 0;
+    s.collectingTagName = 0;
+    s.tagEndedHere = 1;
+    if (isRawTextTag(s.tagName)) s.rawTextName = s.tagName;
+}
+
+// The '>' at `p` ends the tag; raw-text content starts after it.
+void noteTagEndAt(EngineState& s, const char* p) {
+    noteTagEnd(s);
+    if (!s.rawTextName.empty()) {
+        s.rawTextStart = p + 1;
+        s.scriptEscape = 0;
+    }
+}
+
+// Updates the scanner flags for one byte of the page, taken into a token or passed over.
+void noteChar(EngineState& s, const char* p) {
+    const unsigned char c = static_cast<unsigned char>(*p);
+    if (s.inMarkupComment) {
+        noteCommentChar(s, p);
+        return;
+    }
+    if (!s.inTag) {
+        if (c == '>' && s.scriptEscape && p - s.rawTextStart >= 2 && p[-1] == '-' && p[-2] == '-') {
+            s.scriptEscape = 0;  // "-->" leaves the escaped script text
+            return;
+        }
+        if (c != '<') return;
+        if (!s.rawTextName.empty()) {
+            if (s.rawTextName == "SCRIPT" && noteScriptEscape(s, p)) return;
+            if (isRawTextEndAt(p, s.rawTextName)) {
+                s.inTag = 1;
+                s.tokenInTag = 1;
+                s.tagName = "/" + s.rawTextName;
+                s.collectingTagName = 0;
+                s.rawTextName.clear();
+                s.scriptEscape = 0;
+            }
+            return;
+        }
+        noteMarkupOpen(s, p);
+        return;
+    }
+    // Inside a tag.
+    if (s.inQuote) {
+        if (c == '"') s.inQuote = 0;
+        return;
+    }
+    if (s.inSingleQuote) {
+        if (c == '\'') s.inSingleQuote = 0;
+        return;
+    }
+    if (c == '>') {
+        noteTagEndAt(s, p);
+        return;
+    }
+    if (isAsciiBlank(c)) {
+        s.collectingTagName = 0;
+        s.inUnquotedValue = 0;
+        return;
+    }
+    if (s.inUnquotedValue) return;
+    if (s.afterEquals) {
+        s.afterEquals = 0;
+        if (c == '"') s.inQuote = 1;
+        else if (c == '\'') s.inSingleQuote = 1;
+        else s.inUnquotedValue = 1;
+        return;
+    }
+    if (s.collectingTagName) {
+        if (c == '<' && s.tagName.empty()) return;       // the opening '<'
+        if (c == '/' && s.tagName == "/") return;         // the '/' of "</"
+        if (c == '!' && s.tagName == "!") return;         // the '!' of "<!"
+        if (c == '/' || c == '=') {
+            s.collectingTagName = 0;
+        } else {
+            s.tagName.push_back(toAsciiUpper(static_cast<char>(c)));
+            return;
+        }
+    }
+    if (c == '=') s.afterEquals = 1;
+}
+
+// The scan of one token: who owns which byte is decided here, the flags by noteChar.
+int scanBytes(EngineState& s, char* position) {
+    int n = 0;
+    char* p = position;
+    while (n < MAX_TOKEN_LENGTH) {
+        const unsigned char c = static_cast<unsigned char>(*p);
+        unsigned char d = static_cast<unsigned char>(p[1]);
+        if (c != 0 && d == 0xFF) {
+            p[1] = ' ';  // a 0xFF byte reads as a blank
+            continue;
+        }
+        if (c != 0 && beginsToken(d)) {
+            if (c != '\n' && c != '\r' && c != '\t') {
+                noteChar(s, p);
+                ++n;
+            }
+            break;
+        }
+        switch (c) {
+            case 0: case '\t': case '\n': case '\r': case ' ':
+                return n;
+            case '>':  // GREATER-THAN SIGN ends the token that reaches it
+            case '"': case '\'': case ',': case '=': case '~':
+                noteChar(s, p);
+                return n + 1;
+            case '/':  // SOLIDUS: inside a tag "</B>" and "a/b" stay whole
+                noteChar(s, p);
+                ++n;
+                ++p;
+                if (!s.inTag) return n;
+                continue;
+            default:
+                noteChar(s, p);
+                ++n;
+                ++p;
+                continue;
+        }
+    }
+    return n;
+}
+
+}  // namespace
+
+void resetPageState(Engine& engine) {
+    EngineState& s = engine.scan;
+    std::string token = std::move(s.token);  // keep the buffer's capacity
+    s = EngineState{};
+    s.token = std::move(token);
+    s.token.clear();
+}
+
+int scanTokenLength(Engine& engine, char* position) {
+    EngineState& s = engine.scan;
+    s.tokenInTag = s.inTag;
+    s.tokenInComment = s.inMarkupComment;
+    s.tagEndedHere = 0;
+    const bool startsInName =
+        s.inTag && !s.inQuote && !s.inSingleQuote && !s.inUnquotedValue && !s.afterEquals;
+    const int wasInTag = s.inTag;
+    const int n = scanBytes(s, position);
+    s.tokenOpensTag = n > 0 && *position == '<' && !wasInTag && s.tokenInTag;
+    s.tokenInName = startsInName || s.tokenOpensTag;
+    s.tokenEnd = position + n;
+    return n;
+}
+
+std::string& nextToken(Engine& engine, char*& cursor) {
+    EngineState& s = engine.scan;
+    std::string& token = s.token;
+    bool sawBlank = false;
+    for (;;) {
+        const unsigned char c = static_cast<unsigned char>(*cursor);
+        if (c == 0) {
+            cursor = nullptr;
+            s.tokenOpensTag = 0;  // the buffer holds no new token
+            s.tokenInTag = 0;
+            return token;
+        }
+        if (c == ' ' || c == '\t') {
+            sawBlank = true;
+            if (!s.preformatted || s.spaceEmitted) {
+                s.spaceEmitted = 0;
+                noteChar(s, cursor);
+                ++cursor;
+                continue;
+            }
+        } else if (c == '\n' || c == '\r') {
+            if (!(s.preformatted || (s.inScript && sawBlank))) {
+                noteChar(s, cursor);
+                ++cursor;
+                continue;
+            }
+        }
+        if (isBlankByte(c)) {
+            // A blank or line break that is a token of its own.
+            s.tokenInTag = s.inTag;
+            s.tokenInComment = s.inMarkupComment;
+            s.tagEndedHere = 0;
+            s.tokenOpensTag = 0;
+            s.tokenInName = 0;
+            noteChar(s, cursor);
+            s.tokenEnd = cursor + 1;
+            token.assign(1, static_cast<char>(c));
+            return token;
+        }
+        if (c == 0xFF) *cursor = ' ';
+        const int n = scanTokenLength(engine, cursor);
+        token.assign(cursor, static_cast<size_t>(n));
+        if (s.tokenInName && !s.inScript && !s.keepCase) {
+            for (char& ch : token) ch = toAsciiUpper(ch);
+        }
+        return token;
+    }
+}
+
+bool isSeparatorAt(const Engine& engine, const char* position) {
+    const unsigned char c = static_cast<unsigned char>(*position);
+    const bool blank = isBlankByte(c) || c == 0xFF;
+    if (engine.scan.inScript || !blank) return blank;
+    // A blank right before a tag around which browsers ignore white space is not needed.
+    const std::string& rawText = engine.scan.rawTextName;
+    if (!rawText.empty() && !isRawTextEndAt(position + 1, rawText)) return true;
+    return !isWhitespaceInsensitiveTagAt(position + 1);
+}
+
+bool isNewlineAt(const Engine& engine, const char* position) {
+    return engine.scan.inScript && (*position == '\n' || *position == '\r');
+}
+
+std::string& tokenWithSpacing(Engine& engine, std::string& token, const char* cursor) {
+    if (isNewlineAt(engine, cursor)) {
+        token.push_back('\n');
+    } else if (!engine.scan.preformatted && isSeparatorAt(engine, cursor)) {
+        token.push_back(' ');
+    }
+    return token;
+}
+
+bool isCommentToken(Engine& engine, const std::string& token) {
+    (void)token;  // comments are tracked byte by byte by the scanner
+    EngineState& s = engine.scan;
+    if (engine.options.keepComments) return false;
+    s.inComment = s.inMarkupComment;
+    return s.tokenInComment != 0;
+}
+
+void escapeBackslashes(std::string& token) {
+    if (token.find('\\') == std::string::npos) return;
+    std::string escaped;
+    escaped.reserve(token.size() * 2);
+    for (char c : token) {
+        escaped.push_back(c);
+        if (c == '\\') escaped.push_back('\\');
+    }
+    token.swap(escaped);
+}
+
+size_t serverHeaderLength(const Engine& engine, std::string_view page, std::string* headerCopy) {
+    if (!engine.options.serverHeader) return 0;
+    // A page that begins with an empty line has no header.
+    if (page.substr(0, 1) == "\n" || page.substr(0, 2) == "\r\n") return 0;
+    // The header ends at the first empty line, whether lines end in LF or in CR LF.
+    for (size_t i = 0; i < page.size(); ++i) {
+        if (page[i] != '\n') continue;
+        size_t end = 0;
+        if (i + 1 < page.size() && page[i + 1] == '\n') end = i + 2;
+        else if (i + 2 < page.size() && page[i + 1] == '\r' && page[i + 2] == '\n') end = i + 3;
+        if (end == 0) continue;
+        if (headerCopy) headerCopy->assign(page.substr(0, end));
+        return end;
+    }
+    // No empty line: the whole text is header.
+    if (headerCopy) {
+        headerCopy->assign(page);
+        headerCopy->append("\n\n");
+    }
+    return page.size();
+}
+
+bool endsOutsideMarkup(std::string_view text) {
+    const std::string copy(text);  // zero-terminated, for the look-ahead
+    EngineState s;
+    for (const char* p = copy.c_str(); *p; ++p) noteChar(s, p);
+    return !s.inTag && !s.inMarkupComment && s.rawTextName.empty();
+}

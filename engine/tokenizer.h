@@ -1,0 +1,49 @@
+// The token stream both packing methods read a page through.
+//
+// The scanner is a byte scanner, not a conforming parser: its cuts make repeated words, tag
+// openers and attribute names come out as identical tokens. Its view of tags, attribute values,
+// comments and raw-text content follows how browsers read them, so that what it treats as markup
+// is what a browser treats as markup.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "engine.h"
+
+// Longest token handed out; a longer run is cut and its rest becomes the next token.
+inline constexpr int MAX_TOKEN_LENGTH = 499;
+
+// Clears the per-page state before a pass.
+void resetPageState(Engine& engine);
+
+// Cuts the next token at `cursor` and returns it (the engine's token buffer). On return the
+// cursor stands at the token's first character; the caller advances it by the token's length.
+// At the end of the page the cursor becomes null and the returned token is not a new one.
+std::string& nextToken(Engine& engine, char*& cursor);
+
+// Length (0..499) of the token that begins at `position`; updates the scanner flags and may
+// overwrite a 0xFF byte after the current character with a blank.
+int scanTokenLength(Engine& engine, char* position);
+
+// Whether the blank at `position` separates the last token from the next one.
+bool isSeparatorAt(const Engine& engine, const char* position);
+// Whether a script's line break stands at `position`.
+bool isNewlineAt(const Engine& engine, const char* position);
+
+// Appends to `token` the one line feed or blank that follows it in the page, if any.
+std::string& tokenWithSpacing(Engine& engine, std::string& token, const char* cursor);
+
+// Whether `token` belongs to a comment that is being removed; updates inComment.
+bool isCommentToken(Engine& engine, const std::string& token);
+
+// Doubles every backslash, so the token can stand inside a double-quoted script string.
+void escapeBackslashes(std::string& token);
+
+// Where the page text begins after a web server's header lines (0: no header, or the
+// pass-through is off). `headerCopy` receives the header with the blank line that ends it.
+size_t serverHeaderLength(const Engine& engine, std::string_view page, std::string* headerCopy);
+
+// Whether a browser reading `text` ends outside any tag, attribute value, comment and
+// raw-text content (script, style, title, textarea, xmp).
+bool endsOutsideMarkup(std::string_view text);
