@@ -1,0 +1,326 @@
+#!/usr/bin/env node
+// Opens original pages and their converted forms in headless Chromium and checks
+// that each converted form shows what its original shows.
+//
+// Folder layout: an original is NAME.html; its converted forms stand beside it as
+//   NAME.packed.html   (JavaScript packing)
+//   NAME.plain.html    (plain compaction)
+// Files named *.packed.html or *.plain.html are never taken for originals.
+//
+// Usage:
+//   node check.mjs [options] FOLDER [NAME ...]
+//       Checks the given base names (NAME or NAME.html), or every original in
+//       FOLDER. Every form listed by --forms must exist; a missing form fails.
+//   node check.mjs --self-test
+//       Builds pairs that must pass and pairs that must fail in a temporary
+//       folder and checks that the verdicts are the expected ones.
+// Options:
+//   --forms=packed,plain   the forms to compare (default: both)
+//   --timeout=MS           limit for loading and reading one page (default 20000)
+//   --jobs=N               originals checked at the same time (default 2)
+//   --all-diffs            list every differing field, not only the first
+//
+// Each page is opened in a new browser context that lets file: requests through
+// and aborts every other request, so remote resources fail the same way for both
+// pages. After the load event the check waits for document.fonts.ready and two
+// animation frames, then reads, in this order:
+//   characterSet, compatMode, title,
+//   innerText     body text, runs of ASCII white space folded to one blank
+//   preText       exact text of elements whose white space is preserved (PRE...)
+//   formValues    values of inputs, text areas and selects
+//   links         href of a, area, link elements (as written in the page)
+//   images        src of img, input, script, iframe, frame, embed, source
+// An uncaught script error or a failed load in a converted page that its original
+// does not show fails the pair.
+// Output: one line per pair ("OK", "DIFF", "FAIL" or "MISSING" and the form's
+// file name), then "N passed, M failed". Exit status 0 when all pairs passed,
+// 1 when any failed, 2 on a usage error.
+
+import fs from 'node:fs';
+import path from 'node:path';
+import { fileURLToPath, pathToFileURL } from 'node:url';
+
+const FORMS = ['packed', 'plain'];
+const LAUNCH_ARGS = [
+  '--no-sandbox',
+  '--disable-gpu',
+  '--disable-quic',
+  '--no-first-run',
+  '--disable-background-networking',
+  '--disable-component-update',
+  '--disable-sync',
+];
+const FIELDS = ['characterSet', 'compatMode', 'title', 'innerText', 'preText', 'formValues', 'links', 'images'];
+
+// Loaded lazily, so that --help works without node_modules.
+async function loadChromium() {
+  const { chromium } = await import('playwright-core');
+  return chromium;
+}
+
+function withTimeout(promise, ms, what) {
+  let timer;
+  const limit = new Promise((_, reject) => {
+    timer = setTimeout(() => reject(new Error(`${what} took longer than ${ms} ms`)), ms);
+  });
+  return Promise.race([promise, limit]).finally(() => clearTimeout(timer));
+}
+
+// Runs inside the page: everything that is compared.
+function readPage() {
+  const fold = (text) => text.replace(/[ \t\n\f\r]+/g, ' ').trim();
+  const body = document.body;
+  const preserved = (element) => {
+    const style = getComputedStyle(element);
+    const collapse = style.whiteSpaceCollapse || '';
+    return (
+      collapse === 'preserve' ||
+      collapse === 'break-spaces' ||
+      ['pre', 'pre-wrap', 'break-spaces'].includes(style.whiteSpace)
+    );
+  };
+  const preText = [];
+  const taken = new Set();
+  if (body) {
+    for (const element of body.querySelectorAll('*')) {
+      if (element.matches('textarea, input, select, option, script, style')) continue;
+      let ancestor = element.parentElement;
+      while (ancestor && !taken.has(ancestor)) ancestor = ancestor.parentElement;
+      if (ancestor) continue;
+      if (preserved(element)) {
+        taken.add(element);
+        preText.push(element.innerText);
+      }
+    }
+  }
+  const formValues = [];
+  for (const element of document.querySelectorAll('input, textarea, select')) {
+    const kind = element.type === 'checkbox' || element.type === 'radio' ? `:${element.checked}` : '';
+    formValues.push(`${element.tagName.toLowerCase()}[${element.name}]${kind}=${element.value}`);
+  }
+  const attributes = (selector, name) =>
+    [...document.querySelectorAll(selector)].map((element) => `${element.tagName.toLowerCase()} ${element.getAttribute(name)}`);
+  return {
+    characterSet: document.characterSet,
+    compatMode: document.compatMode,
+    title: document.title,
+    innerText: body ? fold(body.innerText) : '',
+    preText,
+    formValues,
+    links: attributes('a[href], area[href], link[href]', 'href'),
+    images: attributes('img[src], input[src], script[src], iframe[src], frame[src], embed[src], source[src]', 'src'),
+  };
+}
+
+async function settle() {
+  await document.fonts.ready;
+  await new Promise((resolve) => requestAnimationFrame(() => requestAnimationFrame(resolve)));
+}
+
+// Opens one page in a fresh context and returns {snapshot, errors} or {failure}.
+async function openPage(browser, file, timeout) {
+  const context = await browser.newContext({ javaScriptEnabled: true });
+  const errors = [];
+  try {
+    await context.route('**/*', (route) =>
+      route.request().url().startsWith('file:') ? route.continue() : route.abort(),
+    );
+    const page = await context.newPage();
+    page.on('pageerror', (error) => errors.push(String(error.message || error).split('\n')[0]));
+    page.on('dialog', (dialog) => dialog.dismiss().catch(() => {}));
+    const started = Date.now();
+    const left = () => Math.max(1, timeout - (Date.now() - started));
+    await page.goto(pathToFileURL(file).href, { waitUntil: 'load', timeout });
+    await withTimeout(page.evaluate(settle), left(), 'waiting for fonts and frames');
+    const snapshot = await withTimeout(page.evaluate(readPage), left(), 'reading the page');
+    return { snapshot, errors };
+  } catch (error) {
+    return { failure: String(error.message || error).split('\n')[0], errors };
+  } finally {
+    await withTimeout(context.close(), 10000, 'closing the page').catch(() => {});
+  }
+}
+
+const quote = (text) => JSON.stringify(text);
+
+// Describes the first difference between two values of one field.
+function describe(field, original, converted) {
+  if (typeof original === 'string') {
+    let at = 0;
+    while (at < original.length && at < converted.length && original[at] === converted[at]) at++;
+    const from = Math.max(0, at - 30);
+    const cut = (text) => (from > 0 ? '…' : '') + text.slice(from, at + 30) + (at + 30 < text.length ? '…' : '');
+    return `${field} differs at ${at}: original ${quote(cut(original))}, converted ${quote(cut(converted))}`;
+  }
+  let at = 0;
+  while (at < original.length && at < converted.length && original[at] === converted[at]) at++;
+  const item = (list) => (at < list.length ? quote(list[at]) : 'nothing');
+  return `${field} differs at item ${at} of ${original.length}/${converted.length}: original ${item(original)}, converted ${item(converted)}`;
+}
+
+function compare(original, converted, allDiffs) {
+  const diffs = [];
+  for (const field of FIELDS) {
+    const a = original[field];
+    const b = converted[field];
+    if (JSON.stringify(a) !== JSON.stringify(b)) diffs.push(describe(field, a, b));
+  }
+  if (diffs.length === 0) return null;
+  if (allDiffs) return diffs.join('; ');
+  const others = diffs.length > 1 ? ` (and ${diffs.length - 1} more field${diffs.length > 2 ? 's' : ''})` : '';
+  return diffs[0] + others;
+}
+
+// Checks one original against its forms; returns one result per form.
+async function checkOriginal(getBrowser, folder, base, options) {
+  const originalFile = path.join(folder, base + '.html');
+  const forms = options.forms.map((form) => ({ form, file: path.join(folder, `${base}.${form}.html`) }));
+  const missing = forms.filter(({ file }) => !fs.existsSync(file));
+  const results = missing.map(({ file }) => ({ name: path.basename(file), verdict: 'MISSING', detail: 'no such file' }));
+  const present = forms.filter(({ file }) => fs.existsSync(file));
+  if (present.length === 0) return results;
+
+  const original = await openPage(await getBrowser(), originalFile, options.timeout);
+  for (const { file } of present) {
+    const name = path.basename(file);
+    if (original.failure) {
+      results.push({ name, verdict: 'FAIL', detail: `original did not load: ${original.failure}` });
+      continue;
+    }
+    const converted = await openPage(await getBrowser(), file, options.timeout);
+    const newErrors = converted.errors.filter((error) => !original.errors.includes(error));
+    if (converted.failure) {
+      results.push({ name, verdict: 'FAIL', detail: `did not load: ${converted.failure}` });
+    } else if (newErrors.length > 0) {
+      results.push({ name, verdict: 'FAIL', detail: `script error: ${newErrors.join(' | ')}` });
+    } else {
+      const diff = compare(original.snapshot, converted.snapshot, options.allDiffs);
+      const note = original.errors.length ? ` (both throw: ${original.errors.join(' | ')})` : '';
+      results.push(diff ? { name, verdict: 'DIFF', detail: diff } : { name, verdict: 'OK', detail: note.trim() });
+    }
+  }
+  return results;
+}
+
+function listOriginals(folder) {
+  return fs
+    .readdirSync(folder)
+    .filter((name) => name.endsWith('.html') && !FORMS.some((form) => name.endsWith(`.${form}.html`)))
+    .map((name) => name.slice(0, -'.html'.length))
+    .sort();
+}
+
+// Checks the originals `bases` in `folder`; calls `report` with each result as it
+// comes and returns all results, in the order of `bases`.
+export async function checkFolder(folder, bases, options = {}, report = () => {}) {
+  const settings = { forms: FORMS, timeout: 20000, jobs: 2, allDiffs: false, ...options };
+  const chromium = await loadChromium();
+  let browser = null;
+  let launching = null;
+  const getBrowser = async () => {
+    if (browser && browser.isConnected()) return browser;
+    if (!launching) {
+      launching = chromium
+        .launch({ executablePath: settings.executablePath || '/usr/bin/chromium', headless: true, args: LAUNCH_ARGS })
+        .then((launched) => {
+          browser = launched;
+          launching = null;
+          return launched;
+        });
+    }
+    return launching;
+  };
+  const results = new Array(bases.length);
+  let next = 0;
+  let reported = 0;
+  const worker = async () => {
+    while (next < bases.length) {
+      const index = next++;
+      try {
+        results[index] = await checkOriginal(getBrowser, folder, bases[index], settings);
+      } catch (error) {
+        results[index] = [{ name: bases[index] + '.html', verdict: 'FAIL', detail: String(error.message || error) }];
+      }
+      // Report in the order of `bases`, whichever job finishes first.
+      while (reported < bases.length && results[reported]) results[reported++].forEach(report);
+    }
+  };
+  try {
+    await Promise.all(Array.from({ length: Math.max(1, settings.jobs) }, worker));
+  } finally {
+    if (browser) await withTimeout(browser.close(), 15000, 'closing the browser').catch(() => {});
+  }
+  return results.flat();
+}
+
+function printResult({ name, verdict, detail }) {
+  console.log(`${verdict.padEnd(7)} ${name}${detail ? ': ' + detail : ''}`);
+}
+
+function parseArguments(argv) {
+  const options = {};
+  const positional = [];
+  let selfTest = false;
+  for (const arg of argv) {
+    const [key, value] = arg.includes('=') ? [arg.slice(0, arg.indexOf('=')), arg.slice(arg.indexOf('=') + 1)] : [arg, null];
+    if (key === '--self-test') selfTest = true;
+    else if (key === '--all-diffs') options.allDiffs = true;
+    else if (key === '--forms' && value) {
+      options.forms = value.split(',');
+      if (options.forms.some((form) => !FORMS.includes(form))) throw new Error(`unknown form in ${arg}`);
+    } else if ((key === '--timeout' || key === '--jobs') && /^[1-9]\d*$/.test(value || '')) {
+      options[key.slice(2)] = Number(value);
+    } else if (key === '--help' || key === '-h') return { help: true };
+    else if (arg.startsWith('--')) throw new Error(`unknown option ${arg}`);
+    else positional.push(arg);
+  }
+  return { options, positional, selfTest };
+}
+
+function printUsage() {
+  const text = fs.readFileSync(fileURLToPath(import.meta.url), 'utf8');
+  const header = text.split('\n').slice(1).filter((line) => line.startsWith('//')).map((line) => line.slice(3));
+  console.log(header.join('\n'));
+}
+
+async function main(argv) {
+  let parsed;
+  try {
+    parsed = parseArguments(argv);
+  } catch (error) {
+    console.error(`check: ${error.message}`);
+    return 2;
+  }
+  if (parsed.help) {
+    printUsage();
+    return 0;
+  }
+  if (parsed.selfTest) {
+    const { runSelfTest } = await import('./self-test.mjs');
+    return runSelfTest(checkFolder, parsed.options);
+  }
+  const [folder, ...names] = parsed.positional;
+  if (!folder || !fs.existsSync(folder) || !fs.statSync(folder).isDirectory()) {
+    console.error('check: give a folder of pages (see --help)');
+    return 2;
+  }
+  const bases = names.length ? names.map((name) => name.replace(/\.html$/, '')) : listOriginals(folder);
+  for (const base of bases) {
+    if (!fs.existsSync(path.join(folder, base + '.html'))) {
+      console.error(`check: no original ${base}.html in ${folder}`);
+      return 2;
+    }
+  }
+  if (bases.length === 0) {
+    console.error(`check: no pages in ${folder}`);
+    return 2;
+  }
+  const results = await checkFolder(path.resolve(folder), bases, parsed.options, printResult);
+  const passed = results.filter((result) => result.verdict === 'OK').length;
+  console.log(`${passed} passed, ${results.length - passed} failed`);
+  return results.length > 0 && passed === results.length ? 0 : 1;
+}
+
+if (process.argv[1] && path.resolve(process.argv[1]) === fileURLToPath(import.meta.url)) {
+  process.exitCode = await main(process.argv.slice(2));
+}
