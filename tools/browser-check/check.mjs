@@ -6,6 +6,10 @@
 //   NAME.packed.html   (JavaScript packing)
 //   NAME.plain.html    (plain compaction)
 // Files named *.packed.html or *.plain.html are never taken for originals.
+// A base name that ends in ".cgi" (NAME.cgi.html) marks a page sent behind
+// server header lines, ended by an empty line: the header lines of each form
+// must equal the original's (line ends aside), and the pages after them are
+// compared as above.
 //
 // Usage:
 //   node check.mjs [options] FOLDER [NAME ...]
@@ -37,6 +41,7 @@
 // 1 when any failed, 2 on a usage error.
 
 import fs from 'node:fs';
+import os from 'node:os';
 import path from 'node:path';
 import { fileURLToPath, pathToFileURL } from 'node:url';
 
@@ -50,6 +55,8 @@ const LAUNCH_ARGS = [
   '--disable-component-update',
   '--disable-sync',
 ];
+// Base names that end in this stand for pages sent behind server header lines.
+const SERVER_PAGE_SUFFIX = '.cgi';
 const FIELDS = ['characterSet', 'compatMode', 'title', 'innerText', 'preText', 'formValues', 'links', 'images'];
 
 // Loaded lazily, so that --help works without node_modules.
@@ -171,13 +178,59 @@ function compare(original, converted, allDiffs) {
   return diffs[0] + others;
 }
 
+// Splits server header lines from the page after them: the header ends at the
+// first empty line (LF or CR LF line ends). Returns null when there is none.
+export function splitServerHeader(bytes) {
+  const text = bytes.toString('latin1');
+  const blank = /\r?\n\r?\n/.exec(text);
+  if (!blank) return null;
+  return { lines: text.slice(0, blank.index).split(/\r?\n/), body: bytes.subarray(blank.index + blank[0].length) };
+}
+
+// For a page served behind a header: compares the header lines of the original
+// and of each form, and writes the pages after the headers into `scratch`, where
+// the browser opens them. Returns the files to open and the forms that failed.
+function separateHeaders(originalFile, present, scratch) {
+  const failed = [];
+  const original = splitServerHeader(fs.readFileSync(originalFile));
+  if (!original) {
+    for (const { file } of present) failed.push({ name: path.basename(file), verdict: 'FAIL', detail: 'the original has no server header' });
+    return { originalFile, forms: [], failed };
+  }
+  fs.mkdirSync(scratch, { recursive: true });
+  const bodyFile = (file) => path.join(scratch, path.basename(file));
+  fs.writeFileSync(bodyFile(originalFile), original.body);
+  const forms = [];
+  for (const { file } of present) {
+    const name = path.basename(file);
+    const converted = splitServerHeader(fs.readFileSync(file));
+    const lines = converted ? converted.lines : [];
+    const at = original.lines.findIndex((line, index) => line !== lines[index]);
+    if (!converted || at >= 0 || lines.length !== original.lines.length) {
+      const index = at >= 0 ? at : Math.min(lines.length, original.lines.length);
+      const show = (list) => (index < list.length ? quote(list[index]) : 'nothing');
+      failed.push({ name, verdict: 'DIFF', detail: `server header differs at line ${index + 1}: original ${show(original.lines)}, converted ${show(lines)}` });
+      continue;
+    }
+    fs.writeFileSync(bodyFile(file), converted.body);
+    forms.push({ file: bodyFile(file) });
+  }
+  return { originalFile: bodyFile(originalFile), forms, failed };
+}
+
 // Checks one original against its forms; returns one result per form.
 async function checkOriginal(getBrowser, folder, base, options) {
-  const originalFile = path.join(folder, base + '.html');
+  let originalFile = path.join(folder, base + '.html');
   const forms = options.forms.map((form) => ({ form, file: path.join(folder, `${base}.${form}.html`) }));
   const missing = forms.filter(({ file }) => !fs.existsSync(file));
   const results = missing.map(({ file }) => ({ name: path.basename(file), verdict: 'MISSING', detail: 'no such file' }));
-  const present = forms.filter(({ file }) => fs.existsSync(file));
+  let present = forms.filter(({ file }) => fs.existsSync(file));
+  if (base.endsWith(SERVER_PAGE_SUFFIX) && present.length > 0) {
+    const separated = separateHeaders(originalFile, present, path.join(options.scratch, base));
+    results.push(...separated.failed);
+    originalFile = separated.originalFile;
+    present = separated.forms;
+  }
   if (present.length === 0) return results;
 
   const original = await openPage(await getBrowser(), originalFile, options.timeout);
@@ -199,7 +252,9 @@ async function checkOriginal(getBrowser, folder, base, options) {
       results.push(diff ? { name, verdict: 'DIFF', detail: diff } : { name, verdict: 'OK', detail: note.trim() });
     }
   }
-  return results;
+  // Keep the order of the forms whatever failed early.
+  const order = options.forms.map((form) => `${base}.${form}.html`);
+  return results.sort((a, b) => order.indexOf(a.name) - order.indexOf(b.name));
 }
 
 function listOriginals(folder) {
@@ -214,6 +269,7 @@ function listOriginals(folder) {
 // comes and returns all results, in the order of `bases`.
 export async function checkFolder(folder, bases, options = {}, report = () => {}) {
   const settings = { forms: FORMS, timeout: 20000, jobs: 2, allDiffs: false, ...options };
+  settings.scratch = fs.mkdtempSync(path.join(os.tmpdir(), 'browser-check-'));
   const chromium = await loadChromium();
   let browser = null;
   let launching = null;
@@ -249,6 +305,7 @@ export async function checkFolder(folder, bases, options = {}, report = () => {}
     await Promise.all(Array.from({ length: Math.max(1, settings.jobs) }, worker));
   } finally {
     if (browser) await withTimeout(browser.close(), 15000, 'closing the browser').catch(() => {});
+    fs.rmSync(settings.scratch, { recursive: true, force: true });
   }
   return results.flat();
 }
@@ -296,7 +353,7 @@ async function main(argv) {
     return 0;
   }
   if (parsed.selfTest) {
-    const { runSelfTest } = await import('./self-test.mjs');
+    const { runSelfTest } = await import('./self-test-cases.mjs');
     return runSelfTest(checkFolder, parsed.options);
   }
   const [folder, ...names] = parsed.positional;

@@ -5,10 +5,13 @@
 #
 # Usage: tools/browser-check/run-golden.sh QUILLBOX [NAME ...] [-- CHECK-OPTIONS]
 #   QUILLBOX   path of the built console program
-#   NAME       base names of pages to check (default: every tests/data/pages/*.html)
+#   NAME       base names of pages to check (default: every tests/data/pages/*.html
+#              and, as NAME.cgi, every tests/data/server/*.html)
 #   after --   options passed to check.mjs (--timeout=MS, --jobs=N, --all-diffs)
 # Environment:
 #   GOLDEN_PAGES          folder of the pages (default: tests/data/pages)
+#   SERVER_PAGES          folder of pages behind server header lines, converted
+#                         with -s added (default: tests/data/server)
 #   QUILLBOX_PLAIN_ARGS   console arguments for the plain form (default: -p --method=plain)
 #   QUILLBOX_PACKED_ARGS  console arguments for the packed form (default: -p --method=js)
 #   KEEP_FOLDER=1         keep the folder of converted pages and print its path
@@ -20,7 +23,7 @@ here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 root="$(cd "$here/../.." && pwd)"
 
 if [[ $# -lt 1 || "$1" == "-h" || "$1" == "--help" ]]; then
-    sed -n '2,16p' "${BASH_SOURCE[0]}" | sed 's/^# \{0,1\}//'
+    sed -n '2,19p' "${BASH_SOURCE[0]}" | sed 's/^# \{0,1\}//'
     exit 2
 fi
 quillbox="$1"
@@ -44,6 +47,7 @@ while [[ $# -gt 0 ]]; do
 done
 
 pages="${GOLDEN_PAGES:-$root/tests/data/pages}"
+server_pages="${SERVER_PAGES:-$root/tests/data/server}"
 read -r -a plain_args <<< "${QUILLBOX_PLAIN_ARGS:--p --method=plain}"
 read -r -a packed_args <<< "${QUILLBOX_PACKED_ARGS:--p --method=js}"
 
@@ -68,6 +72,11 @@ if [[ ${#names[@]} -eq 0 ]]; then
         [[ "$name" == *.packed || "$name" == *.plain ]] && continue
         names+=("$name")
     done
+    if [[ -d "$server_pages" ]]; then
+        for page in "$server_pages"/*.html; do
+            names+=("$(basename "$page" .html).cgi")
+        done
+    fi
 fi
 
 # A conversion that fails leaves no file, which the check reports as MISSING.
@@ -83,15 +92,23 @@ convert() {
     rm -f "$output.err"
 }
 
+# A name ending in .cgi is a page of the server folder; the check compares its
+# header lines and the pages after them.
 for name in "${names[@]}"; do
-    page="$pages/$name.html"
+    header_args=()
+    if [[ "$name" == *.cgi ]]; then
+        page="$server_pages/${name%.cgi}.html"
+        header_args=(-s)
+    else
+        page="$pages/$name.html"
+    fi
     if [[ ! -f "$page" ]]; then
         echo "run-golden: no page $page" >&2
         exit 2
     fi
     cp "$page" "$folder/$name.html"
-    convert "$page" "$folder/$name.plain.html" "${plain_args[@]}"
-    convert "$page" "$folder/$name.packed.html" "${packed_args[@]}"
+    convert "$page" "$folder/$name.plain.html" "${plain_args[@]}" "${header_args[@]}"
+    convert "$page" "$folder/$name.packed.html" "${packed_args[@]}" "${header_args[@]}"
 done
 
 node "$here/check.mjs" "${check_options[@]}" "$folder" "${names[@]}"

@@ -57,12 +57,15 @@ function codeLiterally(text) {
   return upper ? coded + '\x02' : coded;
 }
 
-function packedPage(text, head = PACKED_HEAD) {
+function packedPage(text, head = PACKED_HEAD, header = '') {
   const coded = codeLiterally(text);
   const cLines = [];
   for (let at = 0; at < coded.length; at += 120) cLines.push(coded.slice(at, at + 120));
-  return formatPackedPage({ head, t: '\x01\x02\x03', cLines, l: 3, outputChunk: 40 });
+  return formatPackedPage({ header, head, t: '\x01\x02\x03', cLines, l: 3, outputChunk: 40 });
 }
+
+const HEADER_CRLF = 'Content-Type: text/html\r\nX-Served-By: search.cgi\r\n\r\n';
+const HEADER_LF = 'Content-Type: text/html\nX-Served-By: search.cgi\n\n';
 
 // Changes `from` to `to` in `text`, and insists that `from` was there.
 function change(text, from, to) {
@@ -168,6 +171,21 @@ const CASES = [
     plain: change(PLAIN, '<body>', '<body><script>for (;;) {}</script>'),
     packed: packedPage(PACKED_TEXT),
     expect: { plain: { verdict: 'FAIL', field: 'did not load' }, packed: { verdict: 'OK' } },
+  },
+  {
+    // Pages behind server header lines: headers compared line by line, CR aside.
+    base: 'served.cgi',
+    original: HEADER_CRLF + ORIGINAL,
+    plain: HEADER_LF + PLAIN,
+    packed: packedPage(PACKED_TEXT, PACKED_HEAD, HEADER_CRLF),
+    expect: { plain: { verdict: 'OK' }, packed: { verdict: 'OK' } },
+  },
+  {
+    base: 'served-badly.cgi',
+    original: HEADER_LF + ORIGINAL,
+    plain: change(HEADER_LF, 'X-Served-By: search.cgi\n', '') + PLAIN,
+    packed: packedPage(change(PACKED_TEXT, 'Next page', 'next page'), PACKED_HEAD, HEADER_LF),
+    expect: { plain: { verdict: 'DIFF', field: 'server header' }, packed: { verdict: 'DIFF', field: 'innerText' } },
   },
   {
     base: 'missing-form',
