@@ -1,0 +1,17 @@
+// Defaults that depend on the platform the program runs on.
+#pragma once
+
+#include <QString>
+
+#include <functional>
+
+// Finds a program on the search path; returns its full path, or empty when absent.
+using ProgramFinder = std::function<QString(const QString& program)>;
+
+// The output folder offered before the user chooses one: "C:\Temp" on Windows, the system's
+// temporary folder elsewhere.
+QString defaultOutputFolder();
+
+// The editor started on pages before the user names one: "write" on Windows; elsewhere the
+// first common desktop text editor on the search path, else "xdg-open".
+QString defaultEditor(const ProgramFinder& findProgram = {});

@@ -1,0 +1,490 @@
+#include "MainWindow.h"
+
+#include "AboutDlg.h"
+#include "Asker.h"
+#include "Commands.h"
+#include "PathRules.h"
+#include "PropertiesSheet.h"
+#include "SettingsStore.h"
+#include "StatusPartsBar.h"
+#include "WindowRules.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDir>
+#include <QFrame>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QProgressBar>
+#include <QToolButton>
+#include <QTreeView>
+
+// The images live in this static library; the program has to register them itself.
+static void registerImages()
+{
+    Q_INIT_RESOURCE(quillwin);
+}
+
+namespace {
+
+// The window's template is laid out in dialog units of a font 6 pixels wide and 13 high.
+QRect dialogUnitRect(int x, int y, int width, int height)
+{
+    auto across = [](int units) { return (units * 6 + 2) / 4; };
+    auto down = [](int units) { return (units * 13 + 4) / 8; };
+    return QRect(across(x), down(y), across(width), down(height));
+}
+
+const QSize kClientSize = dialogUnitRect(0, 0, 418, 249).size();
+constexpr int kStatusBarHeight = 20;
+
+// One picture button of the band.
+struct PictureButton {
+    int command;
+    const char* name;
+    const char* image;
+    const char* tooltip;
+    int x;  // dialog units; all are 31 by 29 at y 2
+};
+
+constexpr PictureButton kPictureButtons[] = {
+    {CMD_PACK_BUTTON, "packButton", ":/images/pack.png", "Pack Web Pages", 1},
+    {CMD_ADD_BUTTON, "addButton", ":/images/add.png", "Add Web Page", 33},
+    {CMD_REMOVE, "removeButton", ":/images/remove.png", "Remove Web page", 65},
+    {CMD_VIEW_BUTTON, "viewButton", ":/images/view.png", "Open Packed Web Page", 97},
+    {CMD_OPEN_BUTTON, "openProjectButton", ":/images/openproject.png", "Open Project", 244},
+    {CMD_SAVE, "saveButton", ":/images/closeproject.png", "Save Project", 276},
+};
+
+const QString kAddFilesFilter =
+    QStringLiteral("Web Pages (*.htm;*.html)|*.htm; *.html|All Files (*.*)|*.*||");
+
+} // namespace
+
+MainWindow::MainWindow(SettingsStore& store, Asker& asker, QWidget* parent)
+    : QMainWindow(parent), store_(store), asker_(asker), settings_(loadSettings(store)),
+      pages_(this)
+{
+    registerImages();
+    setObjectName(QStringLiteral("MainWindow"));
+    setWindowTitle(QStringLiteral("Quillbox"));
+    QIcon icon;
+    icon.addFile(QStringLiteral(":/images/quillwin16.png"));
+    icon.addFile(QStringLiteral(":/images/quillwin32.png"));
+    setWindowIcon(icon);
+    setAcceptDrops(false);
+
+    createControls();
+    createMenus();
+    createShortcutMenu();
+    setStatusText(0, QString::fromLatin1(STATUS_VERSION_TEXT));
+    modified_ = false;
+    QDir::setCurrent(settings_.directories.inputFolder);
+
+    resize(kClientSize.width(), kClientSize.height() + menuBar()->sizeHint().height());
+    layoutClient();
+    qApp->installEventFilter(this);
+}
+
+MainWindow::~MainWindow()
+{
+    qApp->removeEventFilter(this);
+}
+
+void MainWindow::createControls()
+{
+    client_ = new QWidget(this);
+    client_->setObjectName(QStringLiteral("clientArea"));
+    setCentralWidget(client_);
+    // The layout's pixel widths were made for a small dialog font; this one keeps the column
+    // headings within them.
+    QFont dialogFont = client_->font();
+    dialogFont.setPixelSize(11);
+    client_->setFont(dialogFont);
+
+    separator_ = new QFrame(client_);
+    separator_->setFrameStyle(QFrame::Box | QFrame::Plain);
+    separator_->setGeometry(dialogUnitRect(0, 0, 417, 1));
+
+    for (const PictureButton& picture : kPictureButtons) {
+        auto* button = new QToolButton(client_);
+        button->setObjectName(QString::fromLatin1(picture.name));
+        button->setGeometry(dialogUnitRect(picture.x, 2, 31, 29));
+        button->setIcon(QIcon(QString::fromLatin1(picture.image)));
+        button->setIconSize(button->size() - QSize(4, 4));
+        button->setToolTip(QString::fromLatin1(picture.tooltip));
+        button->setFocusPolicy(Qt::NoFocus);
+        button->setEnabled(isCommandReady(picture.command));
+        const int command = picture.command;
+        connect(button, &QToolButton::clicked, this, [this, command] { runCommand(command); });
+    }
+
+    auto* logo = new QLabel(client_);
+    logo->setObjectName(QStringLiteral("logo"));
+    logo->setGeometry(dialogUnitRect(129, 0, 114, 31));
+    logo->setPixmap(QPixmap(QStringLiteral(":/images/logo.png")));
+    logo->setAlignment(Qt::AlignCenter);
+
+    progressLabel_ = new QLabel(QStringLiteral("Progress"), client_);
+    progressLabel_->setGeometry(dialogUnitRect(322, 7, 32, 8));
+    progress_ = new QProgressBar(client_);
+    progress_->setObjectName(QStringLiteral("progressBar"));
+    progress_->setGeometry(dialogUnitRect(321, 16, 50, 8));
+    progress_->setRange(0, 100);
+    progress_->setValue(0);
+    progress_->setTextVisible(false);
+
+    supportButton_ = new QToolButton(client_);
+    supportButton_->setObjectName(QStringLiteral("supportButton"));
+    supportButton_->setGeometry(dialogUnitRect(386, 1, 32, 31));
+    supportButton_->setAutoRaise(true);
+    supportButton_->setIcon(QIcon(QStringLiteral(":/images/globe.png")));
+    supportButton_->setIconSize(QSize(40, 40));
+    supportButton_->setToolTip(QStringLiteral("Support Site"));
+    supportButton_->setFocusPolicy(Qt::NoFocus);
+    supportButton_->setEnabled(isCommandReady(CMD_SUPPORT));
+    connect(supportButton_, &QToolButton::clicked, this, [this] { runCommand(CMD_SUPPORT); });
+
+    pages_.setImageStrip(QPixmap(QStringLiteral(":/images/rowimages.png")));
+    pageList_ = new QTreeView(client_);
+    pageList_->setObjectName(QStringLiteral("pageList"));
+    pageList_->setModel(&pages_);
+    pageList_->setRootIsDecorated(false);
+    pageList_->setItemsExpandable(false);
+    pageList_->setUniformRowHeights(true);
+    pageList_->setAllColumnsShowFocus(true);
+    pageList_->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    pageList_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    pageList_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    pageList_->setIconSize(QSize(11, 11));
+    pageList_->header()->setStretchLastSection(false);
+    pageList_->header()->setSectionsMovable(false);
+    for (int column = 0; column < COLUMN_COUNT; ++column)
+        pageList_->setColumnWidth(column, pageColumns()[column].width);
+    pageList_->setGeometry(dialogUnitRect(0, 31, 417, 206));
+    connect(pageList_, &QTreeView::doubleClicked, this, [this] { runCommand(CMD_OPEN_PACKED); });
+
+    statusBar_ = new StatusPartsBar(
+        std::vector<int>(STATUS_PART_EDGES.begin(), STATUS_PART_EDGES.end()),
+        std::vector<bool>(STATUS_PART_BORDERLESS.begin(), STATUS_PART_BORDERLESS.end()), client_);
+    statusBar_->setObjectName(QStringLiteral("statusBar"));
+    client_->installEventFilter(this);
+}
+
+QAction* MainWindow::addCommand(QMenu* menu, const QString& text, int command,
+                                const QString& name)
+{
+    QAction* action = menu->addAction(text);
+    action->setObjectName(name);
+    action->setData(command);
+    action->setEnabled(isCommandReady(command));
+    connect(action, &QAction::triggered, this, [this, command] { runCommand(command); });
+    return action;
+}
+
+void MainWindow::createMenus()
+{
+    QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
+    addCommand(file, QStringLiteral("New"), CMD_NEW, QStringLiteral("fileNew"));
+    addCommand(file, QStringLiteral("Open..."), CMD_OPEN, QStringLiteral("fileOpen"));
+    addCommand(file, QStringLiteral("Save"), CMD_SAVE, QStringLiteral("fileSave"));
+    addCommand(file, QStringLiteral("Save As..."), CMD_SAVE_AS, QStringLiteral("fileSaveAs"));
+    file->addSeparator();
+    addCommand(file, QStringLiteral("&Add Files...     (Ins. key)"), CMD_ADD_FILES,
+               QStringLiteral("fileAddFiles"));
+    addCommand(file, QStringLiteral("Add/Modify Internet Address..."), CMD_INTERNET_ADDRESS,
+               QStringLiteral("fileInternetAddress"));
+    addCommand(file, QStringLiteral("Import Directory Tree..."), CMD_IMPORT_TREE,
+               QStringLiteral("fileImportTree"));
+    addCommand(file, QStringLiteral("&Remove Files   (Del. key)"), CMD_REMOVE,
+               QStringLiteral("fileRemove"));
+    file->addSeparator();
+    addCommand(file, QStringLiteral("&Exit"), CMD_EXIT, QStringLiteral("fileExit"));
+
+    QMenu* options = menuBar()->addMenu(QStringLiteral("&Options"));
+    addCommand(options, QStringLiteral("&Pack"), CMD_PACK, QStringLiteral("optionsPack"));
+    options->addSeparator();
+    QMenu* edit = options->addMenu(QStringLiteral("&Edit"));
+    addCommand(edit, QStringLiteral("&Original"), CMD_EDIT_ORIGINAL,
+               QStringLiteral("optionsEditOriginal"));
+    addCommand(edit, QStringLiteral("&Packed"), CMD_EDIT_PACKED,
+               QStringLiteral("optionsEditPacked"));
+    QMenu* open = options->addMenu(QStringLiteral("&Open"));
+    addCommand(open, QStringLiteral("&Original"), CMD_OPEN_ORIGINAL,
+               QStringLiteral("optionsOpenOriginal"));
+    addCommand(open, QStringLiteral("&Packed"), CMD_OPEN_PACKED,
+               QStringLiteral("optionsOpenPacked"));
+    options->addSeparator();
+    addCommand(options, QStringLiteral("&Properties..."), CMD_PROPERTIES,
+               QStringLiteral("optionsProperties"));
+
+    QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
+    addCommand(help, QStringLiteral("&About"), CMD_ABOUT, QStringLiteral("helpAbout"));
+    addCommand(help, QStringLiteral("&Index"), CMD_HELP_INDEX, QStringLiteral("helpIndex"));
+    help->addSeparator();
+    QAction* beta = help->addAction(QStringLiteral("Beta 0.9"));
+    beta->setObjectName(QStringLiteral("helpBeta"));
+    beta->setEnabled(false);
+}
+
+void MainWindow::createShortcutMenu()
+{
+    shortcutMenu_ = new QMenu(this);
+    shortcutMenu_->setObjectName(QStringLiteral("shortcutMenu"));
+    addCommand(shortcutMenu_, QStringLiteral("&Remove    (Del. key)"), CMD_REMOVE,
+               QStringLiteral("shortcutRemove"));
+    addCommand(shortcutMenu_, QStringLiteral("&Add File...  (Ins key)"), CMD_ADD_FILES,
+               QStringLiteral("shortcutAddFile"));
+    addCommand(shortcutMenu_, QStringLiteral("Add/Modify &Internet Address..."),
+               CMD_INTERNET_ADDRESS, QStringLiteral("shortcutInternetAddress"));
+    QMenu* edit = shortcutMenu_->addMenu(QStringLiteral("&Edit"));
+    addCommand(edit, QStringLiteral("&Original"), CMD_EDIT_ORIGINAL,
+               QStringLiteral("shortcutEditOriginal"));
+    addCommand(edit, QStringLiteral("&Packed"), CMD_EDIT_PACKED,
+               QStringLiteral("shortcutEditPacked"));
+    QMenu* open = shortcutMenu_->addMenu(QStringLiteral("&Open"));
+    addCommand(open, QStringLiteral("&Original"), CMD_OPEN_ORIGINAL,
+               QStringLiteral("shortcutOpenOriginal"));
+    addCommand(open, QStringLiteral("&Packed"), CMD_OPEN_PACKED,
+               QStringLiteral("shortcutOpenPacked"));
+    shortcutMenu_->addSeparator();
+    addCommand(shortcutMenu_, QStringLiteral("Pack Page"), CMD_PACK_PAGE,
+               QStringLiteral("shortcutPackPage"));
+}
+
+bool MainWindow::isCommandReady(int command)
+{
+    switch (command) {
+    case CMD_ADD_FILES:
+    case CMD_ADD_BUTTON:
+    case CMD_REMOVE:
+    case CMD_PROPERTIES:
+    case CMD_EXIT:
+    case CMD_ABOUT:
+        return true;
+    default:
+        return false;
+    }
+}
+
+void MainWindow::runCommand(int command)
+{
+    if (!isCommandReady(command))
+        return;
+    switch (command) {
+    case CMD_ADD_FILES:
+    case CMD_ADD_BUTTON: addFiles(); break;
+    case CMD_REMOVE: removeFiles(); break;
+    case CMD_PACK_BUTTON:
+    case CMD_PACK: packAll(); break;
+    case CMD_PACK_PAGE: packSelected(); break;
+    case CMD_INTERNET_ADDRESS: addInternetAddress(); break;
+    case CMD_EDIT_ORIGINAL: editOriginal(); break;
+    case CMD_EDIT_PACKED: editPacked(); break;
+    case CMD_OPEN_ORIGINAL: openOriginal(); break;
+    case CMD_OPEN_PACKED:
+    case CMD_VIEW_BUTTON: openPacked(); break;
+    case CMD_PROPERTIES: showProperties(); break;
+    case CMD_NEW: newProject(); break;
+    case CMD_OPEN:
+    case CMD_OPEN_BUTTON: openProject(); break;
+    case CMD_SAVE: saveProject(); break;
+    case CMD_SAVE_AS: saveProjectAs(); break;
+    case CMD_IMPORT_TREE: importDirectoryTree(); break;
+    case CMD_EXIT: exitProgram(); break;
+    case CMD_ABOUT: showAbout(); break;
+    case CMD_HELP_INDEX: showHelp(); break;
+    case CMD_SUPPORT: openSupportSite(); break;
+    default: break;
+    }
+}
+
+QString MainWindow::statusText(int part) const
+{
+    return statusBar_->partText(part);
+}
+
+void MainWindow::setStatusText(int part, const QString& text)
+{
+    statusBar_->setPartText(part, text);
+}
+
+QList<int> MainWindow::selectedRows() const
+{
+    QList<int> rows;
+    for (const QModelIndex& index : pageList_->selectionModel()->selectedRows())
+        rows.append(index.row());
+    std::sort(rows.begin(), rows.end());
+    return rows;
+}
+
+int MainWindow::firstSelectedRow() const
+{
+    const QList<int> rows = selectedRows();
+    return rows.isEmpty() ? -1 : rows.first();
+}
+
+void MainWindow::addFiles()
+{
+    const QStringList picked = asker_.openFileNames(this, QDir::currentPath(), kAddFilesFilter);
+    for (const QString& path : picked) {
+        const QString fileName = QDir::toNativeSeparators(path);
+        if (pages_.findFileName(fileName) >= 0)
+            continue;
+        pages_.addPage(fileName, IMAGE_LOCAL);
+    }
+    modified_ = true;
+}
+
+void MainWindow::removeFiles()
+{
+    pages_.removePageRows(selectedRows());
+    modified_ = true;
+}
+
+void MainWindow::packAll() {}
+void MainWindow::packSelected() {}
+void MainWindow::addInternetAddress() {}
+void MainWindow::editOriginal() {}
+void MainWindow::editPacked() {}
+void MainWindow::openOriginal() {}
+void MainWindow::openPacked() {}
+void MainWindow::newProject() {}
+void MainWindow::openProject() {}
+void MainWindow::saveProject() {}
+void MainWindow::saveProjectAs() {}
+void MainWindow::importDirectoryTree() {}
+void MainWindow::showHelp() {}
+void MainWindow::openSupportSite() {}
+
+void MainWindow::showProperties()
+{
+    PropertiesSheet sheet(settings_, asker_, this);
+    if (sheet.exec() == QDialog::Accepted)
+        saveSettings(store_, settings_);
+}
+
+void MainWindow::exitProgram()
+{
+    close();
+}
+
+void MainWindow::showAbout()
+{
+    AboutDlg about(this);
+    about.exec();
+}
+
+bool MainWindow::maybeSave()
+{
+    return true;
+}
+
+void MainWindow::closeEvent(QCloseEvent* event)
+{
+    if (maybeSave())
+        event->accept();
+    else
+        event->ignore();
+}
+
+QPoint MainWindow::keyboardMenuPoint() const
+{
+    // Inside the list, below the band where requests show nothing.
+    return pageList_->viewport()->mapToGlobal(QPoint(5, 5));
+}
+
+bool MainWindow::requestShortcutMenu(const QPoint& globalPos)
+{
+    const QPoint client = client_->mapFromGlobal(globalPos);
+    if (!showsShortcutMenuAt(client.y()))
+        return false;
+    const int first = firstSelectedRow();
+    const ShortcutMenuState state = shortcutMenuState(
+        first >= 0, first >= 0 && isInternetAddress(pages_.text(first, COLUMN_FILE_NAME)));
+    auto enable = [this](const char* name, int command, bool enabled) {
+        QAction* action = shortcutMenu_->findChild<QAction*>(QString::fromLatin1(name));
+        action->setEnabled(enabled && isCommandReady(command));
+    };
+    enable("shortcutRemove", CMD_REMOVE, state.remove);
+    enable("shortcutAddFile", CMD_ADD_FILES, state.addFile);
+    enable("shortcutInternetAddress", CMD_INTERNET_ADDRESS, state.internetAddress);
+    enable("shortcutEditOriginal", CMD_EDIT_ORIGINAL, state.edit);
+    enable("shortcutEditPacked", CMD_EDIT_PACKED, state.edit);
+    enable("shortcutOpenOriginal", CMD_OPEN_ORIGINAL, state.open);
+    enable("shortcutOpenPacked", CMD_OPEN_PACKED, state.open);
+    enable("shortcutPackPage", CMD_PACK_PAGE, state.packPage);
+    shortcutMenu_->popup(globalPos);
+    return true;
+}
+
+bool MainWindow::preTranslateKey(QKeyEvent* event)
+{
+    const Qt::KeyboardModifiers modifiers =
+        event->modifiers() & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier);
+    switch (event->key()) {
+    case Qt::Key_F10:
+        if (modifiers != Qt::ShiftModifier)
+            return false;
+        requestShortcutMenu(keyboardMenuPoint());
+        return true;
+    case Qt::Key_Menu:
+        requestShortcutMenu(keyboardMenuPoint());
+        return true;
+    case Qt::Key_Delete:
+        runCommand(CMD_REMOVE);
+        return true;
+    case Qt::Key_Insert:
+        runCommand(CMD_ADD_FILES);
+        return true;
+    case Qt::Key_F1:
+        runCommand(CMD_HELP_INDEX);
+        return true;
+    case Qt::Key_Escape:
+        close();
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == client_ && event->type() == QEvent::Resize) {
+        ++sizeNotifications_;
+        layoutClient();
+        return false;
+    }
+    if (event->type() != QEvent::KeyPress && event->type() != QEvent::ContextMenu)
+        return false;
+    auto* widget = qobject_cast<QWidget*>(watched);
+    if (!widget || widget->window() != this)
+        return false;
+    if (event->type() == QEvent::KeyPress)
+        return preTranslateKey(static_cast<QKeyEvent*>(event));
+    auto* request = static_cast<QContextMenuEvent*>(event);
+    requestShortcutMenu(request->reason() == QContextMenuEvent::Mouse ? request->globalPos()
+                                                                      : keyboardMenuPoint());
+    return true;
+}
+
+void MainWindow::layoutClient()
+{
+    if (isMinimized())
+        return;
+    const int cx = client_->width();
+    const int cy = client_->height();
+    std::array<int, 4> leading{};
+    for (int column = 0; column < 4; ++column)
+        leading[column] = pageList_->columnWidth(column);
+    const MainLayout layout = layoutForClientSize(cx, cy, leading);
+    pageList_->setGeometry(layout.pageList);
+    separator_->setGeometry(layout.separator);
+    supportButton_->setGeometry(layout.supportButton);
+    pageList_->setColumnWidth(COLUMN_OUTPUT_NAME, layout.outputColumnWidth);
+    statusBar_->setGeometry(0, cy - kStatusBarHeight, cx, kStatusBarHeight);
+}

@@ -1,0 +1,117 @@
+// The main window: the page list, the picture buttons, the menus, the status bar, and every
+// command of the program, one slot per command.
+#pragma once
+
+#include "AppSettings.h"
+#include "PageListModel.h"
+
+#include <QMainWindow>
+
+#include <array>
+
+class Asker;
+class QAction;
+class QFrame;
+class QLabel;
+class QMenu;
+class QProgressBar;
+class QToolButton;
+class QTreeView;
+class SettingsStore;
+class StatusPartsBar;
+
+class MainWindow : public QMainWindow {
+    Q_OBJECT
+
+public:
+    // Loads the settings from `store`; `asker` answers every question and file chooser.
+    MainWindow(SettingsStore& store, Asker& asker, QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    PageListModel& pages() { return pages_; }
+    QTreeView* pageList() const { return pageList_; }
+    AppSettings& settings() { return settings_; }
+    QWidget* clientArea() const { return client_; }
+    QMenu* shortcutMenu() const { return shortcutMenu_; }
+    QProgressBar* progressBar() const { return progress_; }
+
+    bool isModified() const { return modified_; }
+    void setModified(bool modified) { modified_ = modified; }
+    QString projectPath() const { return projectPath_; }
+
+    QString statusText(int part) const;
+    void setStatusText(int part, const QString& text);
+
+    // Rows selected in the list, in ascending order.
+    QList<int> selectedRows() const;
+    // The first selected row, or -1.
+    int firstSelectedRow() const;
+
+    // The shortcut-menu step for a point in screen coordinates: grays the items for the
+    // selection and shows the menu unless the point lies in the picture buttons' band.
+    // Returns whether the menu was shown.
+    bool requestShortcutMenu(const QPoint& globalPos);
+    // Where a keyboard request (Shift+F10, the menu key) shows the menu, on screen.
+    QPoint keyboardMenuPoint() const;
+
+    // Whether the command with this id works yet; commands that do not are disabled.
+    static bool isCommandReady(int command);
+
+public slots:
+    // Runs the command with this id, as a menu item, a picture button or a key issues it.
+    void runCommand(int command);
+
+    void addFiles();
+    void removeFiles();
+    void packAll();
+    void packSelected();
+    void addInternetAddress();
+    void editOriginal();
+    void editPacked();
+    void openOriginal();
+    void openPacked();
+    void showProperties();
+    void newProject();
+    void openProject();
+    void saveProject();
+    void saveProjectAs();
+    void importDirectoryTree();
+    void exitProgram();
+    void showAbout();
+    void showHelp();
+    void openSupportSite();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void createControls();
+    void createMenus();
+    void createShortcutMenu();
+    // Adds an item issuing `command` to `menu`; disabled while the command is not ready.
+    QAction* addCommand(QMenu* menu, const QString& text, int command, const QString& name);
+    // Places the resizable controls for the client area's size.
+    void layoutClient();
+    // Handles the keys the window answers wherever the focus is; true when swallowed.
+    bool preTranslateKey(QKeyEvent* event);
+    // The query-save step: true when the caller may go on (replace the project or end).
+    bool maybeSave();
+
+    SettingsStore& store_;
+    Asker& asker_;
+    AppSettings settings_;
+    PageListModel pages_;
+    bool modified_ = false;
+    QString projectPath_;
+    int sizeNotifications_ = 0;  // size changes seen by the client area
+
+    QWidget* client_ = nullptr;
+    QFrame* separator_ = nullptr;
+    QToolButton* supportButton_ = nullptr;
+    QLabel* progressLabel_ = nullptr;
+    QProgressBar* progress_ = nullptr;
+    QTreeView* pageList_ = nullptr;
+    StatusPartsBar* statusBar_ = nullptr;
+    QMenu* shortcutMenu_ = nullptr;
+};

@@ -1,0 +1,223 @@
+// Rules of the desktop program that need no window: addresses, paths, switches, layout,
+// shortcut-menu graying and the recent-file list.
+#include "PathRules.h"
+#include "PlatformDefaults.h"
+#include "SettingsStore.h"
+#include "StartupOptions.h"
+#include "WindowRules.h"
+
+#include <QTemporaryDir>
+#include <QtTest>
+
+class LogicRulesTests : public QObject {
+    Q_OBJECT
+
+private slots:
+    void internetAddresses_data();
+    void internetAddresses();
+    void shortenedPaths_data();
+    void shortenedPaths();
+    void fileNames_data();
+    void fileNames();
+    void splashSwitches_data();
+    void splashSwitches();
+    void resizeRule_data();
+    void resizeRule();
+    void shortcutMenuBand();
+    void shortcutMenuGraying_data();
+    void shortcutMenuGraying();
+    void editorDefaultTakesTheFirstInstalledEditor();
+    void recentFileListIsWrittenBackUnchanged();
+};
+
+void LogicRulesTests::internetAddresses_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("expected");
+    QTest::newRow("http") << "http://example.org/a.html" << true;
+    QTest::newRow("https") << "https://example.org/" << true;
+    QTest::newRow("upper case secure") << "HTTPS://EXAMPLE.ORG" << true;
+    QTest::newRow("mixed case") << "Http://x" << true;
+    QTest::newRow("scheme only") << "http://" << true;
+    QTest::newRow("ftp") << "ftp://example.org" << false;
+    QTest::newRow("missing slash") << "http:/example.org" << false;
+    QTest::newRow("leading blank") << " http://example.org" << false;
+    QTest::newRow("local path") << "/home/user/http://x.html" << false;
+    QTest::newRow("windows path") << "C:\\pages\\index.htm" << false;
+    QTest::newRow("empty") << "" << false;
+}
+
+void LogicRulesTests::internetAddresses()
+{
+    QFETCH(QString, text);
+    QFETCH(bool, expected);
+    QCOMPARE(isInternetAddress(text), expected);
+}
+
+void LogicRulesTests::shortenedPaths_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QString>("expected");
+    const QString thirtyFive = QStringLiteral("/home/user/pages/site/sub/dir/abcde");  // 35
+    QTest::newRow("short") << "/tmp" << "/tmp";
+    QTest::newRow("exactly 35") << thirtyFive << thirtyFive;
+    QTest::newRow("36") << thirtyFive + "f" << thirtyFive + "...";
+    QTest::newRow("long") << thirtyFive + "/more/and/more" << thirtyFive + "...";
+    QTest::newRow("empty") << "" << "";
+}
+
+void LogicRulesTests::shortenedPaths()
+{
+    QFETCH(QString, path);
+    QFETCH(QString, expected);
+    QCOMPARE(shortenedPath(path), expected);
+}
+
+void LogicRulesTests::fileNames_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("unix") << "/a/b/c.qbx" << "c.qbx";
+    QTest::newRow("windows") << "C:\\a\\b.qbx" << "b.qbx";
+    QTest::newRow("mixed") << "C:\\a/b\\c.htm" << "c.htm";
+    QTest::newRow("bare") << "proj" << "proj";
+}
+
+void LogicRulesTests::fileNames()
+{
+    QFETCH(QString, path);
+    QFETCH(QString, expected);
+    QCOMPARE(fileNameOf(path), expected);
+}
+
+void LogicRulesTests::splashSwitches_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<bool>("expected");
+    QTest::newRow("none") << QStringList{} << true;
+    QTest::newRow("slash Embedding") << QStringList{"/Embedding"} << false;
+    QTest::newRow("dash automation lower") << QStringList{"-automation"} << false;
+    QTest::newRow("upper") << QStringList{"/EMBEDDING"} << false;
+    QTest::newRow("among others") << QStringList{"page.qbx", "-x", "/Automation"} << false;
+    QTest::newRow("no switch mark") << QStringList{"Embedding"} << true;
+    QTest::newRow("longer name") << QStringList{"/Embeddings"} << true;
+    QTest::newRow("other switch") << QStringList{"-Unregister"} << true;
+}
+
+void LogicRulesTests::splashSwitches()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(bool, expected);
+    QCOMPARE(showsSplash(arguments), expected);
+}
+
+void LogicRulesTests::resizeRule_data()
+{
+    QTest::addColumn<int>("cx");
+    QTest::addColumn<int>("cy");
+    QTest::addColumn<int>("listWidth");
+    QTest::addColumn<int>("supportX");
+    QTest::addColumn<int>("outputColumn");
+    // The first four columns at their first widths: 320 + 50 + 72 + 72 = 514.
+    QTest::newRow("first size") << 627 << 405 << 627 << 577 << 109;
+    QTest::newRow("wide") << 1000 << 600 << 1000 << 950 << 482;
+    QTest::newRow("exactly 580") << 580 << 300 << 580 << 530 << 62;
+    QTest::newRow("narrower than 580") << 400 << 300 << 580 << 530 << 62;
+    QTest::newRow("zero width") << 0 << 300 << 580 << 530 << 62;
+}
+
+void LogicRulesTests::resizeRule()
+{
+    QFETCH(int, cx);
+    QFETCH(int, cy);
+    QFETCH(int, listWidth);
+    QFETCH(int, supportX);
+    QFETCH(int, outputColumn);
+    const MainLayout layout = layoutForClientSize(cx, cy, {320, 50, 72, 72});
+    QCOMPARE(layout.pageList, QRect(1, 50, listWidth, cy - 70));
+    QCOMPARE(layout.separator, QRect(1, 1, listWidth, 2));
+    QCOMPARE(layout.supportButton, QRect(supportX, 2, 48, 48));
+    QCOMPARE(layout.outputColumnWidth, outputColumn);
+}
+
+void LogicRulesTests::shortcutMenuBand()
+{
+    QVERIFY(!showsShortcutMenuAt(-10));
+    QVERIFY(!showsShortcutMenuAt(0));
+    QVERIFY(!showsShortcutMenuAt(69));
+    QVERIFY(showsShortcutMenuAt(70));
+    // Widened first columns leave the Output Name column its least width.
+    QCOMPARE(layoutForClientSize(700, 400, {600, 50, 72, 72}).outputColumnWidth, 40);
+    QCOMPARE(layoutForClientSize(700, 400, {500, 50, 72, 34}).outputColumnWidth, 40);
+    QCOMPARE(layoutForClientSize(700, 400, {500, 50, 72, 33}).outputColumnWidth, 41);
+}
+
+void LogicRulesTests::shortcutMenuGraying_data()
+{
+    QTest::addColumn<bool>("selected");
+    QTest::addColumn<bool>("internet");
+    // remove, addFile, internetAddress, edit, open, packPage
+    QTest::addColumn<QList<bool>>("enabled");
+    QTest::newRow("no row") << false << false
+                            << QList<bool>{false, true, true, false, false, false};
+    QTest::newRow("local row") << true << false
+                               << QList<bool>{true, false, false, true, true, true};
+    QTest::newRow("internet row") << true << true
+                                  << QList<bool>{true, false, true, true, true, true};
+}
+
+void LogicRulesTests::shortcutMenuGraying()
+{
+    QFETCH(bool, selected);
+    QFETCH(bool, internet);
+    QFETCH(QList<bool>, enabled);
+    const ShortcutMenuState state = shortcutMenuState(selected, internet);
+    QCOMPARE((QList<bool>{state.remove, state.addFile, state.internetAddress, state.edit,
+                          state.open, state.packPage}),
+             enabled);
+}
+
+void LogicRulesTests::editorDefaultTakesTheFirstInstalledEditor()
+{
+#ifdef Q_OS_WIN
+    QCOMPARE(defaultEditor(), QStringLiteral("write"));
+#else
+    QStringList asked;
+    auto installed = [&asked](const QStringList& present) {
+        return [&asked, present](const QString& program) {
+            asked.append(program);
+            return present.contains(program) ? QStringLiteral("/usr/bin/") + program : QString();
+        };
+    };
+    QCOMPARE(defaultEditor(installed({"kate", "mousepad"})), QStringLiteral("kate"));
+    QCOMPARE(asked, (QStringList{"gnome-text-editor", "gedit", "kate"}));
+    QCOMPARE(defaultEditor(installed({"pluma"})), QStringLiteral("pluma"));
+    QCOMPARE(defaultEditor(installed({})), QStringLiteral("xdg-open"));
+    QCOMPARE(defaultOutputFolder(), QDir::tempPath());
+#endif
+}
+
+void LogicRulesTests::recentFileListIsWrittenBackUnchanged()
+{
+    QTemporaryDir configHome;
+    qputenv("XDG_CONFIG_HOME", configHome.path().toLocal8Bit());
+    {
+        SettingsStore store;
+        store.writeProfileString("Recent File List", "File1", "/a/one.qbx");
+        store.writeProfileString("Recent File List", "File3", "/a/three.qbx");
+        store.writeProfileString("Recent File List", "File9", "/a/stray.qbx");
+    }
+    RecentFileList recent;
+    {
+        SettingsStore store;
+        recent.read(store);
+        QCOMPARE(recent.entries(), (QStringList{"/a/one.qbx", "", "/a/three.qbx", ""}));
+        recent.write(store);
+    }
+    SettingsStore store;
+    QCOMPARE(store.entries("Recent File List"), (QStringList{"File1", "File3"}));
+    QCOMPARE(store.getProfileString("Recent File List", "File3", ""), QStringLiteral("/a/three.qbx"));
+}
+
+QTEST_GUILESS_MAIN(LogicRulesTests)
+#include "LogicRulesTests.moc"
