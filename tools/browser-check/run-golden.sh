@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Converts every golden page with the console in piping mode, by plain compaction
-# and by JavaScript packing, and checks in headless Chromium that each converted
-# page shows what its original shows.
+# Converts every golden page with the console, by plain compaction and by
+# JavaScript packing, and checks in headless Chromium that each converted page
+# shows what its original shows. Pages go through piping mode (-p), which reads
+# at most 30000 bytes; larger pages go through file mode (--output=FILE).
 #
 # Usage: tools/browser-check/run-golden.sh QUILLBOX [NAME ...] [-- CHECK-OPTIONS]
 #   QUILLBOX   path of the built console program
@@ -12,10 +13,9 @@
 #   GOLDEN_PAGES          folder of the pages (default: tests/data/pages)
 #   SERVER_PAGES          folder of pages behind server header lines, converted
 #                         with -s added (default: tests/data/server)
-#   QUILLBOX_PLAIN_ARGS   console arguments for the plain form (default: -p --method=plain)
-#   QUILLBOX_PACKED_ARGS  console arguments for the packed form (default: -p --method=js)
+#   QUILLBOX_PLAIN_ARGS   console switches for the plain form (default: --method=plain)
+#   QUILLBOX_PACKED_ARGS  console switches for the packed form (default: --method=js)
 #   KEEP_FOLDER=1         keep the folder of converted pages and print its path
-# Piping mode reads at most 30000 bytes, so golden pages stay below that size.
 # Exit status: that of check.mjs (0 when every pair passed), 2 on a usage error.
 set -euo pipefail
 
@@ -48,8 +48,9 @@ done
 
 pages="${GOLDEN_PAGES:-$root/tests/data/pages}"
 server_pages="${SERVER_PAGES:-$root/tests/data/server}"
-read -r -a plain_args <<< "${QUILLBOX_PLAIN_ARGS:--p --method=plain}"
-read -r -a packed_args <<< "${QUILLBOX_PACKED_ARGS:--p --method=js}"
+read -r -a plain_args <<< "${QUILLBOX_PLAIN_ARGS---method=plain}"
+read -r -a packed_args <<< "${QUILLBOX_PACKED_ARGS---method=js}"
+piping_limit=30000
 
 if ! command -v node > /dev/null; then
     echo "run-golden: node is not installed" >&2
@@ -84,9 +85,13 @@ convert() {
     local page="$1" output="$2"
     shift 2
     local status=0
-    "$quillbox" "$@" < "$page" > "$output" 2> "$output.err" || status=$?
+    if [[ $(stat -c %s "$page") -le $piping_limit ]]; then
+        "$quillbox" -p "$@" < "$page" > "$output" 2> "$output.err" || status=$?
+    else
+        "$quillbox" "$@" --output="$output" "$page" > "$output.err" 2>&1 || status=$?
+    fi
     if [[ $status -ne 0 ]]; then
-        echo "run-golden: quillbox $* < $(basename "$page") exited with status $status: $(head -c 300 "$output.err")" >&2
+        echo "run-golden: quillbox $* $(basename "$page") exited with status $status: $(head -c 300 "$output.err")" >&2
         rm -f "$output"
     fi
     rm -f "$output.err"
