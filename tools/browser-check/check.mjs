@@ -165,7 +165,9 @@ function describe(field, original, converted) {
   return `${field} differs at item ${at} of ${original.length}/${converted.length}: original ${item(original)}, converted ${item(converted)}`;
 }
 
-function compare(original, converted, allDiffs) {
+// Compares two readings of pages; returns null when they agree, otherwise the
+// first difference (every difference with `allDiffs`).
+export function compare(original, converted, allDiffs) {
   const diffs = [];
   for (const field of FIELDS) {
     const a = original[field];
@@ -257,7 +259,7 @@ async function checkOriginal(getBrowser, folder, base, options) {
   return results.sort((a, b) => order.indexOf(a.name) - order.indexOf(b.name));
 }
 
-function listOriginals(folder) {
+export function listOriginals(folder) {
   return fs
     .readdirSync(folder)
     .filter((name) => name.endsWith('.html') && !FORMS.some((form) => name.endsWith(`.${form}.html`)))
