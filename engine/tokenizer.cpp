@@ -304,9 +304,11 @@ bool isNewlineAt(const Engine& engine, const char* position) {
 }
 
 std::string& tokenWithSpacing(Engine& engine, std::string& token, const char* cursor) {
+    // In preformatted text every blank and line break comes as a token of its own.
+    if (engine.scan.preformatted) return token;
     if (isNewlineAt(engine, cursor)) {
         token.push_back('\n');
-    } else if (!engine.scan.preformatted && isSeparatorAt(engine, cursor)) {
+    } else if (isSeparatorAt(engine, cursor)) {
         token.push_back(' ');
     }
     return token;

@@ -1,0 +1,36 @@
+// Feeds arbitrary bytes to both packing methods. A packed page that the packer accepts must
+// carry literals that parse and a coded text that decodes; nothing may crash or leak.
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+
+#include "engine.h"
+#include "packed_writer.h"
+#include "packed_page.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    if (size < 1) return 0;
+    Engine engine;
+    engine.console = nullptr;
+    // The first byte picks the options, the rest is the page.
+    const uint8_t choice = data[0];
+    engine.options.removeMeta = choice & 1;
+    engine.options.keepComments = (choice >> 1) & 1;
+    engine.options.serverHeader = (choice >> 2) & 1;
+    engine.options.codeCharLimit = (choice & 0x80) ? 60 + (choice & 0x3F) : 256;
+    std::string page(reinterpret_cast<const char*>(data + 1), size - 1);
+    page.resize(std::char_traits<char>::length(page.c_str()));
+
+    std::string copy = page;
+    const std::optional<std::string> packed = packJavaScript(engine, copy);
+    if (packed) {
+        PackedPage parts;
+        if (!parsePackedPage(*packed, parts)) std::abort();
+        std::string decoded;
+        if (!decodePacked(parts.t, parts.s, parts.c, parts.l, decoded)) std::abort();
+    }
+    std::string plainCopy = page;
+    const std::string plain = compactPlain(engine, plainCopy);
+    if (plain.size() > page.size() + 2) std::abort();  // plain compaction never grows a page
+    return 0;
+}
