@@ -171,8 +171,11 @@ long packBest(Engine& engine, std::string& page, std::string* outputName, long l
         packed = packJavaScript(engine, workCopy);
     }
     progressDot(engine);
+    // A page that JavaScript packing cannot bring back intact is compacted plainly instead.
     std::optional<std::string> plain;
-    if (flags & FLAG_PLAIN) plain = compactPlain(engine, page);
+    if ((flags & FLAG_PLAIN) || ((flags & FLAG_JAVASCRIPT) && !packed)) {
+        plain = compactPlain(engine, page);
+    }
 
     const std::string* chosen = nullptr;
     if (plain && (!packed || plain->size() < packed->size())) chosen = &*plain;

@@ -120,9 +120,9 @@ void setCodeCharLimit(Engine& engine, int count);
 [[noreturn]] void fatalError(const char* message);
 
 // Plain compaction: the page's tokens with single separators, comments and the page's own
-// HTML and HEAD tags left out. May overwrite 0xFF bytes of `page` with blanks.
+// HTML and HEAD tags left out.
 std::string compactPlain(Engine& engine, std::string& page);
 
 // JavaScript packing: the page as a head part and a self-decoding script. Empty when the
-// page cannot be packed so that it comes back intact. May overwrite 0xFF bytes of `page`.
+// page cannot be packed so that it comes back intact.
 std::optional<std::string> packJavaScript(Engine& engine, std::string& page);

@@ -11,6 +11,7 @@ namespace {
 
 constexpr int kLineLength = 256;      // coded text characters before the string is broken
 constexpr size_t kOverflowMargin = 2000;
+constexpr std::string_view kLiteralJoin = "\"+\n\"";  // ends a literal, joins the next
 
 // The packed text in two forms: the script literal bytes as written, and the string value
 // that JavaScript reads from them.
@@ -27,14 +28,12 @@ struct CodedText {
     }
 };
 
-bool isBlankOrFF(unsigned char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == 0xFF;
-}
+bool isBlank(unsigned char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
 
 // Whether a word that carries its blank may be coded before `cursor`: the page has a blank
 // there, or a tag around which browsers ignore white space.
 bool blankIsInvisibleAt(const char* cursor) {
-    return isBlankOrFF(static_cast<unsigned char>(*cursor)) || isWhitespaceInsensitiveTagAt(cursor);
+    return isBlank(static_cast<unsigned char>(*cursor)) || isWhitespaceInsensitiveTagAt(cursor);
 }
 
 // Whether the token begins a tag with attributes, or is a word outside tags: either way it
@@ -42,7 +41,7 @@ bool blankIsInvisibleAt(const char* cursor) {
 bool takesBlank(const EngineState& s, const std::string& token) {
     if (token.size() <= 1) return false;
     if (token[0] == '<' && token.back() != '>') return true;
-    return !s.inTag && !s.tokenInTag && !s.preformatted;
+    return !s.inTag && !s.tokenInTag && !keepsBlanks(s);
 }
 
 // Rewrites a literal token for the coded text: letters lower case with the case toggle t[1]
@@ -68,7 +67,7 @@ bool codeLiteral(Engine& engine, std::string& token, const std::string& t, const
     }
     if (upper) out.push_back(t[1]);
     bool tookBlank = false;
-    if (!s.preformatted && isSeparatorAt(engine, cursor)) {
+    if (!keepsBlanks(s) && isSeparatorAt(engine, cursor)) {
         const char last = token.empty() ? 0 : token.back();
         if (last >= 'a' && last <= 'z') out.back() = toAsciiUpper(out.back());
         else out.push_back(' ');
@@ -146,8 +145,7 @@ bool hasNonAscii(std::string_view text) {
 
 }  // namespace
 
-bool declaresCharsetOrIsAscii(std::string_view page) {
-    if (!hasNonAscii(page)) return true;
+bool declaresCharset(std::string_view page) {
     if (page.substr(0, 3) == "\xEF\xBB\xBF" || page.substr(0, 2) == "\xFE\xFF" ||
         page.substr(0, 2) == "\xFF\xFE") {
         return true;
@@ -245,13 +243,17 @@ std::optional<std::string> packJavaScript(Engine& engine, std::string& page) {
     dot();
     rankDictionary(dictionary);
     dot();
-    const CodeTable table = buildCodeTable(engine.histogram, options.codeCharLimit);
+    // A page that declares no character set is read by a guess, which control characters and
+    // high bytes sway: such a page is packed only when it is ASCII, with printable codes.
+    const std::string_view body = std::string_view(page).substr(h);
+    const bool declared = declaresCharset(body);
+    if (!declared && hasNonAscii(body)) return std::nullopt;
+    const CodeTable table = buildCodeTable(engine.histogram, options.codeCharLimit, !declared);
     const int count = trimDictionary(dictionary, table.sectionOne, options.debugDump != 0,
                                      engine.console);
     dot();
     // The escape, the case toggle and the quote code must be code characters.
     if (table.sectionOne < 3) return std::nullopt;
-    if (!declaresCharsetOrIsAscii(std::string_view(page).substr(h))) return std::nullopt;
     const int l = std::max(count, 3);
     std::string t = table.t;
     if (static_cast<int>(t.size()) > l + 2) t.resize(static_cast<size_t>(l) + 1);
@@ -289,7 +291,7 @@ std::optional<std::string> packJavaScript(Engine& engine, std::string& page) {
         // the head: such a page is not packed.
         if (s.scriptPending && !scriptWasOpen && bodyStarted) packable = false;
         if (s.inComment || comment || headState != 0 || s.skipToTagEnd) {
-            if (comment && !s.inComment && !s.preformatted && !intended.empty() &&
+            if (comment && !s.inComment && !keepsBlanks(s) && !intended.empty() &&
                 intended.back() != ' ' && isSeparatorAt(engine, cursor)) {
                 // A removed comment that a blank followed leaves that blank.
                 coded.put(' ');
@@ -298,14 +300,14 @@ std::optional<std::string> packJavaScript(Engine& engine, std::string& page) {
             }
         } else if (packedStart + 3 + coded.raw.size() >= size + kOverflowMargin) {
             packable = false;  // the packed text outgrew its margin
-        } else if (s.preformatted && (token == "\n" || token == "\r")) {
+        } else if (keepsBlanks(s) && (token == "\n" || token == "\r")) {
             coded.raw += token == "\n" ? "\\n" : "\\r";
             coded.value += token;
             intended += token;
             lineCounter += 2;
         } else {
             s.spaceAppended = 0;
-            if (!s.preformatted && takesBlank(s, token)) {
+            if (takesBlank(s, token)) {
                 token.push_back(' ');
                 s.spaceAppended = 1;
             }
@@ -330,19 +332,19 @@ std::optional<std::string> packJavaScript(Engine& engine, std::string& page) {
                     w -= l;
                 }
                 coded.put(t[static_cast<size_t>(w + 3)]);
-                if (isSeparatorAt(engine, cursor) && !s.spaceAppended && !s.preformatted) {
+                if (isSeparatorAt(engine, cursor) && !s.spaceAppended && !keepsBlanks(s)) {
                     coded.put(' ');
                     intended.push_back(' ');
                 }
                 lineCounter += 1;
             }
-            if (!intended.empty() && !isBlankOrFF(static_cast<unsigned char>(intended.back()))) {
+            if (!intended.empty() && !isBlank(static_cast<unsigned char>(intended.back()))) {
                 bodyStarted = true;
             }
         }
         if (lineCounter > kLineLength) {
             lineCounter = 0;
-            coded.raw += "\"+\n\"";
+            coded.raw += kLiteralJoin;
         }
         headState = closeHeadTag(engine, token, headState);
     }
@@ -354,8 +356,15 @@ std::optional<std::string> packJavaScript(Engine& engine, std::string& page) {
     std::string decoded;
     const std::string codedRaw = hideMarkup(coded.raw);
     if (!endsOutsideMarkup(std::string(PACKED_MARKER) + headText)) return std::nullopt;
-    if (!isSafeLiteral(t) || !isSafeLiteral(hideMarkup(wordList)) || !isSafeLiteral(codedRaw)) {
-        return std::nullopt;
+    if (!isSafeLiteral(t) || !isSafeLiteral(hideMarkup(wordList))) return std::nullopt;
+    for (size_t piece = 0;;) {  // the coded text's literals, between the "+ line breaks
+        const size_t join = codedRaw.find(kLiteralJoin, piece);
+        if (!isSafeLiteral(std::string_view(codedRaw).substr(
+                piece, join == std::string::npos ? std::string::npos : join - piece))) {
+            return std::nullopt;
+        }
+        if (join == std::string::npos) break;
+        piece = join + kLiteralJoin.size();
     }
     if (!decodePacked(t, words, coded.value, l, decoded) || decoded != intended) {
         return std::nullopt;

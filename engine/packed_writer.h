@@ -13,6 +13,5 @@
 bool decodePacked(std::string_view t, std::string_view s, std::string_view c, int l,
                   std::string& decoded);
 
-// Whether the page may be packed as far as its character set goes: it is plain ASCII, or it
-// declares its character set (byte-order mark or META).
-bool declaresCharsetOrIsAscii(std::string_view page);
+// Whether the page declares its character set (byte-order mark or META).
+bool declaresCharset(std::string_view page);

@@ -180,11 +180,7 @@ int scanBytes(EngineState& s, char* position) {
     char* p = position;
     while (n < MAX_TOKEN_LENGTH) {
         const unsigned char c = static_cast<unsigned char>(*p);
-        unsigned char d = static_cast<unsigned char>(p[1]);
-        if (c != 0 && d == 0xFF) {
-            p[1] = ' ';  // a 0xFF byte reads as a blank
-            continue;
-        }
+        const unsigned char d = static_cast<unsigned char>(p[1]);
         if (c != 0 && beginsToken(d)) {
             if (c != '\n' && c != '\r' && c != '\t') {
                 noteChar(s, p);
@@ -213,6 +209,21 @@ int scanBytes(EngineState& s, char* position) {
         }
     }
     return n;
+}
+
+// Just past the comment that begins at `p`, as a browser ends it; null when no comment
+// begins there or it runs to the end of the page.
+const char* commentEnd(const char* p) {
+    if (p[0] != '<' || p[1] != '!' || p[2] != '-' || p[3] != '-') return nullptr;
+    const char* body = p + 4;
+    if (body[0] == '>') return body + 1;
+    if (body[0] == '-' && body[1] == '>') return body + 2;
+    for (const char* q = body; *q; ++q) {
+        if (q[0] != '-' || q[1] != '-') continue;
+        if (q[2] == '>') return q + 3;
+        if (q[2] == '!' && q[3] == '>') return q + 4;
+    }
+    return nullptr;
 }
 
 }  // namespace
@@ -252,16 +263,17 @@ std::string& nextToken(Engine& engine, char*& cursor) {
             s.tokenInTag = 0;
             return token;
         }
+        const bool blanksKept = keepsBlanks(s);
         if (c == ' ' || c == '\t') {
             sawBlank = true;
-            if (!s.preformatted || s.spaceEmitted) {
+            if (!blanksKept || s.spaceEmitted) {
                 s.spaceEmitted = 0;
                 noteChar(s, cursor);
                 ++cursor;
                 continue;
             }
         } else if (c == '\n' || c == '\r') {
-            if (!(s.preformatted || (s.inScript && sawBlank))) {
+            if (!(blanksKept || (s.inScript && sawBlank))) {
                 noteChar(s, cursor);
                 ++cursor;
                 continue;
@@ -279,7 +291,6 @@ std::string& nextToken(Engine& engine, char*& cursor) {
             token.assign(1, static_cast<char>(c));
             return token;
         }
-        if (c == 0xFF) *cursor = ' ';
         const int n = scanTokenLength(engine, cursor);
         token.assign(cursor, static_cast<size_t>(n));
         if (s.tokenInName && !s.inScript && !s.keepCase) {
@@ -290,13 +301,25 @@ std::string& nextToken(Engine& engine, char*& cursor) {
 }
 
 bool isSeparatorAt(const Engine& engine, const char* position) {
-    const unsigned char c = static_cast<unsigned char>(*position);
-    const bool blank = isBlankByte(c) || c == 0xFF;
+    const bool blank = isBlankByte(static_cast<unsigned char>(*position));
     if (engine.scan.inScript || !blank) return blank;
-    // A blank right before a tag around which browsers ignore white space is not needed.
+    // Blanks right before a tag around which browsers ignore white space are not needed,
+    // also where comments that are being removed stand between.
     const std::string& rawText = engine.scan.rawTextName;
-    if (!rawText.empty() && !isRawTextEndAt(position + 1, rawText)) return true;
-    return !isWhitespaceInsensitiveTagAt(position + 1);
+    const bool skipComments = !engine.options.keepComments && rawText.empty();
+    const char* next = position + 1;
+    for (;;) {
+        while (isBlankByte(static_cast<unsigned char>(*next))) ++next;
+        const char* after = skipComments ? commentEnd(next) : nullptr;
+        if (!after) break;
+        next = after;
+    }
+    if (!rawText.empty() && !isRawTextEndAt(next, rawText)) return true;
+    return !isWhitespaceInsensitiveTagAt(next);
+}
+
+bool keepsBlanks(const EngineState& state) {
+    return state.preformatted || state.inQuote || state.inSingleQuote;
 }
 
 bool isNewlineAt(const Engine& engine, const char* position) {
@@ -304,8 +327,8 @@ bool isNewlineAt(const Engine& engine, const char* position) {
 }
 
 std::string& tokenWithSpacing(Engine& engine, std::string& token, const char* cursor) {
-    // In preformatted text every blank and line break comes as a token of its own.
-    if (engine.scan.preformatted) return token;
+    // Where blanks are kept, every blank and line break comes as a token of its own.
+    if (keepsBlanks(engine.scan)) return token;
     if (isNewlineAt(engine, cursor)) {
         token.push_back('\n');
     } else if (isSeparatorAt(engine, cursor)) {

@@ -22,12 +22,14 @@ void resetPageState(Engine& engine);
 // At the end of the page the cursor becomes null and the returned token is not a new one.
 std::string& nextToken(Engine& engine, char*& cursor);
 
-// Length (0..499) of the token that begins at `position`; updates the scanner flags and may
-// overwrite a 0xFF byte after the current character with a blank.
+// Length (0..499) of the token that begins at `position`; updates the scanner flags.
 int scanTokenLength(Engine& engine, char* position);
 
 // Whether the blank at `position` separates the last token from the next one.
 bool isSeparatorAt(const Engine& engine, const char* position);
+// Whether every blank is kept as a token of its own: in preformatted text and in quoted
+// attribute values, where browsers show or keep each one.
+bool keepsBlanks(const EngineState& state);
 // Whether a script's line break stands at `position`.
 bool isNewlineAt(const Engine& engine, const char* position);
 
