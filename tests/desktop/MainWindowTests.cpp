@@ -1,0 +1,405 @@
+// The main window: its controls and texts, Add Files and Remove, the shortcut menu, the keys
+// that work wherever the focus is, the layout rule, and the folder chooser.
+#include "AboutDlg.h"
+#include "DialogAsker.h"
+#include "FolderBrowseDlg.h"
+#include "MainWindow.h"
+#include "ScriptedAsker.h"
+#include "SettingsStore.h"
+#include "WindowRules.h"
+
+#include <QAction>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QProgressBar>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QToolButton>
+#include <QTreeView>
+#include <QtTest>
+
+class MainWindowTests : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+    void captionButtonsAndStatusBar();
+    void menusHoldEveryCommand();
+    void listColumns();
+    void addFilesSkipsDuplicatesAndSorts();
+    void addFilesCancelledStillMarksModified();
+    void removeDeletesSelectedRows();
+    void shortcutMenuGraying_data();
+    void shortcutMenuGraying();
+    void noShortcutMenuInTheButtonBand();
+    void deleteAndInsertWorkWhereverTheFocusIs_data();
+    void deleteAndInsertWorkWhereverTheFocusIs();
+    void resizeRule();
+    void escapeAndExitClose();
+    void aboutBox();
+    void folderChooserShowsTheShortenedPath();
+    void fileChooserFilters_data();
+    void fileChooserFilters();
+
+private:
+    QStringList listedNames() const;
+    // Selects the rows given (and only them).
+    void selectRows(const QList<int>& rows);
+    QAction* action(const char* name) const
+    {
+        return window_->findChild<QAction*>(QString::fromLatin1(name));
+    }
+
+    std::unique_ptr<QTemporaryDir> configHome_;
+    std::unique_ptr<SettingsStore> store_;
+    std::unique_ptr<ScriptedAsker> asker_;
+    std::unique_ptr<MainWindow> window_;
+    QString startFolder_;
+};
+
+void MainWindowTests::init()
+{
+    startFolder_ = QDir::currentPath();
+    configHome_ = std::make_unique<QTemporaryDir>();
+    qputenv("XDG_CONFIG_HOME", configHome_->path().toLocal8Bit());
+    store_ = std::make_unique<SettingsStore>();
+    store_->writeProfileString("Directories", "Input", configHome_->path());
+    asker_ = std::make_unique<ScriptedAsker>();
+    window_ = std::make_unique<MainWindow>(*store_, *asker_);
+}
+
+void MainWindowTests::cleanup()
+{
+    window_.reset();
+    QCOMPARE(asker_->unexpectedCalls, 0);
+    QDir::setCurrent(startFolder_);
+}
+
+QStringList MainWindowTests::listedNames() const
+{
+    QStringList names;
+    for (int row = 0; row < window_->pages().rowCount(); ++row)
+        names.append(window_->pages().text(row, COLUMN_FILE_NAME));
+    return names;
+}
+
+void MainWindowTests::selectRows(const QList<int>& rows)
+{
+    QItemSelectionModel* selection = window_->pageList()->selectionModel();
+    selection->clearSelection();
+    for (int row : rows) {
+        selection->select(window_->pages().index(row, 0),
+                          QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    }
+}
+
+void MainWindowTests::captionButtonsAndStatusBar()
+{
+    QCOMPARE(window_->windowTitle(), QStringLiteral("Quillbox"));
+    // The input folder becomes the current directory.
+    QCOMPARE(QDir::currentPath(), QDir(configHome_->path()).canonicalPath());
+    const QList<QPair<const char*, const char*>> tooltips = {
+        {"packButton", "Pack Web Pages"}, {"addButton", "Add Web Page"},
+        {"removeButton", "Remove Web page"}, {"viewButton", "Open Packed Web Page"},
+        {"openProjectButton", "Open Project"}, {"saveButton", "Save Project"},
+        {"supportButton", "Support Site"}};
+    for (const auto& [name, tooltip] : tooltips) {
+        auto* button = window_->findChild<QToolButton*>(QString::fromLatin1(name));
+        QVERIFY2(button, name);
+        QCOMPARE(button->toolTip(), QString::fromLatin1(tooltip));
+        QCOMPARE(button->focusPolicy(), Qt::NoFocus);  // not tab stops
+        QVERIFY(!button->icon().isNull());
+    }
+    QVERIFY(!window_->findChild<QLabel*>(QStringLiteral("logo"))->pixmap().isNull());
+    QCOMPARE(window_->progressBar()->minimum(), 0);
+    QCOMPARE(window_->progressBar()->maximum(), 100);
+    QCOMPARE(window_->statusText(0), QStringLiteral("Quillbox 1.0a  Mar 21 1999"));
+    for (int part = 1; part < STATUS_PART_COUNT; ++part)
+        QCOMPARE(window_->statusText(part), QString());
+    QVERIFY(!window_->isModified());
+    QVERIFY(!window_->acceptDrops());
+}
+
+void MainWindowTests::menusHoldEveryCommand()
+{
+    auto texts = [](const QMenu* menu) {
+        QStringList items;
+        for (const QAction* item : menu->actions())
+            items.append(item->isSeparator() ? QStringLiteral("-") : item->text());
+        return items;
+    };
+    QStringList titles;
+    for (const QAction* menu : window_->menuBar()->actions())
+        titles.append(menu->text());
+    QCOMPARE(titles, (QStringList{"&File", "&Options", "&Help"}));
+    const QList<QAction*> menus = window_->menuBar()->actions();
+    QCOMPARE(texts(menus[0]->menu()),
+             (QStringList{"New", "Open...", "Save", "Save As...", "-",
+                          "&Add Files...     (Ins. key)", "Add/Modify Internet Address...",
+                          "Import Directory Tree...", "&Remove Files   (Del. key)", "-", "&Exit"}));
+    QCOMPARE(texts(menus[1]->menu()),
+             (QStringList{"&Pack", "-", "&Edit", "&Open", "-", "&Properties..."}));
+    QCOMPARE(texts(menus[1]->menu()->actions()[2]->menu()), (QStringList{"&Original", "&Packed"}));
+    QCOMPARE(texts(menus[1]->menu()->actions()[3]->menu()), (QStringList{"&Original", "&Packed"}));
+    QCOMPARE(texts(menus[2]->menu()), (QStringList{"&About", "&Index", "-", "Beta 0.9"}));
+    QVERIFY(!action("helpBeta")->isEnabled());
+    QCOMPARE(texts(window_->shortcutMenu()),
+             (QStringList{"&Remove    (Del. key)", "&Add File...  (Ins key)",
+                          "Add/Modify &Internet Address...", "&Edit", "&Open", "-",
+                          "Pack Page"}));
+    // Items of commands that work are enabled; the others wait for their turn.
+    for (const char* name : {"fileAddFiles", "fileRemove", "fileExit", "optionsProperties",
+                             "helpAbout"})
+        QVERIFY2(action(name)->isEnabled(), name);
+    for (QAction* item : window_->findChildren<QAction*>()) {
+        if (item->data().isValid())
+            QCOMPARE(item->isEnabled() || item->parent() == window_->shortcutMenu()
+                         || item->parentWidget() != nullptr,
+                     true);
+    }
+}
+
+void MainWindowTests::listColumns()
+{
+    QTreeView* list = window_->pageList();
+    QCOMPARE(list->selectionMode(), QAbstractItemView::ExtendedSelection);
+    QCOMPARE(list->selectionBehavior(), QAbstractItemView::SelectRows);
+    QList<int> widths;
+    for (int column = 0; column < 4; ++column)
+        widths.append(list->columnWidth(column));
+    QCOMPARE(widths, (QList<int>{320, 50, 72, 72}));
+}
+
+void MainWindowTests::addFilesSkipsDuplicatesAndSorts()
+{
+    asker_->fileSelections.enqueue({"/site/c.html", "/site/A.htm"});
+    asker_->fileSelections.enqueue({"/site/a.HTM", "/site/b.html", "/site/B.HTML"});
+    action("fileAddFiles")->trigger();
+    QCOMPARE(asker_->chooserDirectories, QStringList{QDir::currentPath()});
+    QCOMPARE(asker_->chooserFilters,
+             QStringList{"Web Pages (*.htm;*.html)|*.htm; *.html|All Files (*.*)|*.*||"});
+    QVERIFY(window_->isModified());
+    window_->findChild<QToolButton*>(QStringLiteral("addButton"))->click();
+    QCOMPARE(listedNames(), (QStringList{"/site/A.htm", "/site/b.html", "/site/c.html"}));
+    for (int row = 0; row < 3; ++row) {
+        QCOMPARE(window_->pages().text(row, COLUMN_RATIO), QStringLiteral("-"));
+        QCOMPARE(window_->pages().text(row, COLUMN_ORIGINAL_SIZE), QStringLiteral("."));
+        QCOMPARE(window_->pages().pageRow(row).image, int(IMAGE_LOCAL));
+    }
+}
+
+void MainWindowTests::addFilesCancelledStillMarksModified()
+{
+    asker_->fileSelections.enqueue({});
+    window_->addFiles();
+    QVERIFY(window_->isModified());
+    QCOMPARE(window_->pages().rowCount(), 0);
+}
+
+void MainWindowTests::removeDeletesSelectedRows()
+{
+    asker_->fileSelections.enqueue({"/a", "/b", "/c", "/d"});
+    window_->addFiles();
+    window_->setModified(false);
+    window_->removeFiles();  // nothing selected: only the flag changes
+    QCOMPARE(window_->pages().rowCount(), 4);
+    QVERIFY(window_->isModified());
+    selectRows({0, 2, 3});
+    window_->findChild<QToolButton*>(QStringLiteral("removeButton"))->click();
+    QCOMPARE(listedNames(), QStringList{"/b"});
+}
+
+void MainWindowTests::shortcutMenuGraying_data()
+{
+    QTest::addColumn<QString>("selected");  // empty for no row
+    QTest::addColumn<bool>("remove");
+    QTest::addColumn<bool>("addFile");
+    QTest::addColumn<bool>("internetGrayed");
+    QTest::newRow("no row") << "" << false << true << false;
+    QTest::newRow("local row") << "/site/a.html" << true << false << true;
+    QTest::newRow("internet row") << "HTTP://example.org/" << true << false << false;
+}
+
+void MainWindowTests::shortcutMenuGraying()
+{
+    QFETCH(QString, selected);
+    QFETCH(bool, remove);
+    QFETCH(bool, addFile);
+    QFETCH(bool, internetGrayed);
+    if (!selected.isEmpty()) {
+        window_->pages().addPage(selected, IMAGE_LOCAL);
+        selectRows({0});
+    }
+    window_->show();
+    const QPoint overList = window_->pageList()->viewport()->mapToGlobal(QPoint(20, 20));
+    QVERIFY(window_->requestShortcutMenu(overList));
+    QVERIFY(window_->shortcutMenu()->isVisible());
+    QCOMPARE(action("shortcutRemove")->isEnabled(), remove);
+    QCOMPARE(action("shortcutAddFile")->isEnabled(), addFile);
+    if (internetGrayed)
+        QVERIFY(!action("shortcutInternetAddress")->isEnabled());
+    if (selected.isEmpty()) {
+        for (const char* name : {"shortcutPackPage", "shortcutEditOriginal", "shortcutEditPacked",
+                                 "shortcutOpenOriginal", "shortcutOpenPacked"})
+            QVERIFY2(!action(name)->isEnabled(), name);
+    }
+    window_->shortcutMenu()->hide();
+}
+
+void MainWindowTests::noShortcutMenuInTheButtonBand()
+{
+    window_->show();
+    QWidget* client = window_->clientArea();
+    QVERIFY(!window_->requestShortcutMenu(client->mapToGlobal(QPoint(300, 69))));
+    QVERIFY(!window_->shortcutMenu()->isVisible());
+    QVERIFY(window_->requestShortcutMenu(client->mapToGlobal(QPoint(300, 70))));
+    window_->shortcutMenu()->hide();
+    // A right-click on a picture button shows nothing; one on the list shows the menu.
+    auto* packButton = window_->findChild<QToolButton*>(QStringLiteral("packButton"));
+    QContextMenuEvent onButton(QContextMenuEvent::Mouse, QPoint(5, 5),
+                               packButton->mapToGlobal(QPoint(5, 5)));
+    QApplication::sendEvent(packButton, &onButton);
+    QVERIFY(!window_->shortcutMenu()->isVisible());
+    QWidget* viewport = window_->pageList()->viewport();
+    QContextMenuEvent onList(QContextMenuEvent::Mouse, QPoint(30, 30),
+                             viewport->mapToGlobal(QPoint(30, 30)));
+    QApplication::sendEvent(viewport, &onList);
+    QVERIFY(window_->shortcutMenu()->isVisible());
+    window_->shortcutMenu()->hide();
+    // The keyboard asks for the menu inside the list, below the band.
+    QTest::keyClick(window_->pageList(), Qt::Key_F10, Qt::ShiftModifier);
+    QVERIFY(window_->shortcutMenu()->isVisible());
+    window_->shortcutMenu()->hide();
+}
+
+void MainWindowTests::deleteAndInsertWorkWhereverTheFocusIs_data()
+{
+    QTest::addColumn<QString>("focus");
+    QTest::newRow("page list") << "pageList";
+    QTest::newRow("progress bar") << "progressBar";
+    QTest::newRow("window itself") << "MainWindow";
+}
+
+void MainWindowTests::deleteAndInsertWorkWhereverTheFocusIs()
+{
+    QFETCH(QString, focus);
+    QWidget* target = focus == "MainWindow" ? window_.get()
+                                            : window_->findChild<QWidget*>(focus);
+    QVERIFY(target);
+    asker_->fileSelections.enqueue({"/x/one.html", "/x/two.html"});
+    QTest::keyClick(target, Qt::Key_Insert);
+    QCOMPARE(listedNames(), (QStringList{"/x/one.html", "/x/two.html"}));
+    selectRows({1});
+    window_->setModified(false);
+    QTest::keyClick(target, Qt::Key_Delete);
+    QCOMPARE(listedNames(), QStringList{"/x/one.html"});
+    QVERIFY(window_->isModified());
+    QCOMPARE(asker_->chooserDirectories.size(), 1);  // one chooser per key press
+}
+
+void MainWindowTests::resizeRule()
+{
+    window_->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
+    const int menuHeight = window_->menuBar()->height();
+    QWidget* client = window_->clientArea();
+    QTreeView* list = window_->pageList();
+    auto* support = window_->findChild<QToolButton*>(QStringLiteral("supportButton"));
+
+    window_->resize(900, 500 + menuHeight);
+    QTRY_COMPARE(client->width(), 900);
+    QCOMPARE(list->geometry(), QRect(1, 50, 900, client->height() - 70));
+    QCOMPARE(support->geometry(), QRect(850, 2, 48, 48));
+    QCOMPARE(list->columnWidth(COLUMN_OUTPUT_NAME), 900 - 514 - 4);
+    auto* statusBar = window_->findChild<QWidget*>(QStringLiteral("statusBar"));
+    QCOMPARE(statusBar->geometry().bottom(), client->height() - 1);
+
+    // Narrower than 580: the list keeps 580 and the window cuts it off.
+    window_->resize(400, 400 + menuHeight);
+    QTRY_COMPARE(client->width(), 400);
+    QCOMPARE(list->width(), 580);
+    QCOMPARE(support->x(), 530);
+    QCOMPARE(list->columnWidth(COLUMN_OUTPUT_NAME), 580 - 514 - 4);
+
+    // A wide File Name column leaves the Output Name column at least 40 pixels.
+    list->setColumnWidth(COLUMN_FILE_NAME, 700);
+    window_->resize(620, 400 + menuHeight);
+    QTRY_COMPARE(client->width(), 620);
+    QCOMPARE(list->columnWidth(COLUMN_OUTPUT_NAME), 40);
+}
+
+void MainWindowTests::escapeAndExitClose()
+{
+    window_->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
+    QTest::keyClick(window_->pageList(), Qt::Key_Return);
+    QVERIFY(window_->isVisible());  // Enter never closes the window
+    QTest::keyClick(window_->pageList(), Qt::Key_Escape);
+    QVERIFY(!window_->isVisible());
+    window_->show();
+    action("fileExit")->trigger();
+    QVERIFY(!window_->isVisible());
+}
+
+void MainWindowTests::aboutBox()
+{
+    bool seen = false;
+    QTimer::singleShot(0, this, [&seen] {
+        auto* about = qobject_cast<AboutDlg*>(QApplication::activeModalWidget());
+        QVERIFY(about);
+        seen = true;
+        QCOMPARE(about->windowTitle(), QStringLiteral("About Quillwin"));
+        QVERIFY(about->findChildren<QAbstractButton*>().isEmpty());
+        QTest::keyClick(about, Qt::Key_Escape);
+    });
+    action("helpAbout")->trigger();
+    QVERIFY(seen);
+}
+
+void MainWindowTests::folderChooserShowsTheShortenedPath()
+{
+    QTemporaryDir root;
+    const QString deep = root.path() + "/a-rather-long-folder-name/and-another-one-below";
+    QVERIFY(QDir().mkpath(deep));
+    FolderBrowseDlg chooser(root.path());
+    QCOMPARE(chooser.title(), QStringLiteral("Current Selection"));
+    bool answered = false;
+    QTimer::singleShot(0, this, [&] {
+        answered = true;
+        chooser.selectFolder(deep);
+        QCOMPARE(chooser.statusText(), QDir::toNativeSeparators(deep).left(35) + "...");
+        chooser.accept();
+    });
+    QCOMPARE(chooser.run(), int(FolderBrowseDlg::ResultOk));
+    QVERIFY(answered);
+    QCOMPARE(chooser.folder(), QDir::toNativeSeparators(deep));
+
+    FolderBrowseDlg titled(root.path(), QStringLiteral("Import all htmls under directory :"), 0);
+    QCOMPARE(titled.findChild<QLabel*>(QStringLiteral("title"))->text(),
+             QStringLiteral("Import all htmls under directory :"));
+    QTimer::singleShot(0, &titled, &QDialog::reject);
+    QCOMPARE(titled.run(), int(FolderBrowseDlg::ResultCancel));
+}
+
+void MainWindowTests::fileChooserFilters_data()
+{
+    QTest::addColumn<QString>("filter");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("web pages") << "Web Pages (*.htm;*.html)|*.htm; *.html|All Files (*.*)|*.*||"
+                               << "Web Pages (*.htm *.html);;All Files (*)";
+    QTest::newRow("projects") << "Quillbox Archives (*.qbx)|*.qbx|All Files (*.*)|*.*||"
+                              << "Quillbox Archives (*.qbx);;All Files (*)";
+}
+
+void MainWindowTests::fileChooserFilters()
+{
+    QFETCH(QString, filter);
+    QFETCH(QString, expected);
+    QCOMPARE(fileDialogFilter(filter), expected);
+}
+
+QTEST_MAIN(MainWindowTests)
+#include "MainWindowTests.moc"
