@@ -150,6 +150,12 @@ void applyLongOption(Engine& engine, ConsoleChoices& choices, std::string_view a
         choices.outputFile = std::string(value);
     } else if (name == "output-dir") {
         requireValue();
+        // Checked now, so that a mistyped folder fails once instead of at every page.
+        std::error_code error;
+        if (!std::filesystem::is_directory(std::filesystem::path(value), error)) {
+            failWithOption("Bad value for --output-dir: " + std::string(value) +
+                           " (no such folder).");
+        }
         choices.outputDir = std::string(value);
     } else {
         failWithOption("Unknown option " + std::string(argument) + ".");
