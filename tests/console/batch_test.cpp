@@ -1,8 +1,5 @@
 // Directory mode of the quillbox program, driven through its standard input.
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -11,21 +8,14 @@
 #include <string>
 #include <vector>
 
+#include "console/console_run.h"
+
 namespace {
 
 namespace fs = std::filesystem;
 
-struct Outcome {
-    int status = -1;
-    std::string output;
-};
-
-std::string readFile(const fs::path& path) {
-    std::ifstream file(path, std::ios::binary);
-    std::ostringstream text;
-    text << file.rdbuf();
-    return text.str();
-}
+using console_run::Outcome;
+using console_run::readFile;
 
 // A temporary folder holding a tree "site" of three pages and a text file; the program runs
 // with it as its working directory.
@@ -53,27 +43,7 @@ protected:
 
     // Runs quillbox with `arguments` in the folder, `answers` on its standard input.
     Outcome run(const std::vector<std::string>& arguments, const std::string& answers) {
-        write("answers.txt", answers);
-        const fs::path output = root / "output.txt";
-        pid_t child = fork();
-        if (child == 0) {
-            int in = open((root / "answers.txt").c_str(), O_RDONLY);
-            int out = open(output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-            if (in < 0 || out < 0 || chdir(root.c_str()) != 0) _exit(120);
-            dup2(in, 0);
-            dup2(out, 1);
-            std::vector<char*> argv{const_cast<char*>(QUILLBOX_CONSOLE_BINARY)};
-            for (const auto& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
-            argv.push_back(nullptr);
-            execv(argv[0], argv.data());
-            _exit(121);
-        }
-        int status = 0;
-        waitpid(child, &status, 0);
-        Outcome result;
-        result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        result.output = readFile(output);
-        return result;
+        return console_run::runQuillbox(root, arguments, answers);
     }
 
     // Which of the three pages changed, as a string of '1' and '0' in list order.
