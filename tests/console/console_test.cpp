@@ -1,0 +1,667 @@
+// The quillbox program as a user runs it: texts, exit statuses, file mode, piping mode, the
+// server header, comments, already packed pages, the dictionary trace and the long options.
+// Every case runs the built program in a temporary folder of its own.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <map>
+#include <regex>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "console/console_run.h"
+#include "support/packed_page.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using console_run::Outcome;
+using console_run::readFile;
+using console_run::writeFile;
+
+const std::string kBanner =
+    "Quillbox : Web Compaction Utility      Version 0.9a Mar 21 1999 \n"
+    "Copyright (c) 1999-2026 the Quillbox developers. Free software; -l shows the licence.\n";
+
+const std::string kUsage =
+    "Usage : quillbox [-p] [-lv] [-d<path>] <filename>.\n\n"
+    " v : Verbose output on.\n"
+    " l : Licence agreement.\n"
+    " p : Piping on.\n"
+    " i : Interactive off.\n"
+    " s : Cgi-server processing\n"
+    " r : Convert all .htm? files in sub-directories.\n\n";
+
+const std::string kDone = "done.\n\n";
+const std::string kMarker = "<!--Quillbox-->";
+
+// A small page that plain compaction wins: JavaScript packing's decoder alone is longer.
+const std::string kSmallPage =
+    "<html><head><title>Small</title></head><body><p>alpha \n\t  page</p><!-- a note -->"
+    "</body></html>";
+const std::string kSmallCompacted = "<title>Small</title><body><p>alpha page</p></body>";
+const std::string kSmallWithComment =
+    "<title>Small</title><body><p>alpha page</p><!-- a note --></body>";
+
+// A page of a few words repeated many times, which JavaScript packing makes much smaller.
+std::string repetitivePage() {
+    static const char* const kWords[] = {"the",   "river", "runs", "under", "old",   "stone",
+                                         "bridge", "and",  "mill", "wheel", "turns", "slowly"};
+    std::string page = "<html><head><title>Mill</title></head><body>\n";
+    unsigned seed = 7;
+    for (int paragraph = 0; paragraph < 40; ++paragraph) {
+        page += "<p>";
+        for (int word = 0; word < 20; ++word) {
+            seed = seed * 1103515245u + 12345u;
+            page += kWords[(seed >> 16) % 12];
+            page += word < 19 ? " " : "</p>\n";
+        }
+    }
+    return page + "</body></html>\n";
+}
+
+std::string samplePage() { return readFile(fs::path(QUILLBOX_TEST_DATA) / "pages/article.html"); }
+
+// The saving that the ratio line shows for an input of `inputLength` bytes written as
+// `written` bytes: the terminator counts in the size, the division truncates.
+long expectedSaving(size_t inputLength, size_t written) {
+    const unsigned long size = inputLength + 1;
+    return static_cast<long>(100UL - static_cast<unsigned long>(written) * 100UL / size);
+}
+
+std::string ratioLine(const std::string& dots, long saving, const std::string& name) {
+    char text[64];
+    std::snprintf(text, sizeof text, " (%02ld%%) ", saving);
+    return dots + text + name + "\n";
+}
+
+// The output names of the ratio lines, in the order printed.
+std::vector<std::string> ratioLineNames(const std::string& output) {
+    static const std::regex kLine(R"(\.+ \(-?\d\d+%\) ([^\n]+)\n)");
+    std::vector<std::string> names;
+    for (std::sregex_iterator it(output.begin(), output.end(), kLine), end; it != end; ++it)
+        names.push_back((*it)[1]);
+    return names;
+}
+
+class Console : public ::testing::Test {
+protected:
+    console_run::TempFolder folder;
+
+    Outcome run(const std::vector<std::string>& arguments, const std::string& input = "") {
+        return console_run::runQuillbox(folder.path(), arguments, input);
+    }
+    void write(const std::string& name, const std::string& text) { writeFile(folder / name, text); }
+    std::string read(const std::string& name) { return readFile(folder / name); }
+    bool exists(const std::string& name) { return fs::exists(folder / name); }
+
+    // What file mode writes for `name` alone, with `options` before it.
+    std::string convertAlone(const std::string& name, std::vector<std::string> options = {}) {
+        fs::remove(folder / "output.htm");
+        options.push_back(name);
+        const Outcome result = run(options);
+        EXPECT_EQ(result.status, 0) << result.output;
+        return read("output.htm");
+    }
+};
+
+// ---------------------------------------------------------------------------------------
+// Texts and exit statuses that do not depend on any page.
+
+TEST_F(Console, TextsAndStatuses) {
+    const std::string unknown = kUsage + "\nError : Unknown switch.\n";
+    struct Case {
+        std::vector<std::string> arguments;
+        std::string output;
+        int status;
+    };
+    const Case kCases[] = {
+        {{}, kBanner + kUsage, 0},
+        {{"-h"}, kBanner + kUsage, 0},
+        {{"-?"}, kBanner + kUsage, 0},
+        {{"-help"}, kBanner + kUsage, 0},              // only the second character counts
+        {{"-v", "-h", "-x"}, kBanner + kUsage, 0},     // help ends the switch pass
+        {{"-h", "--no-such-option"}, kBanner + kUsage, 0},
+        {{"-x"}, unknown, 255},                         // usage without the banner
+        {{"-L"}, unknown, 255},                         // letters are case-sensitive
+        {{"-v", "-z", "page.html"}, unknown, 255},
+        {{"-x", "-h"}, unknown, 255},
+        {{"-r"}, kBanner + "\nError : Unspecified Directory.\n", 255},
+        {{"-i", "-v", "-r"}, kBanner + "\nError : Unspecified Directory.\n", 255},
+        {{"-v"}, kBanner + "\nError : No filename given.", 255},
+        {{"-c", "-i", "-s", "-d"}, kBanner + "\nError : No filename given.", 255},
+        {{"-"}, kBanner + "\nError : No filename given.", 255},  // a lone "-" is passed over
+        {{"--version"}, "quillbox 0.9a\n", 0},
+    };
+    for (const Case& c : kCases) {
+        std::string shown;
+        for (const auto& argument : c.arguments) shown += argument + " ";
+        SCOPED_TRACE("arguments: " + shown);
+        const Outcome result = run(c.arguments);
+        EXPECT_EQ(result.output, c.output);
+        EXPECT_EQ(result.status, c.status);
+    }
+    EXPECT_FALSE(exists("output.htm"));
+}
+
+TEST_F(Console, LicenceFollowsTheBanner) {
+    for (const char* argument : {"-l", "-licence"}) {
+        const Outcome result = run({argument, "page.html"});
+        EXPECT_EQ(result.status, 0);
+        ASSERT_TRUE(result.output.starts_with(kBanner)) << result.output;
+        const std::string licence = result.output.substr(kBanner.size());
+        EXPECT_NE(licence.find("Permission is hereby granted"), std::string::npos);
+        EXPECT_NE(licence.find("WITHOUT WARRANTY"), std::string::npos);
+        EXPECT_EQ(licence.find("Usage"), std::string::npos);
+        EXPECT_EQ(licence.find(kDone), std::string::npos);
+    }
+}
+
+TEST_F(Console, HelpOptionAddsTheLongOptions) {
+    write("page.html", kSmallPage);
+    const Outcome result = run({"--help", "page.html"});
+    EXPECT_EQ(result.status, 0);
+    ASSERT_TRUE(result.output.starts_with(kBanner + kUsage)) << result.output;
+    const std::string more = result.output.substr(kBanner.size() + kUsage.size());
+    for (const char* option : {"--help", "--version", "--method=best|js|plain",
+                               "--keep-comments", "--remove-meta", "--code-char-limit=N",
+                               "--output-chunk=N", "--output=FILE", "--output-dir=DIR"}) {
+        EXPECT_NE(more.find(option), std::string::npos) << option;
+    }
+    EXPECT_FALSE(exists("output.htm"));  // help ends the program before any conversion
+}
+
+// A bad long option or value fails before the banner, with a message that names it.
+TEST_F(Console, BadLongOptions) {
+    write("page.html", kSmallPage);
+    struct Case {
+        const char* argument;
+        const char* named;
+    };
+    constexpr Case kCases[] = {
+        {"--method=fast", "--method"},
+        {"--method=", "--method"},
+        {"--method", "--method"},
+        {"--method=JS", "--method"},
+        {"--code-char-limit=0", "--code-char-limit"},
+        {"--code-char-limit=257", "--code-char-limit"},
+        {"--code-char-limit=12x", "--code-char-limit"},
+        {"--code-char-limit=-5", "--code-char-limit"},
+        {"--output-chunk=0", "--output-chunk"},
+        {"--output-chunk=ten", "--output-chunk"},
+        {"--output-chunk=99999999999999999999", "--output-chunk"},
+        {"--output", "--output"},
+        {"--output=", "--output"},
+        {"--output-dir", "--output-dir"},
+        {"--output-dir=no-such-folder", "no-such-folder"},
+        {"--output-dir=page.html", "page.html"},  // a file, not a folder
+        {"--keep-comments=yes", "--keep-comments"},
+        {"--remove-meta=1", "--remove-meta"},
+        {"--version=2", "--version"},
+        {"--frobnicate", "--frobnicate"},
+        {"--outputs=x.htm", "--outputs"},
+    };
+    for (const Case& c : kCases) {
+        SCOPED_TRACE(c.argument);
+        const Outcome result = run({c.argument, "page.html"});
+        EXPECT_EQ(result.status, 255);
+        EXPECT_TRUE(result.output.starts_with("\nError : ")) << result.output;
+        EXPECT_NE(result.output.find(c.named), std::string::npos) << result.output;
+        EXPECT_EQ(result.output.find("Quillbox : "), std::string::npos);
+    }
+    EXPECT_FALSE(exists("output.htm"));
+}
+
+// ---------------------------------------------------------------------------------------
+// File mode.
+
+TEST_F(Console, ConvertsOneFileIntoOutputHtm) {
+    write("page.html", kSmallPage);
+    const Outcome result = run({"page.html"});
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(read("output.htm"), kSmallCompacted);  // no zero byte after the text
+    EXPECT_EQ(read("page.html"), kSmallPage);
+    ASSERT_TRUE(result.output.starts_with(kBanner));
+    ASSERT_TRUE(result.output.ends_with(kDone));
+    const std::string progress = result.output.substr(
+        kBanner.size(), result.output.size() - kBanner.size() - kDone.size());
+    // Both methods ran: the driver's dots with the JavaScript method's own in between.
+    EXPECT_TRUE(std::regex_match(progress, std::regex(R"(\.{4,} \(\d\d%\) output\.htm\n)")))
+        << progress;
+    EXPECT_TRUE(progress.ends_with(ratioLine("", expectedSaving(kSmallPage.size(),
+                                                                kSmallCompacted.size()),
+                                             "output.htm")));
+}
+
+// The ratio line with plain compaction alone (three dots): two digits at least, negative
+// when the output grew, 100 when nothing was written.
+TEST_F(Console, RatioLine) {
+    const std::string tight = "<p>" + std::string(200, 'w') + "  end</p>";  // one blank saved
+    struct Case {
+        const char* name;
+        std::string page;
+        std::vector<std::string> options;
+        std::string line;
+    };
+    const Case kCases[] = {
+        {"zero-padded", tight, {"--method=plain"}, "... (01%) output.htm\n"},
+        {"blanks", "<p>a" + std::string(40, ' ') + "b</p>", {"--method=plain"},
+         "... (80%) output.htm\n"},
+        {"empty page", "", {"--method=plain"}, "... (100%) output.htm\n"},
+        {"nothing to remove", "<p>x</p>", {"--method=plain"}, "... (12%) output.htm\n"},
+    };
+    for (const Case& c : kCases) {
+        SCOPED_TRACE(c.name);
+        write("page.html", c.page);
+        std::vector<std::string> arguments = c.options;
+        arguments.push_back("page.html");
+        const Outcome result = run(arguments);
+        EXPECT_EQ(result.status, 0);
+        EXPECT_EQ(result.output, kBanner + c.line + kDone);
+        EXPECT_EQ(c.line, ratioLine("...", expectedSaving(c.page.size(), read("output.htm").size()),
+                                    "output.htm"));
+    }
+
+    // JavaScript packing alone on a small page writes more than it read.
+    write("page.html", kSmallPage);
+    const Outcome grown = run({"--method=js", "page.html"});
+    const size_t written = read("output.htm").size();
+    ASSERT_GT(written, kSmallPage.size());
+    const std::string line = ratioLine("", expectedSaving(kSmallPage.size(), written), "output.htm");
+    EXPECT_TRUE(line.starts_with(" (-")) << line;
+    EXPECT_TRUE(grown.output.ends_with(line + kDone)) << grown.output;
+}
+
+// A folder of pages for the name patterns: each page is different, so every output tells
+// which page it came from.
+class FilePatterns : public Console {
+protected:
+    const std::vector<std::string> kPages = {"a.html", "ab.html", "b.html", "c.htm",
+                                             "notes.txt", "sub/d.html", "sub/e.htm"};
+    void SetUp() override {
+        // Written in reverse, so that creation order is not name order.
+        for (auto name = kPages.rbegin(); name != kPages.rend(); ++name) {
+            originals[*name] = "<html><body>\n<h1>" + *name + "</h1>\n<p>" +
+                               std::string(name->size() * 3, 'x') + "   text   of   " + *name +
+                               "</p>\n</body></html>\n";
+            write(*name, originals[*name]);
+        }
+        fs::create_directory(folder / "out");
+    }
+    std::map<std::string, std::string> originals;
+
+    std::set<std::string> outputFolder() {
+        std::set<std::string> names;
+        for (const auto& entry : fs::directory_iterator(folder / "out"))
+            names.insert(entry.path().filename().string());
+        return names;
+    }
+};
+
+// Which files each set of patterns converts, and in which order: --output-dir keeps every
+// result under its own name, and the ratio lines name them in the order converted.
+TEST_F(FilePatterns, MatchInNameOrder) {
+    struct Case {
+        std::vector<std::string> patterns;
+        std::vector<std::string> converted;  // in the order expected
+    };
+    const Case kCases[] = {
+        {{"*.html"}, {"a.html", "ab.html", "b.html"}},
+        {{"?.html"}, {"a.html", "b.html"}},
+        {{"*.htm"}, {"c.htm"}},
+        {{"*.htm?"}, {"a.html", "ab.html", "b.html"}},
+        {{"a*"}, {"a.html", "ab.html"}},
+        {{"*b*"}, {"ab.html", "b.html"}},
+        {{"??.*"}, {"ab.html"}},
+        {{"a.html"}, {"a.html"}},
+        {{"c.htm", "a.html"}, {"c.htm", "a.html"}},  // patterns in command line order
+        {{"*"}, {"a.html", "ab.html", "b.html", "c.htm", "notes.txt"}},  // folders passed over
+        {{"sub/*"}, {"d.html", "e.htm"}},
+        {{"sub/?.htm*"}, {"d.html", "e.htm"}},
+    };
+    for (const Case& c : kCases) {
+        std::string shown;
+        for (const auto& pattern : c.patterns) shown += pattern + " ";
+        SCOPED_TRACE("patterns: " + shown);
+        fs::remove_all(folder / "out");
+        fs::create_directory(folder / "out");
+        std::vector<std::string> arguments{"--output-dir=out"};
+        arguments.insert(arguments.end(), c.patterns.begin(), c.patterns.end());
+        const Outcome result = run(arguments);
+        EXPECT_EQ(result.status, 0) << result.output;
+        EXPECT_TRUE(result.output.ends_with(kDone));
+        std::vector<std::string> expectedNames;
+        for (const auto& name : c.converted) expectedNames.push_back("out/" + name);
+        EXPECT_EQ(ratioLineNames(result.output), expectedNames);
+        EXPECT_EQ(outputFolder(), std::set<std::string>(c.converted.begin(), c.converted.end()));
+        EXPECT_FALSE(exists("output.htm"));
+    }
+}
+
+TEST_F(FilePatterns, OutputDirHoldsWhatOutputHtmWouldHold) {
+    const Outcome result = run({"--output-dir=out", "*.html", "sub/*.html"});
+    ASSERT_EQ(result.status, 0);
+    for (const char* name : {"a.html", "ab.html", "b.html", "sub/d.html"}) {
+        SCOPED_TRACE(name);
+        const std::string alone = convertAlone(name);
+        EXPECT_FALSE(alone.empty());
+        EXPECT_EQ(read("out/" + fs::path(name).filename().string()), alone);
+    }
+    for (const auto& [name, text] : originals) EXPECT_EQ(read(name), text) << name;
+}
+
+// Every match writes output.htm again, so it ends up holding the last match's result.
+TEST_F(FilePatterns, SeveralMatchesLeaveTheLast) {
+    const std::string last = convertAlone("b.html");
+    const std::string first = convertAlone("a.html");
+    ASSERT_NE(first, last);
+    const Outcome result = run({"*.html"});
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(ratioLineNames(result.output),
+              (std::vector<std::string>{"output.htm", "output.htm", "output.htm"}));
+    EXPECT_EQ(read("output.htm"), last);
+
+    const Outcome two = run({"b.html", "a.html"});
+    EXPECT_EQ(two.status, 0);
+    EXPECT_EQ(read("output.htm"), first);
+}
+
+TEST_F(FilePatterns, DirectoryPartStillWritesOutputHtmHere) {
+    const std::string expected = convertAlone("sub/d.html");
+    fs::remove(folder / "output.htm");
+    const Outcome result = run({"sub/*.html"});
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(read("output.htm"), expected);
+    EXPECT_FALSE(exists("sub/output.htm"));
+    EXPECT_EQ(ratioLineNames(result.output), std::vector<std::string>{"output.htm"});
+}
+
+TEST_F(FilePatterns, OutputOption) {
+    const Outcome result = run({"--output=result.htm", "a.html", "b.html"});
+    EXPECT_EQ(result.status, 0);
+    EXPECT_FALSE(exists("output.htm"));
+    EXPECT_EQ(ratioLineNames(result.output),
+              (std::vector<std::string>{"result.htm", "result.htm"}));
+    EXPECT_EQ(read("result.htm"), convertAlone("b.html"));
+}
+
+// Files over 100000 bytes and entries that are not files are passed over without a word.
+TEST_F(FilePatterns, PassesOverWhatCannotBeConverted) {
+    write("big.html", std::string(100001, 'x'));
+    write("big2.html", std::string(100000, 'y'));
+    fs::create_directory(folder / "dir.html");
+    const Outcome result = run({"--method=plain", "big*.html", "dir.html"});
+    EXPECT_EQ(result.status, 0);
+    // Only the file of exactly 100000 bytes is converted.
+    EXPECT_EQ(result.output, kBanner + "... (01%) output.htm\n" + kDone);
+    EXPECT_EQ(read("output.htm"), std::string(100000, 'y'));
+}
+
+TEST_F(FilePatterns, PatternThatMatchesNothing) {
+    const std::string fromB = convertAlone("b.html", {"--method=plain"});
+    std::map<std::string, std::string> lines;  // each page's ratio line with plain compaction
+    for (const char* name : {"a.html", "b.html"}) {
+        lines[name] = ratioLine(
+            "...", expectedSaving(read(name).size(), convertAlone(name, {"--method=plain"}).size()),
+            "output.htm");
+    }
+    struct Case {
+        std::vector<std::string> arguments;
+        std::vector<std::string> converted;
+    };
+    const Case kCases[] = {
+        {{"none*.html"}, {}},
+        {{"nofolder/*.html"}, {}},
+        {{"a.html", "b.html", "z*.html", "c.htm"}, {"a.html", "b.html"}},  // c.htm never reached
+        {{"b.html", "-v"}, {"b.html"}},  // a switch after a pattern is a pattern
+        {{"b.html", "--method=js"}, {"b.html"}},
+    };
+    for (const Case& c : kCases) {
+        SCOPED_TRACE(c.arguments.front() + " ...");
+        fs::remove(folder / "output.htm");
+        std::vector<std::string> arguments{"--method=plain"};
+        arguments.insert(arguments.end(), c.arguments.begin(), c.arguments.end());
+        const Outcome result = run(arguments);
+        EXPECT_EQ(result.status, 255);
+        std::string expected = kBanner;
+        for (const auto& name : c.converted) expected += lines[name];
+        EXPECT_EQ(result.output, expected + "\nError : Filenames not found.");
+        // What the earlier patterns converted stays converted.
+        EXPECT_EQ(exists("output.htm"), !c.converted.empty());
+        if (!c.converted.empty()) {
+            EXPECT_EQ(read("output.htm"), fromB);
+        }
+    }
+}
+
+TEST_F(FilePatterns, QuietBeforeThePattern) {
+    const Outcome result = run({"-v", "*.html"});
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(result.output, kBanner + kDone);
+    EXPECT_EQ(read("output.htm"), convertAlone("b.html"));
+
+    const Outcome withLetters = run({"-verbose", "a.html"});  // acts as -v
+    EXPECT_EQ(withLetters.output, kBanner + kDone);
+}
+
+// ---------------------------------------------------------------------------------------
+// Piping mode.
+
+TEST_F(Console, PipingPutsOnlyThePageOnStandardOutput) {
+    struct Case {
+        std::vector<std::string> arguments;
+        std::string input;
+        std::string output;
+    };
+    const Case kCases[] = {
+        {{"-p"}, kSmallPage, kSmallCompacted},
+        {{"-v", "-p"}, kSmallPage, kSmallCompacted},
+        {{"-pipe"}, kSmallPage, kSmallCompacted},
+        {{"-c", "-p"}, kSmallPage, kSmallWithComment},
+        {{"--keep-comments", "-p"}, kSmallPage, kSmallWithComment},
+        {{"-p", "ignored.html"}, kSmallPage, kSmallCompacted},
+        {{"-p"}, "", ""},
+        // Standard input ends a page at its first zero byte.
+        {{"-p"}, std::string("<p>a  b</p>\0<p>lost</p>", 23), "<p>a b</p>"},
+    };
+    for (const Case& c : kCases) {
+        SCOPED_TRACE(c.arguments.front() + " " + c.input.substr(0, 20));
+        const Outcome result = run(c.arguments, c.input);
+        EXPECT_EQ(result.status, 0);
+        EXPECT_EQ(result.output, c.output);
+    }
+    EXPECT_FALSE(exists("output.htm"));
+}
+
+// A packed page on standard output is what file mode writes into output.htm.
+TEST_F(Console, PipingAndFileModeAgree) {
+    const std::string page = samplePage();
+    ASSERT_GT(page.size(), 1000u);
+    const std::string head = page.substr(0, 29000);
+    write("page.html", head);
+    const std::string fromFile = convertAlone("page.html");
+    const Outcome piped = run({"-p"}, head);
+    EXPECT_EQ(piped.status, 0);
+    EXPECT_EQ(piped.output, fromFile);
+    EXPECT_FALSE(piped.output.empty());
+    EXPECT_NE(piped.output.back(), '\0');
+}
+
+// At most 30000 bytes of standard input are read; the rest is cut.
+TEST_F(Console, PipingReadsAtMost30000Bytes) {
+    std::string page;
+    while (page.size() < 29990) page += "<p>filler text of the page</p>\n";
+    page.resize(29990);
+    page += " lastword12";  // the last byte kept is the '1' of "12"
+    page.resize(30000);
+    ASSERT_TRUE(page.ends_with("lastword1"));
+    const std::string longer = page + "2 more words <p>tailword</p>\n";
+
+    const Outcome cut = run({"--method=plain", "-p"}, longer);
+    EXPECT_EQ(cut.status, 0);
+    EXPECT_NE(cut.output.find("lastword1"), std::string::npos);
+    EXPECT_EQ(cut.output.find("lastword12"), std::string::npos);
+    EXPECT_EQ(cut.output.find("tailword"), std::string::npos);
+    EXPECT_EQ(cut.output, run({"--method=plain", "-p"}, page).output);
+
+    // Both methods: the same page results whatever follows the first 30000 bytes.
+    const std::string article = samplePage();
+    ASSERT_GT(article.size(), 30000u);
+    EXPECT_EQ(run({"-p"}, article).output, run({"-p"}, article.substr(0, 30000)).output);
+}
+
+// With -s the web server's header lines come first, unchanged, then the converted page.
+TEST_F(Console, ServerHeaderPassThrough) {
+    const std::string page = repetitivePage();
+    const std::string converted = run({"-p"}, page).output;
+    ASSERT_FALSE(converted.empty());
+    for (const std::string& header : {std::string("Content-type: text/html\n\n"),
+                                     std::string("Content-Type: text/html\r\n\r\n"),
+                                     std::string("Content-Type: text/html; charset=utf-8\r\n"
+                                                 "Cache-Control: no-cache\r\n\r\n"),
+                                     std::string("Status: 200 OK\nX-Note:  two  blanks \n\n")}) {
+        SCOPED_TRACE(header);
+        const Outcome result = run({"-s", "-p"}, header + page);
+        EXPECT_EQ(result.status, 0);
+        EXPECT_EQ(result.output, header + converted);
+
+        // Without -s the header is taken as page text.
+        const Outcome plain = run({"-p"}, header + page);
+        EXPECT_FALSE(plain.output.starts_with(header)) << plain.output.substr(0, 80);
+    }
+    const Outcome small = run({"-s", "-p"}, "Content-type: text/html\n\n" + kSmallPage);
+    EXPECT_EQ(small.output, "Content-type: text/html\n\n" + kSmallCompacted);
+}
+
+// A page that starts with the marker, in any letter case, is copied byte for byte.
+TEST_F(Console, AlreadyPackedPageIsCopied) {
+    const std::string body = "<p>already    packed</p>\n<!-- kept -->\n  \n";
+    for (const char* marker : {"<!--Quillbox-->", "<!--quillbox-->", "<!--QUILLBOX-->",
+                               "<!--qUiLlBoX-->"}) {
+        SCOPED_TRACE(marker);
+        const std::string page = marker + body;
+        const Outcome piped = run({"-p"}, page);
+        EXPECT_EQ(piped.status, 0);
+        EXPECT_EQ(piped.output, page);
+        write("page.html", page);
+        EXPECT_EQ(convertAlone("page.html"), page);
+    }
+    // Anything before the marker makes it an ordinary page.
+    for (const std::string& page : {" " + kMarker + body, "\n" + kMarker + body,
+                                   "<!--Quillbo-->" + body}) {
+        SCOPED_TRACE(page.substr(0, 16));
+        const Outcome piped = run({"--method=plain", "-p"}, page);
+        EXPECT_NE(piped.output, page);
+        EXPECT_NE(piped.output.find("already packed"), std::string::npos);
+    }
+}
+
+// ---------------------------------------------------------------------------------------
+// What the switches and long options change in the converted page.
+
+TEST_F(Console, CommentsAreRemovedUnlessKept) {
+    const std::string page =
+        "<p>one <!-- first note --> two</p>\n<!--\nsecond\nnote\n-->\n<p>three</p>\n";
+    struct Case {
+        std::vector<std::string> options;
+        bool kept;
+    };
+    const Case kCases[] = {
+        {{}, false},
+        {{"--method=plain"}, false},
+        {{"-c"}, true},
+        {{"-c", "--method=plain"}, true},
+        {{"--keep-comments"}, true},
+        {{"-comments"}, true},  // acts as -c
+    };
+    for (const Case& c : kCases) {
+        SCOPED_TRACE(c.options.empty() ? std::string("default") : c.options.front());
+        std::vector<std::string> arguments = c.options;
+        arguments.push_back("-p");
+        const Outcome result = run(arguments, page);
+        EXPECT_EQ(result.status, 0);
+        EXPECT_EQ(result.output.find("first note") != std::string::npos, c.kept) << result.output;
+        EXPECT_EQ(result.output.find("second") != std::string::npos, c.kept);
+        EXPECT_NE(result.output.find("three"), std::string::npos);
+    }
+    EXPECT_TRUE(run({"-p"}, page).output.starts_with("<p>one two</p><p>three</p>"));
+}
+
+TEST_F(Console, RemoveMetaKeepsTheCharacterSet) {
+    const std::string page =
+        "<html><head><meta charset=\"utf-8\"><meta name=\"keywords\" content=\"apples\">"
+        "<title>Meta</title></head><body><p>text</p></body></html>";
+    const std::string kept = run({"-p"}, page).output;
+    EXPECT_NE(kept.find("keywords"), std::string::npos);
+    const std::string removed = run({"--remove-meta", "-p"}, page).output;
+    EXPECT_EQ(removed.find("keywords"), std::string::npos) << removed;
+    EXPECT_NE(removed.find("<meta charset=\"utf-8\">"), std::string::npos) << removed;
+    EXPECT_NE(removed.find("<p>text</p>"), std::string::npos);
+}
+
+// --method picks the methods; best keeps the shorter result.
+TEST_F(Console, MethodOption) {
+    for (const std::string& page : {repetitivePage(), kSmallPage, samplePage().substr(0, 20000)}) {
+        SCOPED_TRACE(page.substr(0, 60));
+        const std::string js = run({"--method=js", "-p"}, page).output;
+        const std::string plain = run({"--method=plain", "-p"}, page).output;
+        const std::string best = run({"--method=best", "-p"}, page).output;
+        EXPECT_EQ(run({"-p"}, page).output, best);
+        EXPECT_TRUE(js.starts_with(kMarker)) << js.substr(0, 80);
+        EXPECT_FALSE(plain.starts_with(kMarker));
+        EXPECT_EQ(best, js.size() <= plain.size() ? js : plain);
+    }
+    // The repetitive page packs far better as a script; the small page does not.
+    EXPECT_TRUE(run({"-p"}, repetitivePage()).output.starts_with(kMarker));
+    EXPECT_EQ(run({"-p"}, kSmallPage).output, kSmallCompacted);
+}
+
+TEST_F(Console, CodeCharLimitAndOutputChunk) {
+    const std::string page = repetitivePage();
+    PackedPage usual, limited;
+    ASSERT_TRUE(parsePackedPage(run({"--method=js", "-p"}, page).output, usual));
+    ASSERT_TRUE(parsePackedPage(
+        run({"--method=js", "--code-char-limit=40", "-p"}, page).output, limited));
+    const auto highest = [](const std::string& t) {
+        return t.empty() ? 0 : static_cast<unsigned char>(*std::max_element(
+                                   t.begin(), t.end(), [](char a, char b) {
+                                       return static_cast<unsigned char>(a) <
+                                              static_cast<unsigned char>(b);
+                                   }));
+    };
+    EXPECT_GE(highest(usual.t), 40);
+    EXPECT_LT(highest(limited.t), 40);
+    EXPECT_LT(limited.l, usual.l);  // fewer codes, fewer dictionary words
+
+    const std::string chunked = run({"--method=js", "--output-chunk=77", "-p"}, page).output;
+    EXPECT_NE(chunked.find("k%77==0"), std::string::npos);
+    EXPECT_NE(run({"--method=js", "-p"}, page).output.find("k%300==0"), std::string::npos);
+}
+
+// -d prints the dictionary's words with their counts, then how many there are.
+TEST_F(Console, DictionaryTrace) {
+    write("page.html", repetitivePage());
+    const Outcome result = run({"-d", "page.html"});
+    EXPECT_EQ(result.status, 0);
+    static const std::regex kEntry(R"(o=\[([^\]\n]*) (\d+)\]\n)");
+    std::set<std::string> words;
+    size_t entries = 0, end = 0;
+    for (std::sregex_iterator it(result.output.begin(), result.output.end(), kEntry), last;
+         it != last; ++it) {
+        words.insert((*it)[1]);
+        ++entries;
+        EXPECT_GT(std::stol((*it)[2]), 0);
+        end = static_cast<size_t>(it->position() + it->length());
+    }
+    ASSERT_FALSE(words.empty()) << result.output;
+    EXPECT_TRUE(words.count("the ")) << "a word carries its blank";
+    EXPECT_TRUE(words.count("river "));
+    const std::string rest = result.output.substr(end);
+    EXPECT_TRUE(rest.starts_with(std::to_string(entries) + "\n")) << rest.substr(0, 40);
+
+    EXPECT_EQ(run({"page.html"}).output.find("o=["), std::string::npos);
+}
+
+}  // namespace
