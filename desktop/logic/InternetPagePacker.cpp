@@ -1,0 +1,38 @@
+#include "InternetPagePacker.h"
+
+#include "InternetOutputName.h"
+#include "engine.h"
+
+#include <QFile>
+
+#include <new>
+#include <string>
+
+InternetPackOutcome packInternetPage(Engine& engine, const QString& address,
+                                     const QString& outputDirectory, int methodFlags,
+                                     const FetchOptions& fetchOptions)
+{
+    InternetPackOutcome outcome;
+    outcome.outputPath = internetOutputPath(outputDirectory, address);
+    // The engine writes the name as the file system spells it.
+    std::string outputName = QFile::encodeName(outcome.outputPath).toStdString();
+    try {
+        const QByteArray downloaded = fetchPage(address, fetchOptions);
+        outcome.originalSize = downloaded.size();
+        std::string page(downloaded.constData(), size_t(downloaded.size()));
+
+        // Every page starts with empty counts, as one read from a file does.
+        engine.histogram.fill(0);
+        engine.options.removeMeta = (methodFlags & FLAG_NO_META) ? 1 : 0;
+        engine.options.keepComments = (methodFlags & FLAG_NO_COMMENTS) ? 0 : 1;
+        outcome.result = packBest(engine, page, &outputName, long(page.size()), methodFlags);
+        outcome.outputPath = QFile::decodeName(QByteArray::fromStdString(outputName));
+    } catch (const FetchError& failure) {
+        outcome.result = -1;
+        outcome.error = QString::fromStdString(failure.what());
+    } catch (const std::bad_alloc&) {
+        outcome.result = -1;
+        outcome.error = QStringLiteral("Not enough memory");
+    }
+    return outcome;
+}

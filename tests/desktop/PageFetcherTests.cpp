@@ -1,0 +1,175 @@
+#include "LocalHttpServer.h"
+#include "PageFetcher.h"
+
+#include <QElapsedTimer>
+#include <QTest>
+
+class PageFetcherTests : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+    void downloads_data();
+    void downloads();
+    void failures_data();
+    void failures();
+    void stalledServerTimesOut();
+    void sendsProgramName();
+    void refusedConnectionFails();
+    void refusesSecondDownloadDuringOne();
+
+private:
+    std::unique_ptr<LocalHttpServer> server_;
+};
+
+void PageFetcherTests::initTestCase()
+{
+    bypassProxies();
+}
+
+void PageFetcherTests::init()
+{
+    server_ = std::make_unique<LocalHttpServer>();
+    QVERIFY(server_->start());
+}
+
+void PageFetcherTests::cleanup()
+{
+    server_.reset();
+}
+
+void PageFetcherTests::downloads_data()
+{
+    QTest::addColumn<Route>("route");
+    QTest::addColumn<int>("timeoutMs");
+    QTest::addColumn<QByteArray>("expected");
+
+    const QByteArray small = makePage(5000);
+    const QByteArray large = makePage(80000);
+    QByteArray withZero = makePage(3000);
+    withZero[120] = '\0';
+
+    // Sizes around the limit of 60000 bytes.
+    QTest::newRow("small page") << servedPage(small) << 30000 << small;
+    QTest::newRow("empty page") << servedPage("") << 30000 << QByteArray();
+    QTest::newRow("59999 bytes") << servedPage(makePage(59999)) << 30000 << makePage(59999);
+    QTest::newRow("60000 bytes") << servedPage(makePage(60000)) << 30000 << makePage(60000);
+    QTest::newRow("80000 bytes cut") << servedPage(large) << 30000 << large.left(60000);
+    QTest::newRow("80000 bytes, no length")
+        << withoutLength(servedPage(large)) << 30000 << large.left(60000);
+
+    // A zero byte ends the text.
+    QTest::newRow("zero byte") << servedPage(withZero) << 30000 << withZero.left(120);
+
+    // Pages that come in parts are read to their end; the time-out counts only silence, so a
+    // slow page that takes longer than the time-out as a whole still arrives in full.
+    QTest::newRow("ten parts")
+        << inParts(servedPage(makePage(40000)), 10, 20) << 30000 << makePage(40000);
+    QTest::newRow("parts, no length")
+        << withoutLength(inParts(servedPage(makePage(20000)), 4, 50)) << 30000 << makePage(20000);
+    QTest::newRow("slow but steady")
+        << inParts(servedPage(small), 5, 400) << 1000 << small;
+    QTest::newRow("over the limit in parts")
+        << inParts(servedPage(large), 8, 10) << 30000 << large.left(60000);
+}
+
+void PageFetcherTests::downloads()
+{
+    QFETCH(Route, route);
+    QFETCH(int, timeoutMs);
+    QFETCH(QByteArray, expected);
+    server_->routes.insert("/page.html", route);
+
+    FetchOptions options;
+    options.noProgressTimeoutMs = timeoutMs;
+    QByteArray page;
+    try {
+        page = fetchPage(server_->url("/page.html"), options);
+    } catch (const FetchError& error) {
+        QFAIL(error.what());
+    }
+    QCOMPARE(page.size(), expected.size());
+    QCOMPARE(page, expected);
+}
+
+void PageFetcherTests::failures_data()
+{
+    QTest::addColumn<QString>("path");
+
+    QTest::newRow("404") << "/missing.html";
+    QTest::newRow("500") << "/broken.html";
+    QTest::newRow("redirect to 404") << "/moved.html";
+}
+
+void PageFetcherTests::failures()
+{
+    QFETCH(QString, path);
+    server_->routes.insert("/broken.html", servedPage("<html>Server trouble</html>", 500));
+    Route moved = servedPage("", 302);
+    moved.location = "/missing.html";
+    server_->routes.insert("/moved.html", moved);
+    QVERIFY_THROWS_EXCEPTION(FetchError, fetchPage(server_->url(path.toLatin1())));
+}
+
+void PageFetcherTests::stalledServerTimesOut()
+{
+    Route silent;
+    silent.silent = true;
+    Route stalled = inParts(servedPage(makePage(30000)), 3, 10);
+    stalled.stallAfterParts = 1;
+    server_->routes.insert("/silent.html", silent);
+    server_->routes.insert("/stalled.html", stalled);
+
+    FetchOptions options;
+    options.noProgressTimeoutMs = 600;
+    for (const QByteArray& path : {QByteArray("/silent.html"), QByteArray("/stalled.html")}) {
+        QElapsedTimer clock;
+        clock.start();
+        QVERIFY_THROWS_EXCEPTION(FetchError, fetchPage(server_->url(path), options));
+        // It waited for the time-out rather than failing at once, and did not wait much longer.
+        QVERIFY2(clock.elapsed() >= 500, path);
+        QVERIFY2(clock.elapsed() < 10000, path);
+    }
+}
+
+void PageFetcherTests::sendsProgramName()
+{
+    server_->routes.insert("/a.html", servedPage("<html>a</html>"));
+    QCOMPARE(fetchPage(server_->url("/a.html")), QByteArray("<html>a</html>"));
+    QCOMPARE(server_->requests.size(), 1);
+    const QByteArray request = server_->requests.first();
+    QVERIFY2(request.startsWith("GET /a.html HTTP/1.1\r\n"), request);
+    QVERIFY2(request.contains("\r\nUser-Agent: Quillwin\r\n"), request);
+}
+
+void PageFetcherTests::refusedConnectionFails()
+{
+    const QString address = server_->url("/a.html");
+    server_->stop();
+    QVERIFY_THROWS_EXCEPTION(FetchError, fetchPage(address));
+    QVERIFY_THROWS_EXCEPTION(FetchError, fetchPage(QStringLiteral("http://")));
+    QVERIFY_THROWS_EXCEPTION(FetchError, fetchPage(QStringLiteral("ftp://127.0.0.1/a.html")));
+}
+
+void PageFetcherTests::refusesSecondDownloadDuringOne()
+{
+    server_->routes.insert("/a.html", servedPage("<html>a</html>"));
+    bool nestedFailed = false;
+    server_->onRequest = [&] {
+        server_->onRequest = nullptr;
+        try {
+            fetchPage(server_->url("/a.html"));
+        } catch (const FetchError&) {
+            nestedFailed = true;
+        }
+    };
+    QCOMPARE(fetchPage(server_->url("/a.html")), QByteArray("<html>a</html>"));
+    QVERIFY(nestedFailed);
+    // The guard is released afterwards.
+    QCOMPARE(fetchPage(server_->url("/a.html")), QByteArray("<html>a</html>"));
+}
+
+QTEST_GUILESS_MAIN(PageFetcherTests)
+#include "PageFetcherTests.moc"
