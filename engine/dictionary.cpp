@@ -72,18 +72,16 @@ void rankDictionary(Dictionary& dictionary) {
     }
 }
 
-CodeTable buildCodeTable(const std::array<unsigned, 256>& histogram, int codeCharLimit,
-                         bool printableOnly) {
+CodeTable buildCodeTable(const std::array<unsigned, 256>& histogram, int codeCharLimit) {
     CodeTable table;
-    const int limit = std::min(codeCharLimit, printableOnly ? 127 : kHighestCodeLimit);
-    const int first = printableOnly ? 0x21 : 1;
-    for (int v = first; v < limit; ++v) {
+    const int limit = std::min(codeCharLimit, kHighestCodeLimit);
+    for (int v = 1; v < limit; ++v) {
         if (histogram[static_cast<size_t>(v)] == 0 && !isExcludedCode(v)) {
             table.t.push_back(static_cast<char>(v));
         }
     }
     table.sectionOne = static_cast<int>(table.t.size());
-    for (int v = first; v < limit; ++v) {
+    for (int v = 1; v < limit; ++v) {
         if (histogram[static_cast<size_t>(v)] != 0 && !isExcludedCode(v)) {
             table.t.push_back(static_cast<char>(v));
         }

@@ -34,10 +34,8 @@ void countCharacters(std::array<unsigned, 256>& histogram, std::string_view toke
 void offerWord(Dictionary& dictionary, const std::string& token);
 // Orders the words by score (length x count), highest first; equal scores keep first-seen order.
 void rankDictionary(Dictionary& dictionary);
-// Builds t from the byte values 1 to limit-1 (never 128 or above), less the excluded ones;
-// with `printableOnly`, from the printable ones alone.
-CodeTable buildCodeTable(const std::array<unsigned, 256>& histogram, int codeCharLimit,
-                         bool printableOnly = false);
+// Builds t from the byte values 1 to limit-1 (never 128 or above), less the excluded ones.
+CodeTable buildCodeTable(const std::array<unsigned, 256>& histogram, int codeCharLimit);
 // Keeps the repeated words, at most `codeCharacters` of them; returns the word count.
 int trimDictionary(Dictionary& dictionary, int codeCharacters, bool debugDump, std::FILE* trace);
 // Index of the word among the kept ones, or -1.

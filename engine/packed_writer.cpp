@@ -243,12 +243,11 @@ std::optional<std::string> packJavaScript(Engine& engine, std::string& page) {
     dot();
     rankDictionary(dictionary);
     dot();
-    // A page that declares no character set is read by a guess, which control characters and
-    // high bytes sway: such a page is packed only when it is ASCII, with printable codes.
+    // A page that declares no character set is read by a guess that the packed form's codes
+    // would sway; only a page of ASCII text reads the same under every guess.
     const std::string_view body = std::string_view(page).substr(h);
-    const bool declared = declaresCharset(body);
-    if (!declared && hasNonAscii(body)) return std::nullopt;
-    const CodeTable table = buildCodeTable(engine.histogram, options.codeCharLimit, !declared);
+    if (hasNonAscii(body) && !declaresCharset(body)) return std::nullopt;
+    const CodeTable table = buildCodeTable(engine.histogram, options.codeCharLimit);
     const int count = trimDictionary(dictionary, table.sectionOne, options.debugDump != 0,
                                      engine.console);
     dot();

@@ -69,4 +69,6 @@ test('compare names the first differing field and where', () => {
     'links differs at item 1 of 1/2: original nothing, converted "a y.html"',
   );
   assert.match(compare(snapshot, { ...snapshot, compatMode: 'BackCompat', preText: [] }, true), /compatMode.*; preText/);
+  assert.match(compare(snapshot, { ...snapshot, characterSet: 'GBK' }), /characterSet/);
+  assert.equal(compare(snapshot, { ...snapshot, characterSet: 'GBK' }, false, true), null);
 });

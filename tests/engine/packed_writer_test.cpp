@@ -1,0 +1,235 @@
+// JavaScript packing: the exact packed page, the dictionary, and pages that must not be packed.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+
+#include "dictionary.h"
+#include "engine_helpers.h"
+#include "packed_page.h"
+#include "packed_writer.h"
+
+namespace {
+
+// Packs `page` and reads the result back; fails the test when there is no packed page.
+PackedPage packAndParse(Engine& engine, const std::string& page, std::string* whole = nullptr) {
+    const auto packed = packText(engine, page);
+    PackedPage parts;
+    EXPECT_TRUE(packed.has_value()) << page;
+    if (!packed) return parts;
+    EXPECT_TRUE(parsePackedPage(*packed, parts)) << *packed;
+    if (whole) *whole = *packed;
+    return parts;
+}
+
+std::string decodedText(const PackedPage& parts) {
+    std::string decoded;
+    EXPECT_TRUE(decodePacked(parts.t, parts.s, parts.c, parts.l, decoded));
+    return decoded;
+}
+
+TEST(PackedWriter, WorkedExampleIsExact) {
+    Engine engine = quietEngine();
+    const auto packed = packText(engine, "<P>Hi there Hi there Bob \"x\" yy yy</P>\n");
+    ASSERT_TRUE(packed);
+    const std::string expected =
+        "<!--Quillbox--><SCRIPT LANGUAGE=\"JavaScript\">\n"
+        "t=\"\x01\x02\x03\x04\";\n"
+        "s=\"u~u~\"+'\"'+\"~there ~Hi ~yy ~\";\n"
+        "c=\"<\x02p>\x02\x01\x02\x01\x01\x01\x02\x01\x01\x02" "b\x02ob \x03x\x03 \x01\x03\x01\x03"
+        "</\x02p>\x02 \";\n"
+        "function a(n){this.length=n;return this};function d(s,c,t,l){u=0;k=0;o=\"\";"
+        "r=new a(t.length*2);r[0]=0;for (n=0;n<t.length*2;n++){r[n+1]=s.indexOf(\"~\",r[n])+1;}"
+        "for (i=0;i<c.length;i++){w=c.charAt(i);f=0;z=t.indexOf(w);if (z==1)u=1-u;else if (z>-1 && z<l){"
+        "if (z==0) z=t.indexOf(w=c.charAt(++i))+l;o+=s.substring(r[z],r[z+1]-1)}else{"
+        "if (w>='A' && w <='Z') f=1;if (u==1 && f==0) o+=w.toUpperCase();else if (u==0 && f==1) o+=w.toLowerCase();"
+        "else o+=w;if (f==1) o+=\" \"};k++;if (k%300==0){document.write(o);o=\"\";"
+        "self.status=Math.ceil(i/0)+\"% unpacking\";}};document.write(o);self.status=\"Quillboxed\";}\n"
+        "d(s,c,t,3);\n</SCRIPT>\n</HTML>";
+    EXPECT_EQ(*packed, expected);
+    PackedPage parts;
+    ASSERT_TRUE(parsePackedPage(*packed, parts));
+    EXPECT_EQ(decodedText(parts), "<P>Hi there Hi there Bob \"x\" yy yy </P> ");
+}
+
+TEST(PackedWriter, OutputChunkGoesIntoTheDecoder) {
+    Engine engine = quietEngine();
+    setOutputChunk(engine, 400);
+    const auto packed = packText(engine, "<p>one two one two</p>");
+    ASSERT_TRUE(packed);
+    EXPECT_NE(packed->find("if (k%400==0)"), std::string::npos);
+}
+
+TEST(Dictionary, EqualScoresKeepFirstSeenOrder) {
+    Dictionary dictionary;
+    initDictionary(dictionary);
+    for (const char* word : {"bb ", "aa ", "bb ", "aa ", "cccc ", "cccc "}) offerWord(dictionary, word);
+    rankDictionary(dictionary);
+    ASSERT_EQ(trimDictionary(dictionary, 10, false, nullptr), 3);
+    EXPECT_EQ(dictionary.words[0], "cccc ");
+    EXPECT_EQ(dictionary.words[1], "bb ");
+    EXPECT_EQ(dictionary.words[2], "aa ");
+    EXPECT_EQ(lookupWord(dictionary, "aa "), 2);
+    EXPECT_EQ(lookupWord(dictionary, "zz "), -1);
+}
+
+TEST(Dictionary, TrimKeepsRepeatedWordsUpToTheCodeCharacters) {
+    Dictionary dictionary;
+    initDictionary(dictionary);
+    for (const char* word : {"once ", "x", "twice ", "twice ", "three ", "three ", "three ", "a\\b", "a\\b"}) {
+        offerWord(dictionary, word);
+    }
+    rankDictionary(dictionary);
+    EXPECT_EQ(trimDictionary(dictionary, 1, false, nullptr), 1);
+    EXPECT_EQ(dictionary.words[0], "three ");
+    EXPECT_EQ(lookupWord(dictionary, "twice "), -1);  // beyond the kept count
+    EXPECT_EQ(lookupWord(dictionary, "a\\b"), -1);     // backslash words are never offered
+}
+
+TEST(Dictionary, CodeTableTakesUnseenBytesFirstAndStaysAscii) {
+    std::array<unsigned, 256> histogram{};
+    countCharacters(histogram, "e");  // a letter marks both its cases
+    EXPECT_EQ(histogram['E'], 1u);
+    const CodeTable table = buildCodeTable(histogram, 256);
+    EXPECT_EQ(table.t.find('e'), table.t.find('e'));
+    EXPECT_GE(static_cast<int>(table.t.find('e')), table.sectionOne);
+    EXPECT_GE(static_cast<int>(table.t.find('E')), table.sectionOne);
+    EXPECT_TRUE(std::all_of(table.t.begin(), table.t.end(),
+                            [](char c) { return c > 0 && static_cast<unsigned char>(c) < 128; }));
+    for (char excluded : {'"', '\\', ' ', '\n', '\r', '\t'}) {
+        EXPECT_EQ(table.t.find(excluded), std::string::npos);
+    }
+    EXPECT_EQ(buildCodeTable(histogram, 127).t.find('\x7F'), std::string::npos);
+}
+
+TEST(Dictionary, DebugDumpPrintsTheKeptWords) {
+    std::FILE* trace = std::tmpfile();
+    Dictionary dictionary;
+    initDictionary(dictionary);
+    for (const char* word : {"ab ", "ab ", "cd "}) offerWord(dictionary, word);
+    rankDictionary(dictionary);
+    trimDictionary(dictionary, 5, true, trace);
+    std::rewind(trace);
+    char buffer[64] = {};
+    const size_t got = std::fread(buffer, 1, sizeof buffer - 1, trace);
+    std::fclose(trace);
+    EXPECT_EQ(std::string(buffer, got), "o=[ab  1]\n1\n");
+}
+
+struct RoundTripCase {
+    const char* name;
+    std::string page;
+    std::string decoded;  // what the decoder writes after the head text
+};
+
+// Pages whose packed form must decode to exactly this text.
+const RoundTripCase kRoundTrips[] = {
+    {"capitals become toggled runs", "<p>HTML and HTML and Html</p>",
+     "<P>HTML and HTML and Html</P>"},
+    {"non-ASCII ends an upper-case run", "<meta charset=utf-8><p>A\xC3\xA9 A\xC3\x9F Xy</p>",
+     "<P>A\xC3\xA9 A\xC3\x9F Xy</P>"},
+    {"word before punctuation stays literal", "<p>Hello, Hello world Hello world Hello,</p>",
+     "<P>Hello, Hello world Hello world Hello,</P>"},
+    {"word before an inline tag stays literal", "<p>Bold</B>face Bold and Bold and Bold</B></p>",
+     "<P>Bold</B>face Bold and Bold and Bold</B></P>"},
+    {"line breaks in PRE", "<pre>\nab ab\n\tab ab</pre>", "<PRE>\nab ab\n\tab ab</PRE>"},
+    {"tab after a word in PRE", "<pre>word\tword\tword  word</pre>", "<PRE>word\tword\tword  word</PRE>"},
+    {"backslashes", "<p>a\\\\b a\\\\b c\\d c\\d</p>", "<P>a\\\\b a\\\\b c\\d c\\d</P>"},
+    {"quotes", "<p>say \"yes\" say \"no\"</p>", "<P>say \"yes\" say \"no\"</P>"},
+    {"script end tag in a textarea", "<textarea></script> </script></textarea>",
+     "<TEXTAREA></script> </script></TEXTAREA>"},
+    {"blanks in quoted values", "<input value=\"Jane  Doe\"><input value=\"Jane  Doe\">",
+     "<INPUT VALUE=\"Jane  Doe\"><INPUT VALUE=\"Jane  Doe\">"},
+    {"removed comment keeps its blank", "<p>word<!-- c -->\nnext word next.</p>",
+     "<P>word next word next.</P>"},
+};
+
+TEST(PackedWriter, RoundTrips) {
+    for (const RoundTripCase& c : kRoundTrips) {
+        SCOPED_TRACE(c.name);
+        Engine engine = quietEngine();
+        const PackedPage parts = packAndParse(engine, c.page);
+        const std::string decoded = decodedText(parts);
+        EXPECT_EQ(decoded.substr(0, c.decoded.size()), c.decoded);
+        EXPECT_EQ(decoded.find_first_not_of(' ', c.decoded.size()), std::string::npos);
+    }
+}
+
+TEST(PackedWriter, PreformattedLineBreaksAreEscapes) {
+    Engine engine = quietEngine();
+    std::string whole;
+    packAndParse(engine, "<pre>a\nb\nc</pre>", &whole);
+    EXPECT_NE(whole.find("\\n"), std::string::npos);
+    EXPECT_EQ(whole.find("<BR>"), std::string::npos);
+}
+
+TEST(PackedWriter, ScriptEndTagsInTheTextAreHidden) {
+    Engine engine = quietEngine();
+    std::string whole;
+    packAndParse(engine, "<textarea><script>x</script> <!-- y --></textarea>", &whole);
+    const size_t script = whole.find("<SCRIPT LANGUAGE");
+    std::string body = whole.substr(script + 1);
+    std::transform(body.begin(), body.end(), body.begin(), [](unsigned char c) { return std::tolower(c); });
+    EXPECT_EQ(body.find("<script"), std::string::npos);
+    EXPECT_EQ(body.find("</script>"), body.rfind("</script>"));  // only the packer's own end
+    EXPECT_EQ(body.find("<!--"), std::string::npos);
+}
+
+TEST(PackedWriter, DoctypeStaysInFront) {
+    Engine engine = quietEngine();
+    std::string whole;
+    packAndParse(engine, "<!DOCTYPE html>\n<title>T</title><p>a a a</p>", &whole);
+    EXPECT_EQ(whole.rfind("<!--Quillbox--><!DOCTYPE HTML>", 0), 0u);
+}
+
+TEST(PackedWriter, FewWordsKeepThreeCodes) {
+    Engine engine = quietEngine();
+    const PackedPage parts = packAndParse(engine, "<p>Only \"one\" word repeats: repeats</p>");
+    EXPECT_EQ(parts.l, 3);
+    EXPECT_GE(parts.t.size(), 4u);
+    EXPECT_EQ(decodedText(parts), "<P>Only \"one\" word repeats: repeats</P>");
+}
+
+TEST(PackedWriter, CodeCharLimitBelowThreeCodesGivesNoResult) {
+    Engine engine = quietEngine();
+    setCodeCharLimit(engine, 4);  // bytes 1, 2, 3: just enough
+    EXPECT_TRUE(packText(engine, "<p>a b a b</p>"));
+    setCodeCharLimit(engine, 3);
+    EXPECT_FALSE(packText(engine, "<p>a b a b</p>"));
+}
+
+struct RefusedCase {
+    const char* name;
+    std::string page;
+};
+
+// Pages JavaScript packing must not pack: the plain compaction is written instead.
+const RefusedCase kRefused[] = {
+    {"high bytes without a declared character set", "<p>caf\xE9 caf\xE9</p>"},
+    {"script after the body text", "<p>Hello</p><script>document.write('x')</script><p>World"},
+    {"title left open", "<title>never closed <p>text"},
+    {"tag left open in the head", "<meta content=\"x><p>text"},
+    {"text that outgrows its margin", std::string(3000, ' ') + [] {
+         std::string alternating;
+         for (int i = 0; i < 3000; ++i) alternating += "aB";
+         return alternating;
+     }()},
+};
+
+TEST(PackedWriter, RefusedPages) {
+    for (const RefusedCase& c : kRefused) {
+        SCOPED_TRACE(c.name);
+        Engine engine = quietEngine();
+        EXPECT_FALSE(packText(engine, c.page));
+    }
+}
+
+TEST(PackedWriter, ServerHeaderStandsBeforeTheMarker) {
+    Engine engine = quietEngine();
+    engine.options.serverHeader = 1;
+    const auto packed = packText(engine, "Content-type: text/html\n\n<p>a a a</p>");
+    ASSERT_TRUE(packed);
+    EXPECT_EQ(packed->rfind("Content-type: text/html\n\n<!--Quillbox-->", 0), 0u);
+}
+
+}  // namespace

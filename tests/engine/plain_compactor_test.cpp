@@ -1,0 +1,132 @@
+// Plain compaction: head tags, regions, comments, META removal and the server header.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <string_view>
+
+#include "engine_helpers.h"
+
+namespace {
+
+struct CompactCase {
+    const char* name;
+    std::string_view input;
+    std::string_view expected;
+};
+
+// Default options: comments removed, META tags kept.
+const CompactCase kCompaction[] = {
+    // Head tags
+    {"page's own html and head tags go", "<html><head><title>T</title></head><body>x</body></html>",
+     "<title>T</title><body>x</body>"},
+    {"html start tag with attributes goes whole", "<html lang=\"en\">\n<p>x</p>", "<p>x</p>"},
+    {"head start tag with attributes goes whole", "<HEAD profile=x><TITLE>T</TITLE>",
+     "<TITLE>T</TITLE>"},
+    {"header is an ordinary tag", "<header>a</header>", "<header>a</header>"},
+    {"metax is an ordinary tag", "<METAX a=b>x", "<METAX a=b>x"},
+    {"end script tag outside a script goes", "a</SCRIPT>b", "ab"},
+    {"lower-case page keeps its case", "<title>Hi</title><body bgcolor=white>Text</body>",
+     "<title>Hi</title><body bgcolor=white>Text</body>"},
+    // Script, style, textarea, title, xmp content
+    {"html text inside a script stays", "<script>for(i=0;i<html.length;i++)x()</script>",
+     "<script>for(i=0;i<html.length;i++)x()</script>"},
+    {"head tags inside a script string stay", "<script>s=\"<HEAD></HEAD>\"</script>",
+     "<script>s=\"<HEAD></HEAD>\"</script>"},
+    {"comment markers in a script stay", "<script><!--\nx()\n//--></script>",
+     "<script><!--\nx()\n//--></script>"},
+    {"comment in a style stays", "<style><!-- p {color:red} --></style>",
+     "<style><!-- p {color:red} --></style>"},
+    {"comment typed in a textarea stays", "<textarea>a <!-- b --> c</textarea>",
+     "<textarea>a <!-- b --> c</textarea>"},
+    {"comment in a title stays", "<title>a <!-- b --></title>", "<title>a <!-- b --></title>"},
+    {"xmp keeps its blanks and comments", "<xmp>a  <!-- b --></xmp>", "<xmp>a  <!-- b --></xmp>"},
+    // Preformatted regions
+    {"pre keeps blanks and breaks", "<pre>a  b\n  c</pre>  d", "<pre>a  b\n  c</pre> d"},
+    {"pre with attributes", "<pre class=\"code\">a  b</pre>", "<pre class=\"code\">a  b</pre>"},
+    {"tt keeps blanks", "<tt>a  b</tt>  c", "<tt>a  b</tt> c"},
+    {"tt end inside pre", "<pre><tt>a</tt>  b</pre>  c", "<pre><tt>a</tt>  b</pre> c"},
+    {"listing keeps blanks", "<LISTING>a  b</LISTING>", "<LISTING>a  b</LISTING>"},
+    // Comments
+    {"comment removed", "a<!-- c -->b", "ab"},
+    {"comment over several tokens", "a <!-- one two\nthree --> b", "a b"},
+    {"comment with a tag inside", "<!-- <pre> -->a  b", "a b"},
+    {"comment ended by --!>", "<!--x--!>y", "y"},
+    {"empty comments", "<!---->a<!-->b<!--->c", "abc"},
+    {"dashes inside a comment", "<!-- a -- b -->x", "x"},
+    {"arrow in text is no comment end", "Next page ->", "Next page ->"},
+    {"arrow after a comment", "<!-- c --> Next ->", "Next ->"},
+    {"doctype is no comment", "<!DOCTYPE html><p>x", "<!DOCTYPE html><p>x"},
+    {"page of one comment", "<!-- only -->\n", ""},
+    {"empty page", "", ""},
+    // META tags are kept by default
+    {"meta kept", "<meta name=a content=b>x", "<meta name=a content=b>x"},
+};
+
+TEST(PlainCompaction, Table) {
+    for (const CompactCase& c : kCompaction) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(compactText(std::string(c.input)), c.expected);
+    }
+}
+
+const CompactCase kMetaRemoval[] = {
+    {"meta ending in an unquoted value", "<META NAME=x CONTENT=none>text", "text"},
+    {"meta with quoted values", "<meta name=\"a\" content=\"b c\">text", "text"},
+    {"self-closing meta", "<meta name=\"a\" content=\"b\"/>text", "text"},
+    {"meta with '>' in a value", "<meta name=\"a\" content=\"x>y\">text", "text"},
+    {"charset meta stays", "<meta charset=\"utf-8\">text", "<meta charset=\"utf-8\">text"},
+    {"content-type meta stays",
+     "<META HTTP-EQUIV=\"Content-Type\" CONTENT=\"text/html; charset=utf-8\">x",
+     "<META HTTP-EQUIV=\"Content-Type\" CONTENT=\"text/html; charset=utf-8\">x"},
+    {"two metas", "<meta name=a content=b><meta name=c content=d>x", "x"},
+};
+
+TEST(PlainCompaction, MetaRemoval) {
+    for (const CompactCase& c : kMetaRemoval) {
+        SCOPED_TRACE(c.name);
+        Engine engine = quietEngine();
+        engine.options.removeMeta = 1;
+        EXPECT_EQ(compactText(engine, std::string(c.input)), c.expected);
+    }
+}
+
+TEST(PlainCompaction, KeepCommentsCopiesThem) {
+    Engine engine = quietEngine();
+    engine.options.keepComments = 1;
+    EXPECT_EQ(compactText(engine, "a <!-- B c -->  d"), "a <!-- B c --> d");
+}
+
+TEST(PlainCompaction, ServerHeaderPassesThrough) {
+    Engine engine = quietEngine();
+    engine.options.serverHeader = 1;
+    EXPECT_EQ(compactText(engine, "Content-type: text/html\n\n<p>a  b"),
+              "Content-type: text/html\n\n<p>a b");
+    EXPECT_EQ(compactText(engine, "Status: 200\r\nContent-type: text/html\r\n\r\n<p>x"),
+              "Status: 200\r\nContent-type: text/html\r\n\r\n<p>x");
+    const std::string longHeader = "X-Long: " + std::string(3000, 'h');
+    EXPECT_EQ(compactText(engine, longHeader + "\n\n<p>x"), longHeader + "\n\n<p>x");
+}
+
+// A page left inside a title, script, comment or preformatted region does not change how
+// the next page is read.
+TEST(PlainCompaction, EveryPassStartsFresh) {
+    Engine engine = quietEngine();
+    const std::string next = "<p>a  b <!-- c --> d</p>";
+    const std::string alone = compactText(next);
+    for (const char* unfinished : {"<title>open", "<script>open", "<!-- open", "<pre>open",
+                                   "<a href=\"open", "<textarea>open"}) {
+        SCOPED_TRACE(unfinished);
+        compactText(engine, unfinished);
+        EXPECT_EQ(compactText(engine, next), alone);
+    }
+}
+
+TEST(PlainCompaction, IdempotentOnTable) {
+    for (const CompactCase& c : kCompaction) {
+        SCOPED_TRACE(c.name);
+        const std::string once = compactText(std::string(c.input));
+        EXPECT_EQ(compactText(once), once);
+    }
+}
+
+}  // namespace

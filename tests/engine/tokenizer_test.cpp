@@ -1,0 +1,170 @@
+// Token streams, separators and comment detection of the page scanner.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <string_view>
+
+#include "engine_helpers.h"
+
+namespace {
+
+struct TokenCase {
+    const char* name;
+    std::string_view page;
+    std::string_view tokens;  // joined by '|'
+};
+
+// Read as JavaScript packing reads them: tag and attribute names upper-cased.
+const TokenCase kPackingTokens[] = {
+    // Tags and attribute values
+    {"quoted value keeps its case", "<A HREF=\"Page.html\">", "<A|HREF|=|\"|Page|.html|\"|>"},
+    {"unquoted value keeps its case", "<a href=page.html>", "<A|HREF|=|page|.html>"},
+    {"single-quoted value keeps blanks", "<a title='x  y'>", "<A|TITLE|=|'|x| | |y|'|>"},
+    {"double-quoted value keeps blanks", "<input value=\"Jane  Doe\">",
+     "<INPUT|VALUE|=|\"|Jane| | |Doe|\"|>"},
+    {"'>' inside a quoted value", "<a title=\"a>b\">x", "<A|TITLE|=|\"|a>|b|\"|>|x"},
+    {"end tag stays whole", "<b>x</b>", "<B>|x|</B>"},
+    {"quotes outside tags change nothing", "say \"Hi\" <b>x</b>", "say |\"|Hi|\"|<B>|x|</B>"},
+    // Words and punctuation
+    {"blank before a tag ends the word", "word <b>", "word |<B>"},
+    {"blank before punctuation", "word ,", "word |,"},
+    {"punctuation splits", "Hello, world.", "Hello|,|world|."},
+    {"dot and question mark lead", "Page.html?x=1", "Page|.html|?x|=|1"},
+    {"slash ends a word outside tags", "a/b", "a/|b"},
+    {"tilde and quote are single", "a~b\"c", "a|~|b|\"|c"},
+    {"blanks and line breaks vanish", "a   \n  b", "a|b"},
+    {"0xFF is an ordinary byte", "a\xFF" "b", "a\xFF" "b"},
+    // Preformatted text
+    {"blanks are tokens in PRE", "<pre>a  b\n</pre>", "<PRE>|a| | |b|\n|</PRE>"},
+    {"PRE with attributes", "<pre class=x>a\tb</pre>", "<PRE| |CLASS|=|x>|a|\t|b|</PRE>"},
+    {"TT inside PRE does not end it", "<pre><tt>a</tt> b</pre> c",
+     "<PRE>|<TT>|a|</TT>| |b|</PRE>|c"},
+    {"TEXTAREA keeps blanks", "<textarea>a  b</textarea>", "<TEXTAREA>|a| | |b|</TEXTAREA>"},
+    {"HEADER is no PRE", "<header>a  b</header>", "<HEADER>|a|b|</HEADER>"},
+    // Script, style and comments
+    {"script text keeps case", "<script>If(a<b)x</script>", "<SCRIPT>|If(a|<b)x|</script>"},
+    {"comment text is not upper-cased", "<!-- Hi there -->", "<!--|Hi|there|-->"},
+    {"doctype", "<!doctype html>", "<!DOCTYPE|HTML>"},
+};
+
+TEST(Tokenizer, TokenStreamsAsPackingReadsThem) {
+    for (const TokenCase& c : kPackingTokens) {
+        SCOPED_TRACE(c.name);
+        Engine engine = quietEngine();
+        engine.options.keepComments = 1;
+        EXPECT_EQ(tokenStream(engine, std::string(c.page), false), c.tokens);
+    }
+}
+
+TEST(Tokenizer, PlainCompactionKeepsTagCase) {
+    Engine engine = quietEngine();
+    EXPECT_EQ(tokenStream(engine, "<a HREF=x>T</a>", true), "<a|HREF|=|x>|T|</a>");
+}
+
+TEST(Tokenizer, LongTokensAreCutAt499) {
+    Engine engine = quietEngine();
+    const std::string word(600, 'w');
+    const std::string stream = tokenStream(engine, word, false);
+    EXPECT_EQ(stream, std::string(499, 'w') + "|" + std::string(101, 'w'));
+}
+
+TEST(Tokenizer, EndOfPageLeavesCursorNull) {
+    Engine engine = quietEngine();
+    std::string page = "  ";
+    char* cursor = page.data();
+    nextToken(engine, cursor);
+    EXPECT_EQ(cursor, nullptr);
+}
+
+struct SeparatorCase {
+    const char* name;
+    std::string_view page;
+    std::string_view compacted;
+};
+
+// Where plain compaction keeps one blank, and where it may drop it.
+const SeparatorCase kSeparators[] = {
+    {"two blanks become one", "a  b", "a b"},
+    {"two line feeds become one blank", "a\n\nb", "a b"},
+    {"blank before an inline tag stays", "word <b>x</b>", "word <b>x</b>"},
+    {"two blanks before an inline tag", "word  <b>x</b>", "word <b>x</b>"},
+    // A blank that the scanner takes into the word before '<' stays with it.
+    {"blank taken by the word", "word <p>x", "word <p>x"},
+    {"tab before a block tag goes", "word\t<p>x", "word<p>x"},
+    {"line break before a block end tag", "x\n</td>", "x</td>"},
+    {"line break before an inline tag stays", "x\n<b>y</b>", "x <b>y</b>"},
+    {"a run of blanks before a block tag goes", "</p>\n\n  <p>x", "</p><p>x"},
+    {"line break between inline tags", "one</b>\n<i>two", "one</b> <i>two"},
+    {"line break before a doctype", "x\n<!DOCTYPE html>", "x<!DOCTYPE html>"},
+    {"blank before a comment stays", "a <!-- c -->b", "a b"},
+    {"removed comment keeps the blank after it", "word<!-- c -->\nnext", "word next"},
+    {"removed comment before a block tag", "<body> <!-- c -->\n<h1>x", "<body><h1>x"},
+    {"removed comment at the start", "<!-- c --> x", "x"},
+    {"blanks in a quoted value", "<input value=\"a  b\">", "<input value=\"a  b\">"},
+    {"trailing blank", "x \n", "x "},
+};
+
+TEST(Tokenizer, SeparatorsInPlainCompaction) {
+    for (const SeparatorCase& c : kSeparators) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(compactText(std::string(c.page)), c.compacted);
+    }
+}
+
+TEST(Tokenizer, ScriptKeepsItsLineBreaks) {
+    EXPECT_EQ(compactText("<script>\na=1\n\nb=2   c\n</script>"),
+              "<script> a=1\nb=2 c\n</script>");
+}
+
+TEST(Tokenizer, EscapeBackslashes) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"plain", "plain"}, {"a\\b", "a\\\\b"}, {"\\\\", "\\\\\\\\"}, {"", ""}};
+    for (const auto& [in, out] : cases) {
+        std::string token = in;
+        escapeBackslashes(token);
+        EXPECT_EQ(token, out);
+    }
+}
+
+TEST(Tokenizer, ServerHeaderLength) {
+    struct HeaderCase {
+        const char* name;
+        std::string_view page;
+        size_t length;
+        std::string_view header;
+    };
+    const HeaderCase cases[] = {
+        {"LF lines", "Content-type: text/html\n\n<p>x", 25, "Content-type: text/html\n\n"},
+        {"CR LF lines", "A: 1\r\nB: 2\r\n\r\n<p>x", 14, "A: 1\r\nB: 2\r\n\r\n"},
+        {"no empty line: all header", "A: 1\nB", 6, "A: 1\nB\n\n"},
+        {"empty line first: no header", "\n\n<p>x", 0, ""},
+    };
+    for (const HeaderCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        Engine engine = quietEngine();
+        engine.options.serverHeader = 1;
+        std::string header;
+        EXPECT_EQ(serverHeaderLength(engine, c.page, &header), c.length);
+        if (c.length) {
+            EXPECT_EQ(header, c.header);
+        }
+    }
+    Engine off = quietEngine();
+    EXPECT_EQ(serverHeaderLength(off, "A: 1\n\nx", nullptr), 0u);
+}
+
+TEST(Tokenizer, EndsOutsideMarkup) {
+    const std::pair<std::string_view, bool> cases[] = {
+        {"<title>x</title><meta a=b>", true},   {"<meta content=\"x>", false},
+        {"<title>x", false},                    {"<!-- open", false},
+        {"<script>a</SCRIPT >", true},          {"<script>a</SCRIPT ", false},
+        {"<script><!--<script></script>", false}, {"<script><!--<script></script></script>", true},
+        {"<style>p{}</style>", true},           {"x < y", true},
+    };
+    for (const auto& [text, outside] : cases) {
+        SCOPED_TRACE(std::string(text));
+        EXPECT_EQ(endsOutsideMarkup(text), outside);
+    }
+}
+
+}  // namespace
