@@ -6,9 +6,9 @@
 #include <algorithm>
 #include <filesystem>
 #include <map>
-#include <regex>
 #include <set>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "console/console_run.h"
@@ -77,13 +77,62 @@ std::string ratioLine(const std::string& dots, long saving, const std::string& n
     return dots + text + name + "\n";
 }
 
+// The lines of `text`, each without its line feed; a last line without one is left out.
+std::vector<std::string> completeLines(const std::string& text) {
+    std::vector<std::string> lines;
+    for (size_t start = 0, end; (end = text.find('\n', start)) != std::string::npos;
+         start = end + 1) {
+        lines.push_back(text.substr(start, end - start));
+    }
+    return lines;
+}
+
+bool isDigits(std::string_view text) {
+    return !text.empty() && std::all_of(text.begin(), text.end(),
+                                        [](char c) { return c >= '0' && c <= '9'; });
+}
+
+struct RatioLine {
+    size_t dots = 0;
+    std::string saving;  // as printed
+    std::string name;
+};
+
+// Reads a progress line: one or more dots, " (", the saving in two digits at least (a minus
+// sign first when negative), "%) " and the output name.
+bool parseRatioLine(std::string_view line, RatioLine& ratio) {
+    ratio.dots = line.find_first_not_of('.');
+    if (ratio.dots == 0 || ratio.dots == std::string_view::npos) return false;
+    line.remove_prefix(ratio.dots);
+    if (!line.starts_with(" (")) return false;
+    const size_t close = line.find("%) ");
+    if (close == std::string_view::npos) return false;
+    ratio.saving = std::string(line.substr(2, close - 2));
+    std::string_view number = ratio.saving;
+    if (number.starts_with('-')) number.remove_prefix(1);
+    if (!isDigits(number) || ratio.saving.size() < 2) return false;
+    ratio.name = std::string(line.substr(close + 3));
+    return !ratio.name.empty();
+}
+
 // The output names of the ratio lines, in the order printed.
 std::vector<std::string> ratioLineNames(const std::string& output) {
-    static const std::regex kLine(R"(\.+ \(-?\d\d+%\) ([^\n]+)\n)");
     std::vector<std::string> names;
-    for (std::sregex_iterator it(output.begin(), output.end(), kLine), end; it != end; ++it)
-        names.push_back((*it)[1]);
+    RatioLine ratio;
+    for (const auto& line : completeLines(output))
+        if (parseRatioLine(line, ratio)) names.push_back(ratio.name);
     return names;
+}
+
+// Compares two page texts without printing pages of many kilobytes when they differ.
+::testing::AssertionResult sameText(const std::string& actual, const std::string& expected) {
+    if (actual == expected) return ::testing::AssertionSuccess();
+    size_t at = 0;
+    while (at < actual.size() && at < expected.size() && actual[at] == expected[at]) ++at;
+    return ::testing::AssertionFailure()
+           << "texts of " << actual.size() << " and " << expected.size()
+           << " bytes differ from byte " << at << ": \"" << actual.substr(at, 60) << "\" instead of \""
+           << expected.substr(at, 60) << "\"";
 }
 
 class Console : public ::testing::Test {
@@ -228,8 +277,11 @@ TEST_F(Console, ConvertsOneFileIntoOutputHtm) {
     const std::string progress = result.output.substr(
         kBanner.size(), result.output.size() - kBanner.size() - kDone.size());
     // Both methods ran: the driver's dots with the JavaScript method's own in between.
-    EXPECT_TRUE(std::regex_match(progress, std::regex(R"(\.{4,} \(\d\d%\) output\.htm\n)")))
-        << progress;
+    RatioLine ratio;
+    ASSERT_TRUE(progress.ends_with("\n")) << progress;
+    ASSERT_TRUE(parseRatioLine(progress.substr(0, progress.size() - 1), ratio)) << progress;
+    EXPECT_GE(ratio.dots, 4u);
+    EXPECT_EQ(ratio.name, "output.htm");
     EXPECT_TRUE(progress.ends_with(ratioLine("", expectedSaving(kSmallPage.size(),
                                                                 kSmallCompacted.size()),
                                              "output.htm")));
@@ -347,7 +399,7 @@ TEST_F(FilePatterns, OutputDirHoldsWhatOutputHtmWouldHold) {
         SCOPED_TRACE(name);
         const std::string alone = convertAlone(name);
         EXPECT_FALSE(alone.empty());
-        EXPECT_EQ(read("out/" + fs::path(name).filename().string()), alone);
+        EXPECT_TRUE(sameText(read("out/" + fs::path(name).filename().string()), alone));
     }
     for (const auto& [name, text] : originals) EXPECT_EQ(read(name), text) << name;
 }
@@ -361,11 +413,11 @@ TEST_F(FilePatterns, SeveralMatchesLeaveTheLast) {
     EXPECT_EQ(result.status, 0);
     EXPECT_EQ(ratioLineNames(result.output),
               (std::vector<std::string>{"output.htm", "output.htm", "output.htm"}));
-    EXPECT_EQ(read("output.htm"), last);
+    EXPECT_TRUE(sameText(read("output.htm"), last));
 
     const Outcome two = run({"b.html", "a.html"});
     EXPECT_EQ(two.status, 0);
-    EXPECT_EQ(read("output.htm"), first);
+    EXPECT_TRUE(sameText(read("output.htm"), first));
 }
 
 TEST_F(FilePatterns, DirectoryPartStillWritesOutputHtmHere) {
@@ -373,7 +425,7 @@ TEST_F(FilePatterns, DirectoryPartStillWritesOutputHtmHere) {
     fs::remove(folder / "output.htm");
     const Outcome result = run({"sub/*.html"});
     EXPECT_EQ(result.status, 0);
-    EXPECT_EQ(read("output.htm"), expected);
+    EXPECT_TRUE(sameText(read("output.htm"), expected));
     EXPECT_FALSE(exists("sub/output.htm"));
     EXPECT_EQ(ratioLineNames(result.output), std::vector<std::string>{"output.htm"});
 }
@@ -384,7 +436,7 @@ TEST_F(FilePatterns, OutputOption) {
     EXPECT_FALSE(exists("output.htm"));
     EXPECT_EQ(ratioLineNames(result.output),
               (std::vector<std::string>{"result.htm", "result.htm"}));
-    EXPECT_EQ(read("result.htm"), convertAlone("b.html"));
+    EXPECT_TRUE(sameText(read("result.htm"), convertAlone("b.html")));
 }
 
 // Files over 100000 bytes and entries that are not files are passed over without a word.
@@ -396,7 +448,7 @@ TEST_F(FilePatterns, PassesOverWhatCannotBeConverted) {
     EXPECT_EQ(result.status, 0);
     // Only the file of exactly 100000 bytes is converted.
     EXPECT_EQ(result.output, kBanner + "... (01%) output.htm\n" + kDone);
-    EXPECT_EQ(read("output.htm"), std::string(100000, 'y'));
+    EXPECT_TRUE(sameText(read("output.htm"), std::string(100000, 'y')));
 }
 
 TEST_F(FilePatterns, PatternThatMatchesNothing) {
@@ -431,7 +483,7 @@ TEST_F(FilePatterns, PatternThatMatchesNothing) {
         // What the earlier patterns converted stays converted.
         EXPECT_EQ(exists("output.htm"), !c.converted.empty());
         if (!c.converted.empty()) {
-            EXPECT_EQ(read("output.htm"), fromB);
+            EXPECT_TRUE(sameText(read("output.htm"), fromB));
         }
     }
 }
@@ -440,7 +492,7 @@ TEST_F(FilePatterns, QuietBeforeThePattern) {
     const Outcome result = run({"-v", "*.html"});
     EXPECT_EQ(result.status, 0);
     EXPECT_EQ(result.output, kBanner + kDone);
-    EXPECT_EQ(read("output.htm"), convertAlone("b.html"));
+    EXPECT_TRUE(sameText(read("output.htm"), convertAlone("b.html")));
 
     const Outcome withLetters = run({"-verbose", "a.html"});  // acts as -v
     EXPECT_EQ(withLetters.output, kBanner + kDone);
@@ -484,7 +536,7 @@ TEST_F(Console, PipingAndFileModeAgree) {
     const std::string fromFile = convertAlone("page.html");
     const Outcome piped = run({"-p"}, head);
     EXPECT_EQ(piped.status, 0);
-    EXPECT_EQ(piped.output, fromFile);
+    EXPECT_TRUE(sameText(piped.output, fromFile));
     EXPECT_FALSE(piped.output.empty());
     EXPECT_NE(piped.output.back(), '\0');
 }
@@ -504,12 +556,12 @@ TEST_F(Console, PipingReadsAtMost30000Bytes) {
     EXPECT_NE(cut.output.find("lastword1"), std::string::npos);
     EXPECT_EQ(cut.output.find("lastword12"), std::string::npos);
     EXPECT_EQ(cut.output.find("tailword"), std::string::npos);
-    EXPECT_EQ(cut.output, run({"--method=plain", "-p"}, page).output);
+    EXPECT_TRUE(sameText(cut.output, run({"--method=plain", "-p"}, page).output));
 
     // Both methods: the same page results whatever follows the first 30000 bytes.
     const std::string article = samplePage();
     ASSERT_GT(article.size(), 30000u);
-    EXPECT_EQ(run({"-p"}, article).output, run({"-p"}, article.substr(0, 30000)).output);
+    EXPECT_TRUE(sameText(run({"-p"}, article).output, run({"-p"}, article.substr(0, 30000)).output));
 }
 
 // With -s the web server's header lines come first, unchanged, then the converted page.
@@ -525,7 +577,7 @@ TEST_F(Console, ServerHeaderPassThrough) {
         SCOPED_TRACE(header);
         const Outcome result = run({"-s", "-p"}, header + page);
         EXPECT_EQ(result.status, 0);
-        EXPECT_EQ(result.output, header + converted);
+        EXPECT_TRUE(sameText(result.output, header + converted));
 
         // Without -s the header is taken as page text.
         const Outcome plain = run({"-p"}, header + page);
@@ -544,9 +596,9 @@ TEST_F(Console, AlreadyPackedPageIsCopied) {
         const std::string page = marker + body;
         const Outcome piped = run({"-p"}, page);
         EXPECT_EQ(piped.status, 0);
-        EXPECT_EQ(piped.output, page);
+        EXPECT_TRUE(sameText(piped.output, page));
         write("page.html", page);
-        EXPECT_EQ(convertAlone("page.html"), page);
+        EXPECT_TRUE(sameText(convertAlone("page.html"), page));
     }
     // Anything before the marker makes it an ordinary page.
     for (const std::string& page : {" " + kMarker + body, "\n" + kMarker + body,
@@ -582,7 +634,8 @@ TEST_F(Console, CommentsAreRemovedUnlessKept) {
         arguments.push_back("-p");
         const Outcome result = run(arguments, page);
         EXPECT_EQ(result.status, 0);
-        EXPECT_EQ(result.output.find("first note") != std::string::npos, c.kept) << result.output;
+        EXPECT_EQ(result.output.find("first note") != std::string::npos, c.kept)
+            << result.output.substr(0, 200);
         EXPECT_EQ(result.output.find("second") != std::string::npos, c.kept);
         EXPECT_NE(result.output.find("three"), std::string::npos);
     }
@@ -608,10 +661,10 @@ TEST_F(Console, MethodOption) {
         const std::string js = run({"--method=js", "-p"}, page).output;
         const std::string plain = run({"--method=plain", "-p"}, page).output;
         const std::string best = run({"--method=best", "-p"}, page).output;
-        EXPECT_EQ(run({"-p"}, page).output, best);
+        EXPECT_TRUE(sameText(run({"-p"}, page).output, best));
         EXPECT_TRUE(js.starts_with(kMarker)) << js.substr(0, 80);
         EXPECT_FALSE(plain.starts_with(kMarker));
-        EXPECT_EQ(best, js.size() <= plain.size() ? js : plain);
+        EXPECT_TRUE(sameText(best, js.size() <= plain.size() ? js : plain));
     }
     // The repetitive page packs far better as a script; the small page does not.
     EXPECT_TRUE(run({"-p"}, repetitivePage()).output.starts_with(kMarker));
@@ -645,21 +698,31 @@ TEST_F(Console, DictionaryTrace) {
     write("page.html", repetitivePage());
     const Outcome result = run({"-d", "page.html"});
     EXPECT_EQ(result.status, 0);
-    static const std::regex kEntry(R"(o=\[([^\]\n]*) (\d+)\]\n)");
+    // An entry line is "o=[" word " " count "]"; the first follows the dots on their line.
     std::set<std::string> words;
-    size_t entries = 0, end = 0;
-    for (std::sregex_iterator it(result.output.begin(), result.output.end(), kEntry), last;
-         it != last; ++it) {
-        words.insert((*it)[1]);
-        ++entries;
-        EXPECT_GT(std::stol((*it)[2]), 0);
-        end = static_cast<size_t>(it->position() + it->length());
+    size_t entries = 0;
+    std::string after;  // the line after the last entry
+    for (const auto& line : completeLines(result.output)) {
+        const size_t open = line.find("o=[");
+        const bool entry = open != std::string::npos &&
+                           line.find_first_not_of('.') == open && line.ends_with("]");
+        if (entry) {
+            const std::string inner = line.substr(open + 3, line.size() - open - 4);
+            const size_t blank = inner.rfind(' ');
+            ASSERT_NE(blank, std::string::npos) << line;
+            ASSERT_TRUE(isDigits(inner.substr(blank + 1))) << line;
+            EXPECT_GT(std::stol(inner.substr(blank + 1)), 0) << line;
+            words.insert(inner.substr(0, blank));
+            ++entries;
+            after.clear();
+        } else if (entries && after.empty()) {
+            after = line;
+        }
     }
     ASSERT_FALSE(words.empty()) << result.output;
     EXPECT_TRUE(words.count("the ")) << "a word carries its blank";
     EXPECT_TRUE(words.count("river "));
-    const std::string rest = result.output.substr(end);
-    EXPECT_TRUE(rest.starts_with(std::to_string(entries) + "\n")) << rest.substr(0, 40);
+    EXPECT_EQ(after, std::to_string(entries));
 
     EXPECT_EQ(run({"page.html"}).output.find("o=["), std::string::npos);
 }
