@@ -180,8 +180,9 @@ int scanBytes(EngineState& s, char* position) {
     char* p = position;
     while (n < MAX_TOKEN_LENGTH) {
         const unsigned char c = static_cast<unsigned char>(*p);
+        if (c == 0) return n;
         const unsigned char d = static_cast<unsigned char>(p[1]);
-        if (c != 0 && beginsToken(d)) {
+        if (beginsToken(d)) {
             if (c != '\n' && c != '\r' && c != '\t') {
                 noteChar(s, p);
                 ++n;

@@ -18,8 +18,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     engine.options.keepComments = (choice >> 1) & 1;
     engine.options.serverHeader = (choice >> 2) & 1;
     engine.options.codeCharLimit = (choice & 0x80) ? 60 + (choice & 0x3F) : 256;
-    std::string page(reinterpret_cast<const char*>(data + 1), size - 1);
-    page.resize(std::char_traits<char>::length(page.c_str()));
+    // The page up to its first zero byte, in a buffer of exactly that size, so that a read
+    // past its end is caught.
+    const std::string bytes(reinterpret_cast<const char*>(data + 1), size - 1);
+    const std::string page(bytes.c_str());
 
     std::string copy = page;
     const std::optional<std::string> packed = packJavaScript(engine, copy);
