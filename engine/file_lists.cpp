@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "engine.h"
+#include "tag_table.h"
 
 namespace {
 
@@ -20,22 +21,9 @@ namespace fs = std::filesystem;
 constexpr std::string_view BATCH_WARNING =
     "WARNING - conversions overwrite originals. It is suggested you make a backup.\n";
 
-// Compares `text` with `expected` over the length of `expected`, ASCII letter case ignored.
-bool startsWithIgnoringCase(std::string_view text, std::string_view expected) {
-    if (text.size() < expected.size()) return false;
-    for (std::size_t i = 0; i < expected.size(); ++i) {
-        auto a = static_cast<unsigned char>(text[i]);
-        auto b = static_cast<unsigned char>(expected[i]);
-        if (a >= 'A' && a <= 'Z') a = static_cast<unsigned char>(a - 'A' + 'a');
-        if (b >= 'A' && b <= 'Z') b = static_cast<unsigned char>(b - 'A' + 'a');
-        if (a != b) return false;
-    }
-    return true;
-}
-
 bool endsWithIgnoringCase(std::string_view text, std::string_view suffix) {
     return text.size() >= suffix.size() &&
-           startsWithIgnoringCase(text.substr(text.size() - suffix.size()), suffix);
+           startsWithIgnoreCase(text.substr(text.size() - suffix.size()), suffix);
 }
 
 bool isSeparator(char c) {
@@ -156,7 +144,7 @@ bool isPageFile(std::string_view path) {
     return endsWithIgnoringCase(path, ".html") || endsWithIgnoringCase(path, ".htm");
 }
 
-bool hasListHeader(std::string_view line) { return startsWithIgnoringCase(line, LIST_HEADER); }
+bool hasListHeader(std::string_view line) { return startsWithIgnoreCase(line, LIST_HEADER); }
 
 void addPageToList(std::FILE* list, const std::string& path) {
     if (!isPageFile(path) || path.find_first_of("\r\n") != std::string::npos) return;
