@@ -19,7 +19,10 @@ install_packages() {
     local packages=(g++ cmake ninja-build pkg-config googletest libgtest-dev libbenchmark-dev
                     qt6-base-dev)
     if [ "$mode" = test ]; then
-        packages+=(clang libclang-rt-14-dev nodejs npm chromium python3 openssl)
+        packages+=(clang libclang-rt-14-dev chromium python3 openssl)
+        # Node may come from elsewhere than Debian's packages; only a missing one is installed.
+        command -v node >/dev/null 2>&1 || packages+=(nodejs)
+        command -v npm >/dev/null 2>&1 || packages+=(npm)
     fi
     local missing=()
     for package in "${packages[@]}"; do
