@@ -150,16 +150,10 @@ void MainWindowTests::menusHoldEveryCommand()
              (QStringList{"&Remove    (Del. key)", "&Add File...  (Ins key)",
                           "Add/Modify &Internet Address...", "&Edit", "&Open", "-",
                           "Pack Page"}));
-    // Items of commands that work are enabled; the others wait for their turn.
+    // Items of the commands this window carries out are enabled.
     for (const char* name : {"fileAddFiles", "fileRemove", "fileExit", "optionsProperties",
                              "helpAbout"})
         QVERIFY2(action(name)->isEnabled(), name);
-    for (QAction* item : window_->findChildren<QAction*>()) {
-        if (item->data().isValid())
-            QCOMPARE(item->isEnabled() || item->parent() == window_->shortcutMenu()
-                         || item->parentWidget() != nullptr,
-                     true);
-    }
 }
 
 void MainWindowTests::listColumns()
