@@ -3,10 +3,14 @@
 #include "AboutDlg.h"
 #include "Asker.h"
 #include "Commands.h"
+#include "DesktopLauncher.h"
+#include "EngineConverter.h"
 #include "PathRules.h"
+#include "ProjectFile.h"
 #include "PropertiesSheet.h"
 #include "SettingsStore.h"
 #include "StatusPartsBar.h"
+#include "ViewCommands.h"
 #include "WindowRules.h"
 
 #include <QAction>
@@ -67,8 +71,11 @@ const QString kAddFilesFilter =
 
 MainWindow::MainWindow(SettingsStore& store, Asker& asker, QWidget* parent)
     : QMainWindow(parent), store_(store), asker_(asker), settings_(loadSettings(store)),
-      pages_(this)
+      pages_(this), engine_(std::make_unique<EngineConverter>()),
+      desktopLauncher_(std::make_unique<DesktopLauncher>())
 {
+    convert_ = [this](ConvertRequest& request) { return engine_->convert(request); };
+    launcher_ = desktopLauncher_.get();
     registerImages();
     setObjectName(QStringLiteral("MainWindow"));
     setWindowTitle(QStringLiteral("Quillbox"));
@@ -259,15 +266,12 @@ void MainWindow::createShortcutMenu()
 bool MainWindow::isCommandReady(int command)
 {
     switch (command) {
-    case CMD_ADD_FILES:
-    case CMD_ADD_BUTTON:
-    case CMD_REMOVE:
-    case CMD_PROPERTIES:
-    case CMD_EXIT:
-    case CMD_ABOUT:
-        return true;
-    default:
+    case CMD_INTERNET_ADDRESS:
+    case CMD_IMPORT_TREE:
+    case CMD_SHOW_TIP:
         return false;
+    default:
+        return true;
     }
 }
 
@@ -346,20 +350,214 @@ void MainWindow::removeFiles()
     modified_ = true;
 }
 
-void MainWindow::packAll() {}
-void MainWindow::packSelected() {}
+PackRun MainWindow::makePackRun()
+{
+    PackRun run(settings_, pages_, asker_, convert_, packInternet_);
+    run.questionParent = this;
+    run.showProgress = [this](int percent) { progress_->setValue(percent); };
+    run.showRow = [this](int row, const RunTotals& totals) {
+        pageList_->scrollTo(pages_.index(row, 0));
+        if (totals.original != 0)
+            setStatusText(3, runRatioText(totals));
+        setStatusText(4, runOriginalText(totals));
+        setStatusText(5, runPackedText(totals));
+        repaint();
+    };
+    return run;
+}
+
+void MainWindow::packAll()
+{
+    const QString savedDirectory = QDir::currentPath();
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    PackRun run = makePackRun();
+    run.packAll(totals_);
+    QDir::setCurrent(savedDirectory);
+    QApplication::restoreOverrideCursor();
+}
+
+void MainWindow::packSelected()
+{
+    const int row = firstSelectedRow();
+    if (row < 0)
+        return;
+    PackRun run = makePackRun();
+    run.packSelected(row, totals_);
+}
+
 void MainWindow::addInternetAddress() {}
-void MainWindow::editOriginal() {}
-void MainWindow::editPacked() {}
-void MainWindow::openOriginal() {}
-void MainWindow::openPacked() {}
-void MainWindow::newProject() {}
-void MainWindow::openProject() {}
-void MainWindow::saveProject() {}
-void MainWindow::saveProjectAs() {}
+
+int MainWindow::viewSelected(int column, const QString& editor)
+{
+    const ViewResult result = viewRow(pages_, firstSelectedRow(), column, editor, *launcher_);
+    if (result == ViewResult::EditorFailed) {
+        asker_.ask(this, QStringLiteral("Warning"),
+                   QStringLiteral("The editor \"%1\" could not be started.").arg(editor),
+                   Asker::Buttons::Ok, Asker::Icon::Warning);
+    }
+    return result == ViewResult::Done ? 0 : -1;
+}
+
+void MainWindow::editOriginal()
+{
+    viewSelected(COLUMN_FILE_NAME, settings_.general.editor);
+}
+
+void MainWindow::editPacked()
+{
+    viewSelected(COLUMN_OUTPUT_NAME, settings_.general.editor);
+}
+
+void MainWindow::openOriginal()
+{
+    viewSelected(COLUMN_FILE_NAME, QString());
+}
+
+void MainWindow::openPacked()
+{
+    if (viewSelected(COLUMN_OUTPUT_NAME, QString()) != -1 || firstSelectedRow() < 0)
+        return;
+    const Asker::Answer answer = asker_.ask(
+        this, QStringLiteral("Warning"),
+        QStringLiteral("No packed html generated yet.\nDo you wish to open original page?"),
+        Asker::Buttons::YesNo, Asker::Icon::Question);
+    if (answer == Asker::Answer::Yes)
+        viewSelected(COLUMN_FILE_NAME, QString());
+}
+
+void MainWindow::showHelp()
+{
+    launcher_->openDocument(helpDocumentPath(QCoreApplication::applicationDirPath()));
+}
+
+void MainWindow::openSupportSite()
+{
+    launcher_->openDocument(supportAddress());
+}
+
+void MainWindow::clearRunTotals()
+{
+    for (int part = 3; part <= 5; ++part)
+        setStatusText(part, QString());
+}
+
+bool MainWindow::maybeSave()
+{
+    if (!modified_)
+        return true;
+    if (projectPath_.isEmpty()) {
+        const Asker::Answer answer =
+            asker_.ask(this, QStringLiteral("Warning"), QStringLiteral("Save untitled project ?"),
+                       Asker::Buttons::YesNoCancel, Asker::Icon::Warning);
+        if (answer == Asker::Answer::Yes)
+            saveProjectAs();  // the command that asked is given again by the user
+        return answer == Asker::Answer::No;
+    }
+    const Asker::Answer answer = asker_.ask(
+        this, QStringLiteral("Warning"),
+        QStringLiteral("Save changes to ") + projectPath_ + QStringLiteral(" ?"),
+        Asker::Buttons::YesNoCancel, Asker::Icon::Warning);
+    if (answer == Asker::Answer::Cancel)
+        return false;
+    if (answer == Asker::Answer::Yes) {
+        saveProject();
+        return !modified_;  // a save that failed keeps the list on show
+    }
+    return true;
+}
+
+void MainWindow::newProject()
+{
+    if (!maybeSave())
+        return;
+    setWindowTitle(projectTitle(QString()));
+    pages_.clear();
+    projectPath_.clear();
+    clearRunTotals();
+    modified_ = false;
+}
+
+int MainWindow::readProject(const QString& path)
+{
+    const ProjectReadResult read = readProjectFile(path);
+    if (read.status == ProjectReadResult::CannotOpen) {
+        asker_.ask(this, QStringLiteral("Error"),
+                   QStringLiteral("Cannot read %1: %2").arg(QDir::toNativeSeparators(path),
+                                                            read.error),
+                   Asker::Buttons::Ok, Asker::Icon::Error);
+        return -1;
+    }
+    if (read.status == ProjectReadResult::WrongHeader) {
+        asker_.ask(this, QStringLiteral("Error"), QStringLiteral("Incorrect File Format"),
+                   Asker::Buttons::Ok, Asker::Icon::Error);
+        newProject();
+        return -1;
+    }
+    for (const QString& entry : read.entries)
+        pages_.addPage(entry, isInternetAddress(entry) ? IMAGE_INTERNET : IMAGE_LOCAL);
+    return 0;
+}
+
+void MainWindow::openProject()
+{
+    if (!maybeSave())
+        return;
+    const QString path = asker_.openFileName(this, QDir::currentPath(),
+                                             QString::fromLatin1(PROJECT_FILTER));
+    if (path.isEmpty())
+        return;
+    const QString chosen = QDir::toNativeSeparators(path);
+    if (!QFileInfo(chosen).isReadable() || QFileInfo(chosen).isDir()) {
+        readProject(chosen);  // tells why, and changes nothing
+        return;
+    }
+    modified_ = false;
+    projectPath_ = chosen;
+    setWindowTitle(projectTitle(chosen));
+    pages_.clear();
+    readProject(chosen);
+    clearRunTotals();
+}
+
+bool MainWindow::writeProject(const QString& path)
+{
+    QStringList entries;
+    for (int row = 0; row < pages_.rowCount(); ++row)
+        entries.append(pages_.text(row, COLUMN_FILE_NAME));
+    const QString error = writeProjectFile(path, entries);
+    if (error.isEmpty())
+        return true;
+    asker_.ask(this, QStringLiteral("Error"),
+               QStringLiteral("Cannot write %1: %2").arg(QDir::toNativeSeparators(path), error),
+               Asker::Buttons::Ok, Asker::Icon::Error);
+    return false;
+}
+
+void MainWindow::saveProject()
+{
+    if (projectPath_.isEmpty()) {
+        saveProjectAs();
+        return;
+    }
+    const QString path = projectSavePath(projectPath_);
+    if (!writeProject(path))
+        return;
+    setWindowTitle(projectTitle(path));
+    progress_->setValue(0);
+    modified_ = false;
+}
+
+void MainWindow::saveProjectAs()
+{
+    const QString path = asker_.saveFileName(this, QDir::currentPath(),
+                                             QString::fromLatin1(PROJECT_FILTER));
+    if (path.isEmpty())
+        return;
+    projectPath_ = QDir::toNativeSeparators(path);
+    saveProject();
+}
+
 void MainWindow::importDirectoryTree() {}
-void MainWindow::showHelp() {}
-void MainWindow::openSupportSite() {}
 
 void MainWindow::showProperties()
 {
@@ -377,11 +575,6 @@ void MainWindow::showAbout()
 {
     AboutDlg about(this);
     about.exec();
-}
-
-bool MainWindow::maybeSave()
-{
-    return true;
 }
 
 void MainWindow::closeEvent(QCloseEvent* event)

@@ -3,13 +3,17 @@
 #pragma once
 
 #include "AppSettings.h"
+#include "PackRun.h"
 #include "PageListModel.h"
 
 #include <QMainWindow>
 
 #include <array>
+#include <memory>
 
 class Asker;
+class EngineConverter;
+class Launcher;
 class QAction;
 class QFrame;
 class QLabel;
@@ -38,6 +42,21 @@ public:
     bool isModified() const { return modified_; }
     void setModified(bool modified) { modified_ = modified; }
     QString projectPath() const { return projectPath_; }
+    const RunTotals& runTotals() const { return totals_; }
+
+    // Replaces the engine for local pages (tests count and fake conversions).
+    void setConverter(LocalConverter convert) { convert_ = std::move(convert); }
+    // Sets how internet pages are downloaded and packed; without it they fail.
+    void setInternetPacker(InternetPacker packInternet) { packInternet_ = std::move(packInternet); }
+    // Replaces the desktop's document opener and program starter.
+    void setLauncher(Launcher* launcher) { launcher_ = launcher; }
+
+    // The project reader: adds the entries of a project or list file to the list. Returns 0,
+    // or -1 after "Incorrect File Format" (the list is then an empty untitled project) or a
+    // file that cannot be read.
+    int readProject(const QString& path);
+    // The query-save step: true when the caller may go on (replace the project or end).
+    bool maybeSave();
 
     QString statusText(int part) const;
     void setStatusText(int part, const QString& text);
@@ -95,8 +114,14 @@ private:
     void layoutClient();
     // Handles the keys the window answers wherever the focus is; true when swallowed.
     bool preTranslateKey(QKeyEvent* event);
-    // The query-save step: true when the caller may go on (replace the project or end).
-    bool maybeSave();
+    // A packing run over this window's list, showing progress here.
+    PackRun makePackRun();
+    // Opens or edits column 0 or 4 of the first selected row; -1 when nothing was done.
+    int viewSelected(int column, const QString& editor);
+    // Writes the list to `path` as a project; false after telling the user why it failed.
+    bool writeProject(const QString& path);
+    // Empties the three run totals of the status bar.
+    void clearRunTotals();
 
     SettingsStore& store_;
     Asker& asker_;
@@ -105,6 +130,12 @@ private:
     bool modified_ = false;
     QString projectPath_;
     int sizeNotifications_ = 0;  // size changes seen by the client area
+    RunTotals totals_;           // bytes before and after packing, over the last runs
+    std::unique_ptr<EngineConverter> engine_;
+    LocalConverter convert_;
+    InternetPacker packInternet_;
+    std::unique_ptr<Launcher> desktopLauncher_;
+    Launcher* launcher_ = nullptr;
 
     QWidget* client_ = nullptr;
     QFrame* separator_ = nullptr;

@@ -1,0 +1,25 @@
+#include "EngineConverter.h"
+
+#include "engine.h"
+
+#include <QFile>
+
+EngineConverter::EngineConverter() : engine_(std::make_unique<Engine>())
+{
+    // The desktop program shows its own results; the engine's dots and lines go nowhere.
+    engine_->console = nullptr;
+}
+
+EngineConverter::~EngineConverter() = default;
+
+long EngineConverter::convert(ConvertRequest& request)
+{
+    setOutputChunk(*engine_, request.outputChunk);
+    setCodeCharLimit(*engine_, request.codeCharLimit);
+    const QByteArray input = QFile::encodeName(request.input);
+    std::string output = QFile::encodeName(request.output).toStdString();
+    const long result = convertFile(*engine_, input.constData(), &output, request.bound,
+                                    request.flags);
+    request.output = QFile::decodeName(QByteArray::fromStdString(output));
+    return result;
+}

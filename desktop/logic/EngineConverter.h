@@ -1,0 +1,24 @@
+// The compaction engine as the desktop program uses it: one engine for the whole program,
+// silent, converting one local page at a time.
+#pragma once
+
+#include "PackRun.h"
+
+#include <memory>
+
+struct Engine;
+
+class EngineConverter {
+public:
+    EngineConverter();
+    ~EngineConverter();
+
+    // Sets the two numbers, then converts the page; the output path receives the engine's
+    // "?" replacement.
+    long convert(ConvertRequest& request);
+
+    Engine& engine() { return *engine_; }
+
+private:
+    std::unique_ptr<Engine> engine_;
+};

@@ -1,0 +1,203 @@
+#include "PackRun.h"
+
+#include "Asker.h"
+#include "PageListModel.h"
+#include "PathRules.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QThread>
+
+#include <cstdlib>
+
+namespace {
+
+QString joinPath(const QString& folder, const QString& name)
+{
+    return QDir::toNativeSeparators(folder + QLatin1Char('/') + name);
+}
+
+// The text after the scheme's "//", for naming the output of an internet page when no packer
+// for internet pages is at hand.
+QString textAfterScheme(const QString& address)
+{
+    const qsizetype slash = address.indexOf(QLatin1Char('/'));
+    return slash < 0 ? address : address.mid(slash + 2);
+}
+
+} // namespace
+
+int methodFlags(int packMethod, int noMeta, int noComments)
+{
+    int flags = (4 - packMethod) & 3;
+    if (noMeta)
+        flags |= 4;   // FLAG_NO_META
+    if (noComments)
+        flags |= 8;   // FLAG_NO_COMMENTS
+    return flags;
+}
+
+QString ratioText(qint64 original, qint64 packed)
+{
+    const qint64 saving =
+        original == 0 ? 0 : static_cast<qint64>(100.0 - packed * 100.0 / original);
+    return QStringLiteral("%1%").arg(saving);
+}
+
+QString runRatioText(const RunTotals& totals)
+{
+    if (totals.original == 0)
+        return QString();
+    return QStringLiteral("Ratio : %1%").arg(100 - totals.packed * 100 / totals.original);
+}
+
+QString runOriginalText(const RunTotals& totals)
+{
+    return QStringLiteral("Original : %1").arg(totals.original);
+}
+
+QString runPackedText(const RunTotals& totals)
+{
+    return QStringLiteral("Packed : %1").arg(totals.packed);
+}
+
+PackRun::PackRun(const AppSettings& settings, PageListModel& pages, Asker& asker,
+                 LocalConverter convert, InternetPacker packInternet)
+    : settings_(settings), pages_(pages), asker_(asker), convert_(std::move(convert)),
+      packInternet_(std::move(packInternet))
+{
+}
+
+QString PackRun::localOutputPath(const QString& source) const
+{
+    return joinPath(settings_.directories.outputFolder, fileNameOf(source));
+}
+
+PackRun::RowResult PackRun::confirmOverwrite(const QString& outputPath, bool& askFlag)
+{
+    if (!askFlag || !QFileInfo::exists(outputPath))
+        return ROW_PROCESSED;
+    const Asker::Answer answer =
+        asker_.ask(questionParent, QStringLiteral("Warning"),
+                   QStringLiteral("Overwrite file ") + outputPath + QStringLiteral(" ?"),
+                   Asker::Buttons::YesNoCancel, Asker::Icon::Warning);
+    if (answer == Asker::Answer::No)
+        return ROW_DECLINED;
+    if (answer != Asker::Answer::Yes)
+        return ROW_CANCELLED;
+    // After the second confirmed overwrite of a run, and only then, offer to stop asking.
+    if (overwriteCount_ == 1) {
+        const Asker::Answer all =
+            asker_.ask(questionParent, QStringLiteral("Warning"),
+                       QStringLiteral("Do you want to overwrite all further files "),
+                       Asker::Buttons::YesNo, Asker::Icon::Warning);
+        if (all == Asker::Answer::Yes)
+            askFlag = false;
+    }
+    ++overwriteCount_;
+    return ROW_PROCESSED;
+}
+
+PackRun::RowResult PackRun::packRow(int row, bool& askFlag, RunTotals& totals)
+{
+    const CompressionSettings& compression = settings_.compression;
+    const int flags =
+        methodFlags(settings_.packMethod, compression.noMeta, compression.noComments);
+    const int outputChunk = static_cast<int>(compression.decompOutputSize);
+    const QString source = pages_.text(row, COLUMN_FILE_NAME);
+    QThread::yieldCurrentThread();
+
+    long result = -1;
+    qint64 originalSize = 0;
+    QString outputPath;
+    int outcomeImage = IMAGE_INTERNET_PACKED;
+    if (isInternetAddress(source)) {
+        if (packInternet_) {
+            const InternetPackResult packed =
+                packInternet_(source, settings_.directories.outputFolder, flags, outputChunk,
+                              compression.maxTokens);
+            result = packed.result;
+            outputPath = packed.outputPath;
+            originalSize = packed.originalSize;
+        } else {
+            outputPath = joinPath(settings_.directories.outputFolder, textAfterScheme(source));
+        }
+        if (result < 1 && showProgress)
+            showProgress(0);
+    } else {
+        originalSize = QFileInfo(source).size();
+        outputPath = localOutputPath(source);
+        const RowResult confirmed = confirmOverwrite(outputPath, askFlag);
+        if (confirmed != ROW_PROCESSED)
+            return confirmed;
+        ConvertRequest request{source, outputPath, static_cast<long>(originalSize), flags,
+                               outputChunk, compression.maxTokens};
+        result = convert_(request);
+        outputPath = request.output;
+        outcomeImage = std::abs(result - originalSize) < 2 ? IMAGE_LOCAL_UNCHANGED
+                                                           : IMAGE_LOCAL_PACKED;
+    }
+
+    if (result < 1) {
+        pages_.setText(row, COLUMN_OUTPUT_NAME, QString::fromLatin1(ROW_ERROR_TEXT) + outputPath);
+        pages_.setImage(row, outcomeImage + 2);
+        return ROW_PROCESSED;
+    }
+    if (showProgress)
+        showProgress((row + 1) * 100 / pages_.rowCount());
+    const qint64 packedSize = QFileInfo(outputPath).size();
+    pages_.setText(row, COLUMN_ORIGINAL_SIZE, QString::number(originalSize));
+    pages_.setText(row, COLUMN_OUTPUT_NAME, outputPath);
+    pages_.setText(row, COLUMN_RATIO, ratioText(originalSize, packedSize));
+    pages_.setText(row, COLUMN_PACKED_SIZE, QString::number(packedSize));
+    pages_.setImage(row, outcomeImage);
+    totals.original += originalSize;
+    totals.packed += packedSize;
+    return ROW_PROCESSED;
+}
+
+void PackRun::packAll(RunTotals& totals, const QString& reportPath)
+{
+    totals = RunTotals();
+    QFile report(reportPath);
+    const bool reportOpen = report.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text);
+    if (!reportOpen) {
+        asker_.ask(questionParent, QStringLiteral("Warning"),
+                   QStringLiteral("The run report %1 could not be written: %2")
+                       .arg(QDir::toNativeSeparators(QFileInfo(reportPath).absoluteFilePath()),
+                            report.errorString()),
+                   Asker::Buttons::Ok, Asker::Icon::Warning);
+    }
+    overwriteCount_ = 0;
+    bool askFlag = settings_.directories.overwriteWarning != 0;
+    for (int row = 0; row < pages_.rowCount(); ++row) {
+        const RowResult result = packRow(row, askFlag, totals);
+        if (result == ROW_DECLINED)
+            continue;
+        if (result == ROW_CANCELLED)
+            break;
+        if (showRow)
+            showRow(row, totals);
+        if (reportOpen) {
+            QStringList columns;
+            for (int column = COLUMN_FILE_NAME; column <= COLUMN_PACKED_SIZE; ++column)
+                columns.append(pages_.text(row, column));
+            report.write(columns.join(QLatin1Char(' ')).toLocal8Bit() + '\n');
+        }
+    }
+    report.close();
+    if (showProgress)
+        showProgress(0);
+}
+
+void PackRun::packSelected(int row, RunTotals& totals)
+{
+    if (row >= 0) {
+        overwriteCount_ = 0;
+        bool askFlag = settings_.directories.overwriteWarning != 0;
+        packRow(row, askFlag, totals);
+    }
+    if (showProgress)
+        showProgress(0);
+}

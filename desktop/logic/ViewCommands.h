@@ -1,0 +1,37 @@
+// Opening and editing pages, the help document and the support page.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+class PageListModel;
+
+// Opens documents and starts programs; the program uses the desktop's, tests a fake.
+class Launcher {
+public:
+    virtual ~Launcher() = default;
+    // Opens a local file or an internet address with the program the desktop associates.
+    virtual bool openDocument(const QString& pathOrAddress) = 0;
+    // Starts `program` (found along the search path) without waiting for it.
+    virtual bool startProgram(const QString& program, const QStringList& arguments) = 0;
+};
+
+// Address of the support server; the support page lies under it.
+inline constexpr char SUPPORT_SERVER[] = "https://quillbox.example.org";
+// The build date shown in the status bar, as the support page's query writes it.
+QString supportAddress();
+
+// Where the help document lies for a program in `programFolder`: its help folder, or the
+// installed data folder beside the program's bin folder.
+QString helpDocumentPath(const QString& programFolder);
+
+enum class ViewResult {
+    Done,          // the page was opened or the editor started
+    Nothing,       // nothing to open: no row, no page, an internet original to edit
+    EditorFailed,  // the editor could not be started
+};
+
+// Opens (empty `editor`) or edits the text of `column` (0 original, 4 packed) of `row`.
+// A packed page that was never made, or failed, is neither opened nor edited.
+ViewResult viewRow(const PageListModel& pages, int row, int column, const QString& editor,
+                   Launcher& launcher);
