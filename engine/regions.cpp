@@ -54,9 +54,8 @@ int clearHeadTag(Engine& engine) {
 
 int checkPreformatted(Engine& engine, const std::string& token) {
     EngineState& s = engine.scan;
-    if (!s.tokenOpensTag || s.inScript) return s.preformatted;
-    std::string name;
-    tagNameOfToken(token, name);
+    if (!s.tokenOpensTag || s.inScript || token.empty()) return s.preformatted;
+    const std::string& name = s.tagName;  // the scanner read it with the token
     const bool closing = !name.empty() && name[0] == '/';
     const int kind = preformattedKind(closing ? std::string_view(name).substr(1) : name);
     if (kind < 0) return s.preformatted;
@@ -75,8 +74,7 @@ int openHeadTag(Engine& engine, std::string& token, int headState) {
     EngineState& s = engine.scan;
     if (!s.inTag && !s.tokenInTag) return headState;
     if (s.tokenOpensTag) {
-        std::string name;
-        tagNameOfToken(token, name);
+        const std::string name = s.tagName;
         int position = 0;
         for (const HeadTag& tag : kHeadTags) {
             ++position;
@@ -108,9 +106,8 @@ int openHeadTag(Engine& engine, std::string& token, int headState) {
 int closeHeadTag(Engine& engine, const std::string& token, int headState) {
     EngineState& s = engine.scan;
     if (s.inTag || s.tokenInTag) {
-        if (s.tokenOpensTag) {
-            std::string name;
-            tagNameOfToken(token, name);
+        if (s.tokenOpensTag && !token.empty()) {
+            const std::string& name = s.tagName;
             const bool closesRegion = s.regionName.empty()
                                           ? (!name.empty() && name[0] == '/')
                                           : name == "/" + s.regionName;

@@ -6,7 +6,8 @@
 
 namespace {
 
-// Tags around which browsers ignore white space: a blank before them may go.
+// Tags around which browsers ignore white space: a blank before them may go. Kept in
+// byte order for the binary search.
 constexpr std::string_view kWhitespaceInsensitiveTags[] = {
     "ADDRESS", "ARTICLE",  "ASIDE",    "BASE",     "BLOCKQUOTE", "BODY",     "BR",
     "CAPTION", "CENTER",   "COL",      "COLGROUP", "DD",         "DETAILS",  "DIR",
@@ -83,8 +84,8 @@ bool isWhitespaceInsensitiveTagAt(const char* p) {
     const unsigned char after = static_cast<unsigned char>(name[n]);
     if (!(after == 0 || after == '>' || after == '/' || isAsciiBlank(after))) return false;
     const std::string_view found(upper, n);
-    return std::find(std::begin(kWhitespaceInsensitiveTags), std::end(kWhitespaceInsensitiveTags),
-                     found) != std::end(kWhitespaceInsensitiveTags);
+    return std::binary_search(std::begin(kWhitespaceInsensitiveTags),
+                              std::end(kWhitespaceInsensitiveTags), found);
 }
 
 void tagNameOfToken(std::string_view token, std::string& name) {

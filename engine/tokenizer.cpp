@@ -6,15 +6,28 @@
 
 namespace {
 
-// Characters that always begin a new token: the character before them ends the current one.
-bool beginsToken(unsigned char d) {
-    switch (d) {
-        case '"': case '\'': case ',': case '.': case '<': case '=': case '?': case '~':
-            return true;
-        default:
-            return false;
+// How the scan treats each byte: as the current byte (its class) and as the next byte
+// (whether it begins a new token, so that the current byte ends the token).
+enum ByteClass : unsigned char {
+    ORDINARY,   // taken, the token goes on
+    STOP,       // NUL, blanks and line breaks: not taken, the token ends before them
+    SINGLE,     // > " ' , = ~ : taken, the token ends after them
+    SOLIDUS,    // / : taken; ends the token outside tags
+    LESS_THAN,  // < : taken, the token goes on
+};
+
+struct ByteTables {
+    unsigned char byteClass[256];
+    bool beginsToken[256];
+    constexpr ByteTables() : byteClass(), beginsToken() {
+        for (const unsigned char c : {'\0', '\t', '\n', '\r', ' '}) byteClass[c] = STOP;
+        for (const unsigned char c : {'>', '"', '\'', ',', '=', '~'}) byteClass[c] = SINGLE;
+        byteClass[static_cast<unsigned char>('/')] = SOLIDUS;
+        byteClass[static_cast<unsigned char>('<')] = LESS_THAN;
+        for (const unsigned char c : {'"', '\'', ',', '.', '<', '=', '?', '~'}) beginsToken[c] = true;
     }
-}
+};
+constexpr ByteTables kBytes;
 
 bool isBlankByte(unsigned char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
 
@@ -174,40 +187,50 @@ void noteChar(EngineState& s, const char* p) {
     if (c == '=') s.afterEquals = 1;
 }
 
+// Outside tags and comments only '<' (and '>' in escaped script text) changes the flags, so
+// most bytes of a page need no closer look.
+inline void noteByte(EngineState& s, const char* p) {
+    const char c = *p;
+    if (s.inTag || s.inMarkupComment || c == '<' || (c == '>' && s.scriptEscape)) noteChar(s, p);
+}
+
 // The scan of one token: who owns which byte is decided here, the flags by noteChar.
-int scanBytes(EngineState& s, char* position) {
+int scanBytes(EngineState& s, const char* position) {
     int n = 0;
-    char* p = position;
+    const char* p = position;
     while (n < MAX_TOKEN_LENGTH) {
         const unsigned char c = static_cast<unsigned char>(*p);
+        const unsigned char kind = kBytes.byteClass[c];
         if (c == 0) return n;
-        const unsigned char d = static_cast<unsigned char>(p[1]);
-        if (beginsToken(d)) {
+        if (kBytes.beginsToken[static_cast<unsigned char>(p[1])]) {
             if (c != '\n' && c != '\r' && c != '\t') {
-                noteChar(s, p);
+                noteByte(s, p);
                 ++n;
             }
-            break;
+            return n;
         }
-        switch (c) {
-            case 0: case '\t': case '\n': case '\r': case ' ':
-                return n;
-            case '>':  // GREATER-THAN SIGN ends the token that reaches it
-            case '"': case '\'': case ',': case '=': case '~':
-                noteChar(s, p);
-                return n + 1;
-            case '/':  // SOLIDUS: inside a tag "</B>" and "a/b" stay whole
-                noteChar(s, p);
-                ++n;
-                ++p;
-                if (!s.inTag) return n;
+        if (kind == ORDINARY) {
+            // Text outside tags and comments needs no flags: take the run of ordinary bytes.
+            if (!s.inTag && !s.inMarkupComment) {
+                do {
+                    ++n;
+                    ++p;
+                } while (n < MAX_TOKEN_LENGTH &&
+                         kBytes.byteClass[static_cast<unsigned char>(*p)] == ORDINARY &&
+                         !kBytes.beginsToken[static_cast<unsigned char>(p[1])]);
                 continue;
-            default:
-                noteChar(s, p);
-                ++n;
-                ++p;
-                continue;
+            }
+            noteChar(s, p);
+            ++n;
+            ++p;
+            continue;
         }
+        if (kind == STOP) return n;
+        noteByte(s, p);
+        ++n;
+        ++p;
+        if (kind == SINGLE) return n;
+        if (kind == SOLIDUS && !s.inTag) return n;  // inside a tag "</B>" and "a/b" stay whole
     }
     return n;
 }
@@ -269,13 +292,13 @@ std::string& nextToken(Engine& engine, char*& cursor) {
             sawBlank = true;
             if (!blanksKept || s.spaceEmitted) {
                 s.spaceEmitted = 0;
-                noteChar(s, cursor);
+                noteByte(s, cursor);
                 ++cursor;
                 continue;
             }
         } else if (c == '\n' || c == '\r') {
             if (!(blanksKept || (s.inScript && sawBlank))) {
-                noteChar(s, cursor);
+                noteByte(s, cursor);
                 ++cursor;
                 continue;
             }
@@ -287,7 +310,7 @@ std::string& nextToken(Engine& engine, char*& cursor) {
             s.tagEndedHere = 0;
             s.tokenOpensTag = 0;
             s.tokenInName = 0;
-            noteChar(s, cursor);
+            noteByte(s, cursor);
             s.tokenEnd = cursor + 1;
             token.assign(1, static_cast<char>(c));
             return token;
@@ -304,6 +327,7 @@ std::string& nextToken(Engine& engine, char*& cursor) {
 bool isSeparatorAt(const Engine& engine, const char* position) {
     const bool blank = isBlankByte(static_cast<unsigned char>(*position));
     if (engine.scan.inScript || !blank) return blank;
+    if (position[1] != '<' && !isBlankByte(static_cast<unsigned char>(position[1]))) return true;
     // Blanks right before a tag around which browsers ignore white space are not needed,
     // also where comments that are being removed stand between.
     const std::string& rawText = engine.scan.rawTextName;
