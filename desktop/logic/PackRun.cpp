@@ -135,8 +135,10 @@ PackRun::RowResult PackRun::packRow(int row, bool& askFlag, RunTotals& totals)
                                outputChunk, compression.maxTokens};
         result = convert_(request);
         outputPath = request.output;
-        outcomeImage = std::abs(result - originalSize) < 2 ? IMAGE_LOCAL_UNCHANGED
-                                                           : IMAGE_LOCAL_PACKED;
+        // Within a byte of the original: the page was already packed and only copied. A page
+        // that failed shows the failure cross whatever its size.
+        outcomeImage = result >= 1 && std::abs(result - originalSize) < 2 ? IMAGE_LOCAL_UNCHANGED
+                                                                          : IMAGE_LOCAL_PACKED;
     }
 
     if (result < 1) {

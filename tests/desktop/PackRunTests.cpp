@@ -1,0 +1,390 @@
+// The packing run over rows of local pages: method flags, the overwrite questions, row texts
+// and images, totals, progress and the run report. Pages are packed by the real engine unless
+// a case needs to count or fail conversions.
+#include "EngineConverter.h"
+#include "PackRun.h"
+#include "PageListModel.h"
+#include "ScriptedAsker.h"
+
+#include <QTemporaryDir>
+#include <QtTest>
+
+using Answer = Asker::Answer;
+
+class PackRunTests : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init();
+    void flagsForEveryMethodAndStripping_data();
+    void flagsForEveryMethodAndStripping();
+    void ratios_data();
+    void ratios();
+    void packsIntoTheOutputFolder();
+    void overwriteQuestions_data();
+    void overwriteQuestions();
+    void declinedRowStaysAsItWas();
+    void cancelStopsTheRun();
+    void alreadyPackedPageIsCopied();
+    void failuresKeepTheRunGoing();
+    void missingOutputFolderFailsEveryRow();
+    void internetRowWithoutPackerFails();
+    void unwritableReportWarnsOnce();
+    void singleRowAddsToTheTotals();
+
+private:
+    // Writes a page of `size` bytes in the input folder and lists it.
+    QString addPage(const QString& name, int size, const QByteArray& start = "<html><body>");
+    QStringList reportLines() const;
+    PackRun makeRun(LocalConverter convert = {});
+
+    std::unique_ptr<QTemporaryDir> folder_;
+    QString input_, output_, report_;
+    AppSettings settings_;
+    PageListModel pages_;
+    ScriptedAsker asker_;
+    EngineConverter engine_;
+    QList<int> progress_;
+    QList<ConvertRequest> requests_;
+};
+
+void PackRunTests::init()
+{
+    folder_ = std::make_unique<QTemporaryDir>();
+    input_ = folder_->path() + "/in";
+    output_ = folder_->path() + "/out";
+    report_ = folder_->path() + "/quillboxfilelist.txt";
+    QDir().mkpath(input_);
+    QDir().mkpath(output_);
+    settings_ = AppSettings();
+    settings_.directories.outputFolder = output_;
+    settings_.directories.overwriteWarning = 1;
+    settings_.packMethod = 1;
+    settings_.compression.noComments = 1;
+    settings_.compression.decompOutputSize = 400;
+    settings_.compression.maxTokens = 127;
+    pages_.clear();
+    asker_ = ScriptedAsker();
+    progress_.clear();
+    requests_.clear();
+}
+
+QString PackRunTests::addPage(const QString& name, int size, const QByteArray& start)
+{
+    QByteArray text = start;
+    static const QByteArray words = "<p>The quick brown fox jumps over the lazy dog again. ";
+    while (text.size() < size)
+        text += words;
+    text.truncate(size);
+    const QString path = input_ + "/" + name;
+    QFile file(path);
+    file.open(QIODevice::WriteOnly);
+    file.write(text);
+    file.close();
+    pages_.addPage(path, IMAGE_LOCAL);
+    return path;
+}
+
+QStringList PackRunTests::reportLines() const
+{
+    QFile file(report_);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+        return {};
+    QStringList lines = QString::fromLocal8Bit(file.readAll()).split('\n');
+    lines.removeLast();  // after the last line end
+    return lines;
+}
+
+PackRun PackRunTests::makeRun(LocalConverter convert)
+{
+    if (!convert) {
+        convert = [this](ConvertRequest& request) {
+            requests_.append(request);
+            return engine_.convert(request);
+        };
+    }
+    PackRun run(settings_, pages_, asker_, std::move(convert));
+    run.showProgress = [this](int percent) { progress_.append(percent); };
+    return run;
+}
+
+void PackRunTests::flagsForEveryMethodAndStripping_data()
+{
+    QTest::addColumn<int>("method");
+    QTest::addColumn<int>("noMeta");
+    QTest::addColumn<int>("noComments");
+    QTest::addColumn<int>("flags");
+    QTest::newRow("best, both") << 1 << 1 << 1 << 15;
+    QTest::newRow("best, none") << 1 << 0 << 0 << 3;
+    QTest::newRow("best, comments") << 1 << 0 << 1 << 11;
+    QTest::newRow("javascript, meta") << 2 << 1 << 0 << 6;
+    QTest::newRow("javascript, both") << 2 << 1 << 1 << 14;
+    QTest::newRow("plain, none") << 3 << 0 << 0 << 1;
+    QTest::newRow("plain, comments") << 3 << 0 << 1 << 9;
+}
+
+void PackRunTests::flagsForEveryMethodAndStripping()
+{
+    QFETCH(int, method);
+    QFETCH(int, noMeta);
+    QFETCH(int, noComments);
+    QFETCH(int, flags);
+    QCOMPARE(methodFlags(method, noMeta, noComments), flags);
+    // The run passes them, with the two numbers, for every page.
+    settings_.packMethod = method;
+    settings_.compression.noMeta = noMeta;
+    settings_.compression.noComments = noComments;
+    settings_.compression.maxTokens = 50;
+    addPage("a.html", 300);
+    RunTotals totals;
+    makeRun().packAll(totals, report_);
+    QCOMPARE(requests_.size(), 1);
+    QCOMPARE(requests_[0].flags, flags);
+    QCOMPARE(requests_[0].outputChunk, 400);
+    QCOMPARE(requests_[0].codeCharLimit, 50);
+    QCOMPARE(requests_[0].bound, 300L);
+}
+
+void PackRunTests::ratios_data()
+{
+    QTest::addColumn<qint64>("original");
+    QTest::addColumn<qint64>("packed");
+    QTest::addColumn<QString>("row");
+    QTest::addColumn<QString>("run");
+    QTest::newRow("60 per cent") << qint64(1000) << qint64(400) << "60%" << "Ratio : 60%";
+    QTest::newRow("truncated") << qint64(3) << qint64(1) << "66%" << "Ratio : 67%";
+    QTest::newRow("grew") << qint64(100) << qint64(101) << "-1%" << "Ratio : -1%";
+    QTest::newRow("empty page") << qint64(0) << qint64(0) << "0%" << "";
+    QTest::newRow("beyond 2 GB") << qint64(6000000000) << qint64(3000000000) << "50%"
+                                 << "Ratio : 50%";
+}
+
+void PackRunTests::ratios()
+{
+    QFETCH(qint64, original);
+    QFETCH(qint64, packed);
+    QFETCH(QString, row);
+    QFETCH(QString, run);
+    QCOMPARE(ratioText(original, packed), row);
+    QCOMPARE(runRatioText({original, packed}), run);
+    QCOMPARE(runOriginalText({original, packed}), QStringLiteral("Original : %1").arg(original));
+    QCOMPARE(runPackedText({original, packed}), QStringLiteral("Packed : %1").arg(packed));
+}
+
+void PackRunTests::packsIntoTheOutputFolder()
+{
+    const QString a = addPage("a.html", 2000);
+    const QString b = addPage("b.html", 3000);
+    RunTotals totals{5, 5};
+    QList<int> shownRows;
+    PackRun run = makeRun();
+    run.showRow = [&shownRows](int row, const RunTotals&) { shownRows.append(row); };
+    run.packAll(totals, report_);
+    QCOMPARE(asker_.questions.size(), 0);
+    QCOMPARE(shownRows, (QList<int>{0, 1}));
+    QCOMPARE(progress_, (QList<int>{50, 100, 0}));
+    qint64 packedTotal = 0;
+    for (int row = 0; row < 2; ++row) {
+        const QString out = QDir::toNativeSeparators(output_ + (row ? "/b.html" : "/a.html"));
+        const qint64 packed = QFileInfo(out).size();
+        const qint64 original = row ? 3000 : 2000;
+        QVERIFY(packed > 0 && packed < original);
+        QCOMPARE(pages_.text(row, COLUMN_OUTPUT_NAME), out);
+        QCOMPARE(pages_.text(row, COLUMN_ORIGINAL_SIZE), QString::number(original));
+        QCOMPARE(pages_.text(row, COLUMN_PACKED_SIZE), QString::number(packed));
+        QCOMPARE(pages_.text(row, COLUMN_RATIO), ratioText(original, packed));
+        QCOMPARE(pages_.pageRow(row).image, int(IMAGE_LOCAL_PACKED));
+        packedTotal += packed;
+    }
+    QCOMPARE(totals.original, qint64(5000));
+    QCOMPARE(totals.packed, packedTotal);
+    QCOMPARE(reportLines(),
+             (QStringList{a + " " + pages_.text(0, 1) + " 2000 " + pages_.text(0, 3),
+                          b + " " + pages_.text(1, 1) + " 3000 " + pages_.text(1, 3)}));
+}
+
+void PackRunTests::overwriteQuestions_data()
+{
+    QTest::addColumn<QList<Answer>>("answers");
+    QTest::addColumn<QStringList>("asked");  // "o" overwrite question, "a" all-files question
+    QTest::addColumn<int>("converted");
+    QTest::newRow("yes to all after the second")
+        << QList<Answer>{Answer::Yes, Answer::Yes, Answer::Yes} << QStringList{"o", "o", "a"} << 5;
+    QTest::newRow("no to all keeps asking")
+        << QList<Answer>{Answer::Yes, Answer::Yes, Answer::No, Answer::Yes, Answer::Yes,
+                         Answer::Yes}
+        << QStringList{"o", "o", "a", "o", "o", "o"} << 5;
+    QTest::newRow("no to the first, then yes to all")
+        << QList<Answer>{Answer::No, Answer::Yes, Answer::Yes, Answer::Yes}
+        << QStringList{"o", "o", "o", "a"} << 4;
+}
+
+void PackRunTests::overwriteQuestions()
+{
+    QFETCH(QList<Answer>, answers);
+    QFETCH(QStringList, asked);
+    QFETCH(int, converted);
+    for (const char* name : {"p1.html", "p2.html", "p3.html", "p4.html", "p5.html"}) {
+        addPage(name, 500);
+        QFile existing(output_ + "/" + name);
+        existing.open(QIODevice::WriteOnly);
+        existing.write("old");
+    }
+    for (Answer answer : answers)
+        asker_.answers.enqueue(answer);
+    RunTotals totals;
+    makeRun().packAll(totals, report_);
+    QStringList kinds;
+    for (const ScriptedAsker::Question& question : asker_.questions) {
+        QCOMPARE(question.caption, QStringLiteral("Warning"));
+        QCOMPARE(question.icon, Asker::Icon::Warning);
+        if (question.text == "Do you want to overwrite all further files ") {
+            kinds.append("a");
+            QCOMPARE(question.buttons, Asker::Buttons::YesNo);
+        } else {
+            QVERIFY(question.text.startsWith("Overwrite file " + QDir::toNativeSeparators(output_)));
+            QVERIFY(question.text.endsWith(".html ?"));
+            QCOMPARE(question.buttons, Asker::Buttons::YesNoCancel);
+            kinds.append("o");
+        }
+    }
+    QCOMPARE(kinds, asked);
+    QCOMPARE(requests_.size(), converted);
+    QCOMPARE(asker_.unexpectedCalls, 0);
+    QCOMPARE(reportLines().size(), converted);
+}
+
+void PackRunTests::declinedRowStaysAsItWas()
+{
+    addPage("a.html", 500);
+    addPage("b.html", 500);
+    QFile existing(output_ + "/a.html");
+    existing.open(QIODevice::WriteOnly);
+    existing.write("old");
+    existing.close();
+    asker_.answers.enqueue(Answer::No);
+    RunTotals totals;
+    makeRun().packAll(totals, report_);
+    QCOMPARE(pages_.text(0, COLUMN_RATIO), QStringLiteral("-"));
+    QCOMPARE(pages_.text(0, COLUMN_OUTPUT_NAME), QString());
+    QCOMPARE(pages_.pageRow(0).image, int(IMAGE_LOCAL));
+    QCOMPARE(existing.size(), qint64(3));
+    QCOMPARE(reportLines().size(), 1);
+    QVERIFY(reportLines().first().startsWith(pages_.text(1, COLUMN_FILE_NAME)));
+}
+
+void PackRunTests::cancelStopsTheRun()
+{
+    addPage("a.html", 500);
+    addPage("b.html", 500);
+    addPage("c.html", 500);
+    QFile existing(output_ + "/b.html");
+    existing.open(QIODevice::WriteOnly);
+    existing.write("old");
+    existing.close();
+    asker_.answers.enqueue(Answer::Cancel);
+    RunTotals totals;
+    makeRun().packAll(totals, report_);
+    QCOMPARE(requests_.size(), 1);
+    QCOMPARE(reportLines().size(), 1);
+    QCOMPARE(pages_.text(2, COLUMN_OUTPUT_NAME), QString());
+    QCOMPARE(progress_.last(), 0);
+}
+
+void PackRunTests::alreadyPackedPageIsCopied()
+{
+    const QByteArray packed = "<!--Quillbox--><script>var s='already packed'</script>";
+    addPage("done.html", 600, packed);
+    RunTotals totals;
+    makeRun().packAll(totals, report_);
+    QCOMPARE(pages_.pageRow(0).image, int(IMAGE_LOCAL_UNCHANGED));
+    QCOMPARE(pages_.text(0, COLUMN_PACKED_SIZE), QStringLiteral("600"));
+    QCOMPARE(pages_.text(0, COLUMN_RATIO), QStringLiteral("0%"));
+}
+
+void PackRunTests::failuresKeepTheRunGoing()
+{
+    pages_.addPage(input_ + "/missing.html", IMAGE_LOCAL);
+    addPage("big.html", 100001);
+    addPage("small.html", 800);
+    RunTotals totals;
+    makeRun().packAll(totals, report_);
+    const QString error = QString::fromLatin1(ROW_ERROR_TEXT);
+    QCOMPARE(pages_.text(0, COLUMN_OUTPUT_NAME),
+             error + QDir::toNativeSeparators(output_ + "/big.html"));
+    QCOMPARE(pages_.text(1, COLUMN_OUTPUT_NAME),
+             error + QDir::toNativeSeparators(output_ + "/missing.html"));
+    QCOMPARE(pages_.pageRow(0).image, int(IMAGE_LOCAL_FAILED));
+    QCOMPARE(pages_.pageRow(1).image, int(IMAGE_LOCAL_FAILED));
+    QCOMPARE(pages_.pageRow(2).image, int(IMAGE_LOCAL_PACKED));
+    // Failed rows write their unchanged columns.
+    const QStringList lines = reportLines();
+    QCOMPARE(lines.size(), 3);
+    QCOMPARE(lines[0], pages_.text(0, COLUMN_FILE_NAME) + " - . ");
+    QCOMPARE(lines[1], pages_.text(1, COLUMN_FILE_NAME) + " - . ");
+    QCOMPARE(totals.original, qint64(800));
+    QCOMPARE(progress_, (QList<int>{100, 0}));
+}
+
+void PackRunTests::missingOutputFolderFailsEveryRow()
+{
+    settings_.directories.outputFolder = folder_->path() + "/nowhere";
+    addPage("a.html", 500);
+    addPage("b.html", 500);
+    RunTotals totals;
+    makeRun().packAll(totals, report_);
+    for (int row = 0; row < 2; ++row)
+        QVERIFY(pages_.text(row, COLUMN_OUTPUT_NAME).startsWith(QString::fromLatin1(ROW_ERROR_TEXT)));
+    QVERIFY(!QFileInfo::exists(folder_->path() + "/nowhere"));
+    QCOMPARE(totals.original, qint64(0));
+}
+
+void PackRunTests::internetRowWithoutPackerFails()
+{
+    pages_.addPage(QStringLiteral("http://example.org/a/page"), IMAGE_INTERNET);
+    RunTotals totals;
+    makeRun().packAll(totals, report_);
+    QCOMPARE(pages_.pageRow(0).image, int(IMAGE_INTERNET_FAILED));
+    QVERIFY(pages_.text(0, COLUMN_OUTPUT_NAME).startsWith(QString::fromLatin1(ROW_ERROR_TEXT)));
+    QVERIFY(requests_.isEmpty());
+    QCOMPARE(asker_.questions.size(), 0);
+}
+
+void PackRunTests::unwritableReportWarnsOnce()
+{
+    addPage("a.html", 500);
+    addPage("b.html", 500);
+    asker_.answers.enqueue(Answer::Ok);
+    RunTotals totals;
+    makeRun().packAll(totals, folder_->path() + "/no/such/folder/quillboxfilelist.txt");
+    QCOMPARE(asker_.questions.size(), 1);
+    QVERIFY(asker_.questions[0].text.startsWith("The run report "));
+    QCOMPARE(requests_.size(), 2);
+    QCOMPARE(pages_.pageRow(1).image, int(IMAGE_LOCAL_PACKED));
+}
+
+void PackRunTests::singleRowAddsToTheTotals()
+{
+    addPage("a.html", 500);
+    addPage("b.html", 700);
+    RunTotals totals{100, 50};
+    int conversions = 0;
+    PackRun run = makeRun([&conversions](ConvertRequest& request) {
+        ++conversions;
+        QFile out(request.output);
+        out.open(QIODevice::WriteOnly);
+        out.write(QByteArray(300, 'x'));
+        return 300L;
+    });
+    run.packSelected(1, totals);
+    QCOMPARE(conversions, 1);
+    QCOMPARE(totals.original, qint64(800));
+    QCOMPARE(totals.packed, qint64(350));
+    QCOMPARE(pages_.text(1, COLUMN_RATIO), QStringLiteral("57%"));  // 57.1 truncated
+    QCOMPARE(pages_.text(0, COLUMN_RATIO), QStringLiteral("-"));
+    QVERIFY(!QFileInfo::exists(report_));
+    QCOMPARE(progress_, (QList<int>{100, 0}));
+}
+
+QTEST_GUILESS_MAIN(PackRunTests)
+#include "PackRunTests.moc"

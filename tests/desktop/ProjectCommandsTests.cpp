@@ -1,0 +1,356 @@
+// The main window's project, packing and view commands with scripted answers: query-save
+// paths, Open and Save As, failures, status totals, and the packed page's fallback question.
+#include "MainWindow.h"
+#include "ScriptedAsker.h"
+#include "SettingsStore.h"
+#include "ViewCommands.h"
+
+#include <QAction>
+#include <QProgressBar>
+#include <QTemporaryDir>
+#include <QToolButton>
+#include <QTreeView>
+#include <QtTest>
+
+using Answer = Asker::Answer;
+
+namespace {
+// The lines of a text file, without the one after the last line end.
+QStringList readProjectLines(const QString& path)
+{
+    QFile file(path);
+    file.open(QIODevice::ReadOnly | QIODevice::Text);
+    QStringList lines = QString::fromLocal8Bit(file.readAll()).split('\n');
+    lines.removeLast();
+    return lines;
+}
+
+class RecordingLauncher : public Launcher {
+public:
+    QStringList opened;
+    QList<QStringList> started;
+    bool openDocument(const QString& target) override
+    {
+        opened.append(target);
+        return true;
+    }
+    bool startProgram(const QString& program, const QStringList& arguments) override
+    {
+        started.append(QStringList{program} + arguments);
+        return false;  // as if the editor were missing
+    }
+};
+} // namespace
+
+class ProjectCommandsTests : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+    void projectRoundTrip();
+    void saveAsAppendsTheExtension();
+    void untitledModifiedNewAsksAndStops();
+    void titledModifiedOpenSavesThenChooses();
+    void cancelKeepsEverything();
+    void incorrectFormatLeavesAnEmptyUntitledProject();
+    void unreadableProjectChangesNothing();
+    void failedSaveKeepsTheListModified();
+    void newClearsTotalsAndFlag();
+    void packButtonFillsStatusAndRestoresTheFolder();
+    void openPackedFallsBackToTheOriginal();
+    void editorThatCannotStartIsReported();
+    void helpAndSupportOpenTheirDocuments();
+
+private:
+    QStringList listedNames() const;
+    void addRows(const QStringList& names);
+    QAction* action(const char* name) const
+    {
+        return window_->findChild<QAction*>(QString::fromLatin1(name));
+    }
+
+    std::unique_ptr<QTemporaryDir> folder_;
+    std::unique_ptr<SettingsStore> store_;
+    std::unique_ptr<ScriptedAsker> asker_;
+    std::unique_ptr<MainWindow> window_;
+    RecordingLauncher launcher_;
+    QString startFolder_;
+};
+
+void ProjectCommandsTests::init()
+{
+    startFolder_ = QDir::currentPath();
+    folder_ = std::make_unique<QTemporaryDir>();
+    qputenv("XDG_CONFIG_HOME", (folder_->path() + "/config").toLocal8Bit());
+    store_ = std::make_unique<SettingsStore>();
+    store_->writeProfileString("Directories", "Input", folder_->path());
+    store_->writeProfileString("Directories", "Output", folder_->path() + "/out");
+    store_->writeProfileInt("Settings", "ConfirmWrite", 0);
+    QDir().mkpath(folder_->path() + "/out");
+    asker_ = std::make_unique<ScriptedAsker>();
+    window_ = std::make_unique<MainWindow>(*store_, *asker_);
+    launcher_ = RecordingLauncher();
+    window_->setLauncher(&launcher_);
+}
+
+void ProjectCommandsTests::cleanup()
+{
+    QCOMPARE(asker_->unexpectedCalls, 0);
+    window_.reset();
+    QDir::setCurrent(startFolder_);
+}
+
+QStringList ProjectCommandsTests::listedNames() const
+{
+    QStringList names;
+    for (int row = 0; row < window_->pages().rowCount(); ++row)
+        names.append(window_->pages().text(row, COLUMN_FILE_NAME));
+    return names;
+}
+
+void ProjectCommandsTests::addRows(const QStringList& names)
+{
+    asker_->fileSelections.enqueue(names);
+    window_->addFiles();
+}
+
+void ProjectCommandsTests::projectRoundTrip()
+{
+    addRows({"/site/b.html", "/site/a.html"});
+    window_->pages().addPage(QStringLiteral("https://example.org/"), IMAGE_INTERNET);
+    window_->pages().setText(0, COLUMN_RATIO, QStringLiteral("40%"));
+    const QString path = folder_->path() + "/three.qbx";
+    asker_->fileNames.enqueue(path);
+    action("fileSaveAs")->trigger();
+    QVERIFY(!window_->isModified());
+    QCOMPARE(window_->windowTitle(), QStringLiteral("Quillbox [three.qbx]"));
+
+    asker_->fileNames.enqueue(path);
+    window_->findChild<QToolButton*>(QStringLiteral("openProjectButton"))->click();
+    QCOMPARE(listedNames(), (QStringList{"/site/a.html", "/site/b.html", "https://example.org/"}));
+    QCOMPARE(window_->pages().text(0, COLUMN_RATIO), QStringLiteral("-"));
+    QCOMPARE(window_->pages().text(0, COLUMN_ORIGINAL_SIZE), QStringLiteral("."));
+    QCOMPARE(window_->pages().pageRow(0).image, int(IMAGE_LOCAL));
+    QCOMPARE(window_->pages().pageRow(2).image, int(IMAGE_INTERNET));
+    QVERIFY(!window_->isModified());
+    QCOMPARE(window_->projectPath(), QDir::toNativeSeparators(path));
+}
+
+void ProjectCommandsTests::saveAsAppendsTheExtension()
+{
+    addRows({"/a.html"});
+    const QString chosen = folder_->path() + "/proj";
+    asker_->fileNames.enqueue(chosen);
+    action("fileSaveAs")->trigger();
+    QVERIFY(QFileInfo::exists(chosen + ".qbx"));
+    QVERIFY(!QFileInfo::exists(chosen));
+    QCOMPARE(window_->windowTitle(), QStringLiteral("Quillbox [proj.qbx]"));
+    // The next prompt names the path as chosen, without the extension.
+    window_->setModified(true);
+    asker_->answers.enqueue(Answer::Cancel);
+    action("fileNew")->trigger();
+    QCOMPARE(asker_->questionTexts(),
+             QStringList{"Save changes to " + QDir::toNativeSeparators(chosen) + " ?"});
+    QCOMPARE(listedNames(), QStringList{"/a.html"});
+}
+
+void ProjectCommandsTests::untitledModifiedNewAsksAndStops()
+{
+    addRows({"/a.html"});
+    asker_->answers.enqueue(Answer::Yes);
+    asker_->fileNames.enqueue(QString());  // the Save As chooser is cancelled
+    action("fileNew")->trigger();
+    QCOMPARE(asker_->questionTexts(), QStringList{"Save untitled project ?"});
+    QCOMPARE(asker_->questions[0].buttons, Asker::Buttons::YesNoCancel);
+    QCOMPARE(asker_->questions[0].caption, QStringLiteral("Warning"));
+    QCOMPARE(asker_->chooserFilters,
+             (QStringList{"Web Pages (*.htm;*.html)|*.htm; *.html|All Files (*.*)|*.*||",
+                          "Quillbox Archives (*.qbx)|*.qbx|All Files (*.*)|*.*||"}));
+    QCOMPARE(listedNames(), QStringList{"/a.html"});  // New did not happen
+    // No: New goes ahead.
+    asker_->answers.enqueue(Answer::No);
+    action("fileNew")->trigger();
+    QVERIFY(listedNames().isEmpty());
+}
+
+void ProjectCommandsTests::titledModifiedOpenSavesThenChooses()
+{
+    const QString first = folder_->path() + "/first.qbx";
+    const QString second = folder_->path() + "/second.qbx";
+    QFile other(second);
+    other.open(QIODevice::WriteOnly);
+    other.write("Quillbox1.0\n/other.html\n");
+    other.close();
+    addRows({"/a.html"});
+    asker_->fileNames.enqueue(first);
+    window_->saveProjectAs();
+    addRows({"/b.html"});
+    asker_->answers.enqueue(Answer::Yes);
+    asker_->fileNames.enqueue(second);
+    action("fileOpen")->trigger();
+    QCOMPARE(asker_->questionTexts(),
+             QStringList{"Save changes to " + QDir::toNativeSeparators(first) + " ?"});
+    QCOMPARE(readProjectLines(first), (QStringList{"Quillbox1.0", "/a.html", "/b.html"}));
+    QCOMPARE(listedNames(), QStringList{"/other.html"});
+    QCOMPARE(window_->windowTitle(), QStringLiteral("Quillbox [second.qbx]"));
+}
+
+void ProjectCommandsTests::cancelKeepsEverything()
+{
+    addRows({"/a.html"});
+    asker_->answers.enqueue(Answer::Cancel);
+    action("fileOpen")->trigger();
+    QCOMPARE(asker_->chooserDirectories.size(), 1);  // only the Add Files chooser
+    QCOMPARE(listedNames(), QStringList{"/a.html"});
+    QVERIFY(window_->isModified());
+    // Closing asks once, and Cancel keeps the window.
+    window_->show();
+    asker_->answers.enqueue(Answer::Cancel);
+    action("fileExit")->trigger();
+    QVERIFY(window_->isVisible());
+    QCOMPARE(asker_->questions.size(), 2);
+}
+
+void ProjectCommandsTests::incorrectFormatLeavesAnEmptyUntitledProject()
+{
+    const QString bad = folder_->path() + "/bad.qbx";
+    QFile file(bad);
+    file.open(QIODevice::WriteOnly);
+    file.write("QUILLBOX1.0\n/x.html\n");
+    file.close();
+    window_->pages().addPage(QStringLiteral("/kept.html"), IMAGE_LOCAL);
+    asker_->answers.enqueue(Answer::Ok);
+    asker_->fileNames.enqueue(bad);
+    action("fileOpen")->trigger();
+    QCOMPARE(asker_->questionTexts(), QStringList{"Incorrect File Format"});
+    QCOMPARE(asker_->questions[0].caption, QStringLiteral("Error"));
+    QCOMPARE(asker_->questions[0].icon, Asker::Icon::Error);
+    QVERIFY(listedNames().isEmpty());
+    QCOMPARE(window_->windowTitle(), QStringLiteral("Quillbox"));
+    QCOMPARE(window_->projectPath(), QString());
+}
+
+void ProjectCommandsTests::unreadableProjectChangesNothing()
+{
+    addRows({"/a.html"});
+    window_->setModified(false);
+    asker_->answers.enqueue(Answer::Ok);
+    asker_->fileNames.enqueue(folder_->path() + "/absent.qbx");
+    action("fileOpen")->trigger();
+    QCOMPARE(asker_->questions.size(), 1);
+    QCOMPARE(asker_->questions[0].caption, QStringLiteral("Error"));
+    QVERIFY(asker_->questions[0].text.contains("absent.qbx"));
+    QCOMPARE(listedNames(), QStringList{"/a.html"});
+    QCOMPARE(window_->windowTitle(), QStringLiteral("Quillbox"));
+}
+
+void ProjectCommandsTests::failedSaveKeepsTheListModified()
+{
+    addRows({"/a.html"});
+    asker_->answers.enqueue(Answer::Ok);
+    asker_->fileNames.enqueue(folder_->path() + "/no/such/folder/p.qbx");
+    action("fileSaveAs")->trigger();
+    QCOMPARE(asker_->questions.size(), 1);
+    QCOMPARE(asker_->questions[0].caption, QStringLiteral("Error"));
+    QVERIFY(window_->isModified());
+    QCOMPARE(window_->windowTitle(), QStringLiteral("Quillbox"));
+}
+
+void ProjectCommandsTests::newClearsTotalsAndFlag()
+{
+    addRows({"/a.html"});
+    window_->setStatusText(3, QStringLiteral("Ratio : 50%"));
+    window_->setStatusText(4, QStringLiteral("Original : 10"));
+    window_->setStatusText(5, QStringLiteral("Packed : 5"));
+    asker_->answers.enqueue(Answer::No);
+    action("fileNew")->trigger();
+    for (int part = 3; part <= 5; ++part)
+        QCOMPARE(window_->statusText(part), QString());
+    QCOMPARE(window_->statusText(0), QStringLiteral("Quillbox 1.0a  Mar 21 1999"));
+    QVERIFY(!window_->isModified());
+    action("fileNew")->trigger();  // nothing to save: no question
+    QCOMPARE(asker_->questions.size(), 1);
+}
+
+void ProjectCommandsTests::packButtonFillsStatusAndRestoresTheFolder()
+{
+    const QString page = folder_->path() + "/page.html";
+    QFile file(page);
+    file.open(QIODevice::WriteOnly);
+    file.write(QByteArray("<html><body>") + QByteArray(100, ' ') + "<p>Hello   there</p>");
+    file.close();
+    addRows({page});
+    window_->setConverter([](ConvertRequest& request) {
+        QFile out(request.output);
+        out.open(QIODevice::WriteOnly);
+        out.write(QByteArray(28, 'x'));
+        return 28L;
+    });
+    const QString before = QDir::currentPath();
+    window_->findChild<QToolButton*>(QStringLiteral("packButton"))->click();
+    QCOMPARE(QDir::currentPath(), before);
+    QVERIFY(QFileInfo::exists(before + "/quillboxfilelist.txt"));
+    // The run ratio divides in whole numbers, the row's ratio truncates at the end.
+    QCOMPARE(window_->statusText(3), QStringLiteral("Ratio : 79%"));
+    QCOMPARE(window_->statusText(4), QStringLiteral("Original : 132"));
+    QCOMPARE(window_->statusText(5), QStringLiteral("Packed : 28"));
+    QCOMPARE(window_->progressBar()->value(), 0);
+    QCOMPARE(window_->pages().text(0, COLUMN_RATIO), QStringLiteral("78%"));
+}
+
+void ProjectCommandsTests::openPackedFallsBackToTheOriginal()
+{
+    addRows({"/site/a.html"});
+    // No row selected: nothing, and no question.
+    window_->findChild<QToolButton*>(QStringLiteral("viewButton"))->click();
+    QVERIFY(launcher_.opened.isEmpty());
+    QCOMPARE(asker_->questions.size(), 0);
+    window_->pageList()->selectionModel()->select(
+        window_->pages().index(0, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    asker_->answers.enqueue(Answer::No);
+    window_->findChild<QToolButton*>(QStringLiteral("viewButton"))->click();
+    QCOMPARE(asker_->questionTexts(),
+             QStringList{"No packed html generated yet.\nDo you wish to open original page?"});
+    QCOMPARE(asker_->questions[0].icon, Asker::Icon::Question);
+    QCOMPARE(asker_->questions[0].buttons, Asker::Buttons::YesNo);
+    QVERIFY(launcher_.opened.isEmpty());
+    asker_->answers.enqueue(Answer::Yes);
+    action("optionsOpenPacked")->trigger();
+    QCOMPARE(launcher_.opened, QStringList{"/site/a.html"});
+    window_->pages().setText(0, COLUMN_OUTPUT_NAME, QStringLiteral("/out/a.html"));
+    emit window_->pageList()->doubleClicked(window_->pages().index(0, 0));
+    QCOMPARE(launcher_.opened, (QStringList{"/site/a.html", "/out/a.html"}));
+    action("optionsOpenOriginal")->trigger();
+    QCOMPARE(launcher_.opened.last(), QStringLiteral("/site/a.html"));
+}
+
+void ProjectCommandsTests::editorThatCannotStartIsReported()
+{
+    addRows({"/site/a.html"});
+    window_->settings().general.editor = QStringLiteral("missing-editor");
+    window_->pageList()->selectionModel()->select(
+        window_->pages().index(0, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    asker_->answers.enqueue(Answer::Ok);
+    action("optionsEditOriginal")->trigger();
+    QCOMPARE(launcher_.started.size(), 1);
+    QCOMPARE(launcher_.started[0], (QStringList{"missing-editor", "/site/a.html"}));
+    QCOMPARE(asker_->questions.size(), 1);
+    QVERIFY(asker_->questions[0].text.contains("missing-editor"));
+    // Edit Packed on a row never packed does nothing.
+    action("optionsEditPacked")->trigger();
+    QCOMPARE(launcher_.started.size(), 1);
+}
+
+void ProjectCommandsTests::helpAndSupportOpenTheirDocuments()
+{
+    window_->show();
+    QTest::keyClick(window_->pageList(), Qt::Key_F1);
+    QCOMPARE(launcher_.opened.size(), 1);
+    QVERIFY(launcher_.opened[0].endsWith("/help/QuillboxDoc.html"));
+    window_->findChild<QToolButton*>(QStringLiteral("supportButton"))->click();
+    QCOMPARE(launcher_.opened.last(), supportAddress());
+}
+
+QTEST_MAIN(ProjectCommandsTests)
+#include "ProjectCommandsTests.moc"

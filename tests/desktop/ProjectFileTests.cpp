@@ -1,0 +1,249 @@
+// Project files and the view commands' rules: reading, writing, names and titles; opening and
+// editing a row through a fake launcher.
+#include "PageListModel.h"
+#include "ProjectFile.h"
+#include "ViewCommands.h"
+
+#include <QTemporaryDir>
+#include <QtTest>
+
+// Records what would have been opened or started.
+class FakeLauncher : public Launcher {
+public:
+    QStringList opened;
+    QList<QStringList> started;  // program, then its arguments
+    bool programsStart = true;
+
+    bool openDocument(const QString& target) override
+    {
+        opened.append(target);
+        return true;
+    }
+    bool startProgram(const QString& program, const QStringList& arguments) override
+    {
+        started.append(QStringList{program} + arguments);
+        return programsStart;
+    }
+};
+
+class ProjectFileTests : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init();
+    void readsLineEndsAndSkipsEmptyLines_data();
+    void readsLineEndsAndSkipsEmptyLines();
+    void wrongHeaders_data();
+    void wrongHeaders();
+    void unreadableFileSaysWhy();
+    void writeThenReadGivesTheSameEntries();
+    void writeFailureSaysWhy();
+    void savePathsAndTitles_data();
+    void savePathsAndTitles();
+    void viewRowOpensAndEdits_data();
+    void viewRowOpensAndEdits();
+    void editorThatCannotStart();
+    void supportAndHelpAddresses();
+
+private:
+    QString writeFile(const QByteArray& bytes);
+    std::unique_ptr<QTemporaryDir> folder_;
+};
+
+void ProjectFileTests::init()
+{
+    folder_ = std::make_unique<QTemporaryDir>();
+}
+
+QString ProjectFileTests::writeFile(const QByteArray& bytes)
+{
+    const QString path = folder_->path() + "/project.qbx";
+    QFile file(path);
+    file.open(QIODevice::WriteOnly);
+    file.write(bytes);
+    return path;
+}
+
+void ProjectFileTests::readsLineEndsAndSkipsEmptyLines_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QStringList>("entries");
+    QTest::newRow("lf") << QByteArray("Quillbox1.0\n/a.html\nhttp://x.org\n")
+                        << QStringList{"/a.html", "http://x.org"};
+    QTest::newRow("cr lf") << QByteArray("Quillbox1.0\r\n/a.html\r\nhttp://x.org\r\n")
+                           << QStringList{"/a.html", "http://x.org"};
+    QTest::newRow("no last line end") << QByteArray("Quillbox1.0\n/a.html\n/b.html")
+                                      << QStringList{"/a.html", "/b.html"};
+    QTest::newRow("empty lines") << QByteArray("Quillbox1.0\n\n/a.html\r\n\r\n\n/b.html\n\n")
+                                 << QStringList{"/a.html", "/b.html"};
+    QTest::newRow("header only") << QByteArray("Quillbox1.0") << QStringList{};
+    QTest::newRow("duplicates stay") << QByteArray("Quillbox1.0\n/a.html\n/a.html\n")
+                                     << QStringList{"/a.html", "/a.html"};
+    QTest::newRow("long line") << QByteArray("Quillbox1.0\n/" + QByteArray(5000, 'x') + "\n")
+                               << QStringList{"/" + QString(5000, 'x')};
+}
+
+void ProjectFileTests::readsLineEndsAndSkipsEmptyLines()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QStringList, entries);
+    const ProjectReadResult read = readProjectFile(writeFile(bytes));
+    QCOMPARE(read.status, ProjectReadResult::Read);
+    QCOMPARE(read.entries, entries);
+}
+
+void ProjectFileTests::wrongHeaders_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::newRow("other case") << QByteArray("quillbox1.0\n/a.html\n");
+    QTest::newRow("empty first line") << QByteArray("\nQuillbox1.0\n/a.html\n");
+    QTest::newRow("empty file") << QByteArray();
+    QTest::newRow("trailing blank") << QByteArray("Quillbox1.0 \n/a.html\n");
+    QTest::newRow("other version") << QByteArray("Quillbox1.1\n");
+}
+
+void ProjectFileTests::wrongHeaders()
+{
+    QFETCH(QByteArray, bytes);
+    const ProjectReadResult read = readProjectFile(writeFile(bytes));
+    QCOMPARE(read.status, ProjectReadResult::WrongHeader);
+    QVERIFY(read.entries.isEmpty());
+}
+
+void ProjectFileTests::unreadableFileSaysWhy()
+{
+    const ProjectReadResult read = readProjectFile(folder_->path() + "/absent.qbx");
+    QCOMPARE(read.status, ProjectReadResult::CannotOpen);
+    QVERIFY(!read.error.isEmpty());
+}
+
+void ProjectFileTests::writeThenReadGivesTheSameEntries()
+{
+    const QStringList entries{"/site/a.html", "/site/b c.htm", "https://example.org/x?y=1"};
+    const QString path = folder_->path() + "/round.qbx";
+    QCOMPARE(writeProjectFile(path, entries), QString());
+    QFile file(path);
+    file.open(QIODevice::ReadOnly);
+#ifdef Q_OS_WIN
+    const QByteArray lineEnd = "\r\n";
+#else
+    const QByteArray lineEnd = "\n";
+#endif
+    QCOMPARE(file.readAll(), "Quillbox1.0" + lineEnd + entries.join(lineEnd).toLocal8Bit() + lineEnd);
+    QCOMPARE(readProjectFile(path).entries, entries);
+}
+
+void ProjectFileTests::writeFailureSaysWhy()
+{
+    QVERIFY(!writeProjectFile(folder_->path() + "/no/folder/p.qbx", {"/a"}).isEmpty());
+}
+
+void ProjectFileTests::savePathsAndTitles_data()
+{
+    QTest::addColumn<QString>("chosen");
+    QTest::addColumn<QString>("saved");
+    QTest::addColumn<QString>("title");
+    QTest::newRow("no extension") << "/p/proj" << "/p/proj.qbx" << "Quillbox [proj.qbx]";
+    QTest::newRow("extension") << "/p/a.qbx" << "/p/a.qbx" << "Quillbox [a.qbx]";
+    QTest::newRow("upper case extension") << "/p/X.QBX" << "/p/X.QBX.qbx"
+                                          << "Quillbox [X.QBX.qbx]";
+    QTest::newRow("windows path") << "C:\\p\\w" << "C:\\p\\w.qbx" << "Quillbox [w.qbx]";
+}
+
+void ProjectFileTests::savePathsAndTitles()
+{
+    QFETCH(QString, chosen);
+    QFETCH(QString, saved);
+    QFETCH(QString, title);
+    QCOMPARE(projectSavePath(chosen), saved);
+    QCOMPARE(projectTitle(saved), title);
+    QCOMPARE(projectTitle(QString()), QStringLiteral("Quillbox"));
+}
+
+void ProjectFileTests::viewRowOpensAndEdits_data()
+{
+    QTest::addColumn<QString>("original");
+    QTest::addColumn<QString>("packed");
+    QTest::addColumn<int>("column");
+    QTest::addColumn<QString>("editor");
+    QTest::addColumn<QStringList>("opened");
+    QTest::addColumn<QStringList>("started");
+    QTest::addColumn<bool>("done");
+    const QString page = QStringLiteral("/site/my page.html");
+    const QString out = QStringLiteral("/out/my page.html");
+    const QString error = QStringLiteral("*Error opening/writing file : /out/x.html");
+    QTest::newRow("open original") << page << out << 0 << "" << QStringList{page}
+                                   << QStringList{} << true;
+    QTest::newRow("open packed") << page << out << 4 << "" << QStringList{out} << QStringList{}
+                                 << true;
+    QTest::newRow("open packed never made") << page << "" << 4 << "" << QStringList{}
+                                            << QStringList{} << false;
+    QTest::newRow("open packed failed") << page << error << 4 << "" << QStringList{}
+                                        << QStringList{} << false;
+    QTest::newRow("open internet original") << "http://x.org/" << "" << 0 << ""
+                                            << QStringList{"http://x.org/"} << QStringList{}
+                                            << true;
+    QTest::newRow("edit original, one argument") << page << out << 0 << "write" << QStringList{}
+                                                 << QStringList{"write", page} << true;
+    QTest::newRow("edit with editor options") << page << out << 4 << "kate --new"
+                                              << QStringList{}
+                                              << QStringList{"kate", "--new", out} << true;
+    QTest::newRow("edit internet original") << "HTTP://x.org/" << "" << 0 << "kate"
+                                            << QStringList{} << QStringList{} << false;
+    QTest::newRow("edit packed internet page") << "http://x.org/a" << "/out/x.org%a.html" << 4
+                                               << "kate" << QStringList{}
+                                               << QStringList{"kate", "/out/x.org%a.html"}
+                                               << true;
+    QTest::newRow("edit packed never made") << page << "" << 4 << "kate" << QStringList{}
+                                            << QStringList{} << false;
+    QTest::newRow("edit packed failed") << page << error << 4 << "kate" << QStringList{}
+                                        << QStringList{} << false;
+}
+
+void ProjectFileTests::viewRowOpensAndEdits()
+{
+    QFETCH(QString, original);
+    QFETCH(QString, packed);
+    QFETCH(int, column);
+    QFETCH(QString, editor);
+    QFETCH(QStringList, opened);
+    QFETCH(QStringList, started);
+    QFETCH(bool, done);
+    PageListModel pages;
+    pages.addPage(original, IMAGE_LOCAL);
+    pages.setText(0, COLUMN_OUTPUT_NAME, packed);
+    FakeLauncher launcher;
+    const ViewResult result = viewRow(pages, 0, column, editor, launcher);
+    QCOMPARE(result == ViewResult::Done, done);
+    QCOMPARE(launcher.opened, opened);
+    QCOMPARE(launcher.started.isEmpty() ? QStringList{} : launcher.started.first(), started);
+    QCOMPARE(viewRow(pages, -1, column, editor, launcher), ViewResult::Nothing);
+}
+
+void ProjectFileTests::editorThatCannotStart()
+{
+    PageListModel pages;
+    pages.addPage(QStringLiteral("/a.html"), IMAGE_LOCAL);
+    FakeLauncher launcher;
+    launcher.programsStart = false;
+    QCOMPARE(viewRow(pages, 0, 0, QStringLiteral("no-such-editor"), launcher),
+             ViewResult::EditorFailed);
+}
+
+void ProjectFileTests::supportAndHelpAddresses()
+{
+    QCOMPARE(supportAddress(),
+             QString::fromLatin1(SUPPORT_SERVER) + "/cgi-bin/support.pl?verDate=Mar_21_1999");
+    QCOMPARE(helpDocumentPath(folder_->path()), folder_->path() + "/help/QuillboxDoc.html");
+    // An installed program finds the document in the data folder beside its bin folder.
+    const QString bin = folder_->path() + "/bin";
+    QVERIFY(QDir().mkpath(bin));
+    QVERIFY(QDir().mkpath(folder_->path() + "/share/quillbox/help"));
+    QFile document(folder_->path() + "/share/quillbox/help/QuillboxDoc.html");
+    QVERIFY(document.open(QIODevice::WriteOnly));
+    document.close();
+    QCOMPARE(helpDocumentPath(bin), folder_->path() + "/share/quillbox/help/QuillboxDoc.html");
+}
+
+QTEST_GUILESS_MAIN(ProjectFileTests)
+#include "ProjectFileTests.moc"
