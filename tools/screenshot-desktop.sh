@@ -1,27 +1,23 @@
 #!/bin/sh
-# Takes the screenshot of the desktop program shown in the README (docs/quillwin.png): starts
-# Quillwin on a virtual X display with a fresh settings folder and captures its window.
-# Needs xvfb and imagemagick (Debian packages) and a built program:
-#   tools/screenshot-desktop.sh [path/to/Quillwin] [output.png]
+# Takes the screenshot of the desktop program shown in the README (docs/quillwin.png): runs the
+# main window on a virtual X display with a fresh settings folder, packs a few sample pages and
+# saves the window's picture. Needs xvfb (Debian package) and a configured build folder:
+#   tools/screenshot-desktop.sh [build folder] [output.png]
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
-program=$(realpath "${1:-$root/build/desktop/Quillwin}")
-output=${2:-$root/docs/quillwin.png}
-mkdir -p "$(dirname "$output")"
-config=$(mktemp -d)
-trap 'rm -rf "$config"' EXIT
-export XDG_CONFIG_HOME="$config" QUILLWIN_PROGRAM="$program" QUILLWIN_SHOT="$output"
-# The tip of the day stays off so that the main window is the one captured.
-mkdir -p "$config/Orvane/Quillbox/0.9b"
-printf '[Tip]\nStartUp=1\n' > "$config/Orvane/Quillbox/0.9b/Quillwin.ini"
-# Without a window manager the window sits at the top left of a black screen; trimming the
-# black leaves the window.
-timeout 60 xvfb-run -a -s '-screen 0 800x600x24' sh -c '
-    cd "$XDG_CONFIG_HOME"
-    "$QUILLWIN_PROGRAM" & pid=$!
-    sleep 3
-    import -window root "$XDG_CONFIG_HOME/screen.png"
-    kill $pid
-'
-convert "$config/screen.png" -trim +repage "$output"
+build=$(realpath "${1:-$root/build}")
+output=$(realpath -m "${2:-$root/docs/quillwin.png}")
+cmake --build "$build" --target quillwin_screenshot >/dev/null
+program=$(find "$build" -name quillwin_screenshot -type f -perm -u+x | head -n 1)
+# A fixed folder, so the picture shows short, tidy paths.
+work=/tmp/example-site
+rm -rf "$work"
+trap 'rm -rf "$work"' EXIT
+mkdir -p "$work/.config" "$work/packed" "$(dirname "$output")"
+for page in article forms scripts tables-lists styles; do
+    cp "$root/tests/data/pages/$page.html" "$work/"
+done
+cd "$work"
+XDG_CONFIG_HOME="$work/.config" timeout 60 xvfb-run -a -s '-screen 0 1024x768x24' \
+    "$program" "$output" "$work/packed" "$work"/*.html
 echo "Wrote $output"
