@@ -3,6 +3,20 @@
 #include "regions.h"
 #include "tokenizer.h"
 
+namespace {
+
+// Whether the scanner stands in ordinary text: outside tags, comments, raw-text content,
+// scripts, preformatted regions and removed tags. There every token is written as it stands
+// and only the blanks between tokens need a decision (see appendPlainText).
+bool inPlainText(const Engine& engine) {
+    const EngineState& s = engine.scan;
+    return !s.inTag && !s.inMarkupComment && s.rawTextName.empty() && !s.scriptEscape &&
+           !s.preformatted && !s.inScript && !s.skipToTagEnd && !s.inQuote &&
+           !s.inSingleQuote && !s.spaceEmitted;
+}
+
+}  // namespace
+
 std::string compactPlain(Engine& engine, std::string& page) {
     EngineState& s = engine.scan;
     resetPageState(engine);
@@ -18,6 +32,13 @@ std::string compactPlain(Engine& engine, std::string& page) {
     char* cursor = page.data() + h;
     int headState = clearHeadTag(engine);
     while (cursor) {
+        if (inPlainText(engine)) {
+            // Text tokens one after the other, without the region steps that cannot apply
+            // to them; a text token clears the removed-comment flag.
+            if (appendPlainText(engine, cursor, output) && !engine.options.keepComments) {
+                s.inComment = 0;
+            }
+        }
         std::string& token = nextToken(engine, cursor);
         s.preformatted = checkPreformatted(engine, token);
         if (!cursor) break;

@@ -19,12 +19,14 @@ enum ByteClass : unsigned char {
 struct ByteTables {
     unsigned char byteClass[256];
     bool beginsToken[256];
-    constexpr ByteTables() : byteClass(), beginsToken() {
+    bool endsText[256];  // ends a run of ordinary text: the end, a blank or '<'
+    constexpr ByteTables() : byteClass(), beginsToken(), endsText() {
         for (const unsigned char c : {'\0', '\t', '\n', '\r', ' '}) byteClass[c] = STOP;
         for (const unsigned char c : {'>', '"', '\'', ',', '=', '~'}) byteClass[c] = SINGLE;
         byteClass[static_cast<unsigned char>('/')] = SOLIDUS;
         byteClass[static_cast<unsigned char>('<')] = LESS_THAN;
         for (const unsigned char c : {'"', '\'', ',', '.', '<', '=', '?', '~'}) beginsToken[c] = true;
+        for (const unsigned char c : {'\0', '\t', '\n', '\r', ' ', '<'}) endsText[c] = true;
     }
 };
 constexpr ByteTables kBytes;
@@ -322,6 +324,55 @@ std::string& nextToken(Engine& engine, char*& cursor) {
         }
         return token;
     }
+}
+
+bool appendPlainText(Engine& engine, char*& cursor, std::string& output) {
+    EngineState& s = engine.scan;
+    char* p = cursor;
+    while (isBlankByte(static_cast<unsigned char>(*p))) ++p;
+    // Text tokens not parted by blanks lie side by side in the page: a run up to a blank or
+    // a '<' is copied in one piece, whatever tokens the scanner cuts it into.
+    const char* pending = p;
+    const char* tokenEnd = nullptr;
+    for (;;) {
+        const char* run = p;
+        while (!kBytes.endsText[static_cast<unsigned char>(*p)]) ++p;
+        if (p == run) break;  // at '<' or the end
+        tokenEnd = p;
+        if (!isBlankByte(static_cast<unsigned char>(*p))) break;
+        output.append(pending, static_cast<size_t>(p - pending));
+        // A blank right before a '<' goes with the word before it when the scan reaches it
+        // inside that word's token, and then no separator decision is made for it.
+        bool taken = false;
+        if (*p == ' ' && p[1] == '<') {
+            if (p - run < MAX_TOKEN_LENGTH) {
+                taken = kBytes.byteClass[static_cast<unsigned char>(p[-1])] == ORDINARY;
+            } else {
+                const char* q = run;  // long run: find where the scanner cuts its tokens
+                while (q < p) q += scanBytes(s, q);
+                taken = q > p;
+            }
+        }
+        if (taken) {
+            output.push_back(' ');
+            tokenEnd = ++p;
+        } else {
+            if (isSeparatorAt(engine, p)) output.push_back(' ');
+            while (isBlankByte(static_cast<unsigned char>(*p))) ++p;
+        }
+        pending = p;
+    }
+    output.append(pending, static_cast<size_t>(p - pending));
+    cursor = p;
+    if (!tokenEnd) return false;
+    // As scanTokenLength leaves them after a text token.
+    s.tokenInTag = 0;
+    s.tokenInComment = 0;
+    s.tagEndedHere = 0;
+    s.tokenOpensTag = 0;
+    s.tokenInName = 0;
+    s.tokenEnd = tokenEnd;
+    return true;
 }
 
 bool isSeparatorAt(const Engine& engine, const char* position) {

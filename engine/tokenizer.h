@@ -49,3 +49,11 @@ size_t serverHeaderLength(const Engine& engine, std::string_view page, std::stri
 // Whether a browser reading `text` ends outside any tag, attribute value, comment and
 // raw-text content (script, style, title, textarea, xmp).
 bool endsOutsideMarkup(std::string_view text);
+
+// Plain compaction's fast path for ordinary text (the caller checks that the scanner stands
+// outside tags, comments, raw-text content, scripts and preformatted regions): appends the
+// text tokens from `cursor` up to the next '<' or the page's end to `output`, each followed
+// by the blank that tokenWithSpacing would give it, and leaves the cursor and the token
+// flags as the token loop would. Blanks at `cursor` follow a token already written.
+// Returns whether any token was taken.
+bool appendPlainText(Engine& engine, char*& cursor, std::string& output);
