@@ -1,5 +1,6 @@
 #include "EngineConverter.h"
 
+#include "InternetPagePacker.h"
 #include "engine.h"
 
 #include <QFile>
@@ -22,4 +23,14 @@ long EngineConverter::convert(ConvertRequest& request)
                                     request.flags);
     request.output = QFile::decodeName(QByteArray::fromStdString(output));
     return result;
+}
+
+InternetPackResult EngineConverter::packInternet(const QString& address,
+                                                 const QString& outputFolder, int flags,
+                                                 int outputChunk, int codeCharLimit)
+{
+    setOutputChunk(*engine_, outputChunk);
+    setCodeCharLimit(*engine_, codeCharLimit);
+    const InternetPackOutcome outcome = packInternetPage(*engine_, address, outputFolder, flags);
+    return {outcome.result, outcome.outputPath, outcome.originalSize};
 }

@@ -16,6 +16,10 @@ public:
     // Sets the two numbers, then converts the page; the output path receives the engine's
     // "?" replacement.
     long convert(ConvertRequest& request);
+    // Sets the two numbers, then downloads the page at `address` and packs it into
+    // `outputFolder`.
+    InternetPackResult packInternet(const QString& address, const QString& outputFolder,
+                                    int flags, int outputChunk, int codeCharLimit);
 
     Engine& engine() { return *engine_; }
 

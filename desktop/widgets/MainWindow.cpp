@@ -75,6 +75,10 @@ MainWindow::MainWindow(SettingsStore& store, Asker& asker, QWidget* parent)
       desktopLauncher_(std::make_unique<DesktopLauncher>())
 {
     convert_ = [this](ConvertRequest& request) { return engine_->convert(request); };
+    packInternet_ = [this](const QString& address, const QString& outputFolder, int flags,
+                           int outputChunk, int codeCharLimit) {
+        return engine_->packInternet(address, outputFolder, flags, outputChunk, codeCharLimit);
+    };
     launcher_ = desktopLauncher_.get();
     registerImages();
     setObjectName(QStringLiteral("MainWindow"));
@@ -378,11 +382,8 @@ void MainWindow::packAll()
 
 void MainWindow::packSelected()
 {
-    const int row = firstSelectedRow();
-    if (row < 0)
-        return;
     PackRun run = makePackRun();
-    run.packSelected(row, totals_);
+    run.packSelected(firstSelectedRow(), totals_);
 }
 
 void MainWindow::addInternetAddress() {}

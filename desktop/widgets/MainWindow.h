@@ -46,7 +46,7 @@ public:
 
     // Replaces the engine for local pages (tests count and fake conversions).
     void setConverter(LocalConverter convert) { convert_ = std::move(convert); }
-    // Sets how internet pages are downloaded and packed; without it they fail.
+    // Replaces how internet pages are downloaded and packed.
     void setInternetPacker(InternetPacker packInternet) { packInternet_ = std::move(packInternet); }
     // Replaces the desktop's document opener and program starter.
     void setLauncher(Launcher* launcher) { launcher_ = launcher; }

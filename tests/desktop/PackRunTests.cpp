@@ -29,6 +29,7 @@ private slots:
     void failuresKeepTheRunGoing();
     void missingOutputFolderFailsEveryRow();
     void internetRowWithoutPackerFails();
+    void internetRowsUseTheirPacker();
     void unwritableReportWarnsOnce();
     void singleRowAddsToTheTotals();
 
@@ -348,6 +349,39 @@ void PackRunTests::internetRowWithoutPackerFails()
     QVERIFY(pages_.text(0, COLUMN_OUTPUT_NAME).startsWith(QString::fromLatin1(ROW_ERROR_TEXT)));
     QVERIFY(requests_.isEmpty());
     QCOMPARE(asker_.questions.size(), 0);
+}
+
+void PackRunTests::internetRowsUseTheirPacker()
+{
+    pages_.addPage(QStringLiteral("http://example.org/a"), IMAGE_INTERNET);
+    pages_.addPage(QStringLiteral("http://example.org/b"), IMAGE_INTERNET);
+    settings_.compression.noMeta = 1;
+    QStringList calls;
+    PackRun run(settings_, pages_, asker_, {}, [&](const QString& address, const QString& folder,
+                                                 int flags, int outputChunk, int limit) {
+        calls.append(QStringLiteral("%1 %2 %3 %4").arg(address).arg(flags).arg(outputChunk).arg(limit));
+        const QString path = folder + "/" + address.section('/', -1) + ".html";
+        if (address.endsWith('b'))
+            return InternetPackResult{-1, path, 0};
+        QFile out(path);
+        out.open(QIODevice::WriteOnly);
+        out.write(QByteArray(600, 'x'));  // already there: replaced without a question
+        return InternetPackResult{600, path, 1000};
+    });
+    run.showProgress = [this](int percent) { progress_.append(percent); };
+    QFile existing(output_ + "/a.html");
+    existing.open(QIODevice::WriteOnly);
+    existing.close();
+    RunTotals totals;
+    run.packAll(totals, report_);
+    QCOMPARE(calls, (QStringList{"http://example.org/a 15 400 127", "http://example.org/b 15 400 127"}));
+    QCOMPARE(asker_.questions.size(), 0);
+    QCOMPARE(pages_.pageRow(0).image, int(IMAGE_INTERNET_PACKED));
+    QCOMPARE(pages_.text(0, COLUMN_RATIO), QStringLiteral("40%"));
+    QCOMPARE(pages_.text(0, COLUMN_ORIGINAL_SIZE), QStringLiteral("1000"));
+    QCOMPARE(pages_.pageRow(1).image, int(IMAGE_INTERNET_FAILED));
+    QCOMPARE(pages_.text(1, COLUMN_OUTPUT_NAME), QString::fromLatin1(ROW_ERROR_TEXT) + output_ + "/b.html");
+    QCOMPARE(progress_, (QList<int>{50, 0, 0}));
 }
 
 void PackRunTests::unwritableReportWarnsOnce()
