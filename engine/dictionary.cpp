@@ -1,6 +1,7 @@
 #include "dictionary.h"
 
 #include <algorithm>
+#include <cstring>
 #include <numeric>
 
 namespace {
@@ -15,12 +16,64 @@ bool isExcludedCode(int v) {
 // and two such codes would be one.
 constexpr int kHighestCodeLimit = 128;
 
+// Eight bytes at a time, mixed by multiplication: words are short and mostly ASCII.
+uint32_t hashWord(std::string_view word) {
+    constexpr uint64_t kMul = 0x9E3779B97F4A7C15ull;
+    uint64_t h = word.size() * kMul;
+    size_t i = 0;
+    for (; i + 8 <= word.size(); i += 8) {
+        uint64_t chunk;
+        std::memcpy(&chunk, word.data() + i, 8);
+        h = (h ^ chunk) * kMul;
+        h ^= h >> 29;
+    }
+    if (i < word.size()) {
+        uint64_t chunk = 0;
+        std::memcpy(&chunk, word.data() + i, word.size() - i);
+        h = (h ^ chunk) * kMul;
+        h ^= h >> 29;
+    }
+    h *= kMul;
+    return static_cast<uint32_t>(h >> 32);
+}
+
+// The first slot that holds `word` or is empty.
+size_t findSlot(const Dictionary& dictionary, std::string_view word, uint32_t hash) {
+    const WordIndex& index = dictionary.index;
+    size_t slot = hash & index.mask;
+    while (index.entries[slot] != 0) {
+        if (index.hashes[slot] == hash && dictionary.words[index.entries[slot] - 1] == word) break;
+        slot = (slot + 1) & index.mask;
+    }
+    return slot;
+}
+
+// An empty index with room for twice `words` words at most half full.
+void clearIndex(WordIndex& index, size_t words) {
+    size_t size = 16;
+    while (size < 4 * words) size *= 2;
+    index.entries.assign(size, 0);
+    index.hashes.assign(size, 0);
+    index.mask = static_cast<uint32_t>(size - 1);
+}
+
+// Indexes the first `count` words.
+void indexWords(Dictionary& dictionary, size_t count) {
+    clearIndex(dictionary.index, count);
+    for (size_t w = 0; w < count; ++w) {
+        const uint32_t hash = hashWord(dictionary.words[w]);
+        const size_t slot = findSlot(dictionary, dictionary.words[w], hash);
+        dictionary.index.entries[slot] = static_cast<uint32_t>(w + 1);
+        dictionary.index.hashes[slot] = hash;
+    }
+}
+
 }  // namespace
 
 void initDictionary(Dictionary& dictionary) {
     dictionary.words.clear();
     dictionary.counts.clear();
-    dictionary.index.clear();
+    clearIndex(dictionary.index, 0);  // grows with the words; small pages stay cheap
     dictionary.count = 0;
 }
 
@@ -37,14 +90,20 @@ void offerWord(Dictionary& dictionary, const std::string& token) {
     if (token.size() <= 1) return;
     // A word with a backslash is never coded: it is looked up undoubled but listed doubled.
     if (token.find('\\') != std::string::npos) return;
-    const auto found = dictionary.index.find(token);
-    if (found != dictionary.index.end()) {
-        ++dictionary.counts[static_cast<size_t>(found->second)];
+    const uint32_t hash = hashWord(token);
+    const size_t slot = findSlot(dictionary, token, hash);
+    if (dictionary.index.entries[slot] != 0) {
+        ++dictionary.counts[dictionary.index.entries[slot] - 1];
         return;
     }
     if (static_cast<int>(dictionary.words.size()) >= DICTIONARY_CAPACITY - 1) return;
-    dictionary.index.emplace(token, static_cast<int>(dictionary.words.size()));
     dictionary.words.push_back(token);
+    if (2 * dictionary.words.size() > dictionary.index.entries.size()) {
+        indexWords(dictionary, dictionary.words.size());  // at most half full
+    } else {
+        dictionary.index.entries[slot] = static_cast<uint32_t>(dictionary.words.size());
+        dictionary.index.hashes[slot] = hash;
+    }
     dictionary.counts.push_back(0);
     dictionary.count = static_cast<int>(dictionary.words.size());
 }
@@ -66,10 +125,7 @@ void rankDictionary(Dictionary& dictionary) {
     }
     dictionary.words = std::move(words);
     dictionary.counts = std::move(counts);
-    dictionary.index.clear();
-    for (size_t rank = 0; rank < n; ++rank) {
-        dictionary.index.emplace(dictionary.words[rank], static_cast<int>(rank));
-    }
+    indexWords(dictionary, n);
 }
 
 CodeTable buildCodeTable(const std::array<unsigned, 256>& histogram, int codeCharLimit) {
@@ -102,13 +158,15 @@ int trimDictionary(Dictionary& dictionary, int codeCharacters, bool debugDump, s
     }
     if (debugDump && trace) std::fprintf(trace, "%i\n", count);
     dictionary.count = count;
+    indexWords(dictionary, static_cast<size_t>(count));  // the writing pass looks up kept words only
     return count;
 }
 
 int lookupWord(const Dictionary& dictionary, const std::string& token) {
-    const auto found = dictionary.index.find(token);
-    if (found == dictionary.index.end() || found->second >= dictionary.count) return -1;
-    return found->second;
+    const size_t slot = findSlot(dictionary, token, hashWord(token));
+    const uint32_t word = dictionary.index.entries[slot];
+    if (word == 0 || static_cast<int>(word) > dictionary.count) return -1;
+    return static_cast<int>(word) - 1;
 }
 
 long wordScore(const Dictionary& dictionary, int word) {

@@ -6,18 +6,26 @@
 #include <cstdio>
 #include <string>
 #include <string_view>
-#include <unordered_map>
+#include <cstdint>
 #include <vector>
 
 // Slots of the dictionary; one is never used, so at most this many minus one words are kept.
 inline constexpr int DICTIONARY_CAPACITY = 3000;
+
+// Word -> slot, open addressing over the dictionary's own words: a slot holds the word's
+// index plus one (0 is empty) and its hash, so most misses and hits cost one probe.
+struct WordIndex {
+    std::vector<uint32_t> entries;   // word index + 1, or 0
+    std::vector<uint32_t> hashes;  // parallel to entries
+    uint32_t mask = 0;
+};
 
 // Words of the page being packed, with how often each was seen after its first occurrence.
 struct Dictionary {
     std::vector<std::string> words;  // in first-seen order until ranked
     std::vector<int> counts;         // parallel to words
     int count = 0;                   // words in use (lowered by the trim)
-    std::unordered_map<std::string, int> index;  // word -> slot, for offering and lookup
+    WordIndex index;                 // while counting: every word; after the trim: the kept ones
 };
 
 // The code table t: code characters first (bytes the page's counted text never uses), then the

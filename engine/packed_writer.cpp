@@ -46,12 +46,12 @@ bool takesBlank(const EngineState& s, const std::string& token) {
 
 // Rewrites a literal token for the coded text: letters lower case with the case toggle t[1]
 // around upper-case runs, a final lower-case letter upper-cased to stand for itself and a blank.
-// Returns whether the blank after the token was taken into it.
+// Returns whether the blank after the token was taken into it. `out` is scratch space whose
+// buffer the token takes over.
 bool codeLiteral(Engine& engine, std::string& token, const std::string& t, const char* cursor,
-                 std::string& decoded) {
+                 std::string& decoded, std::string& out) {
     EngineState& s = engine.scan;
-    std::string out;
-    out.reserve(token.size() + 4);
+    out.clear();
     bool upper = false;
     for (char ch : token) {
         const unsigned char c = static_cast<unsigned char>(ch);
@@ -81,15 +81,18 @@ bool codeLiteral(Engine& engine, std::string& token, const std::string& t, const
     return tookBlank;
 }
 
-// The JavaScript value of a token as written raw: backslashes undoubled.
-std::string unescaped(const std::string& raw) {
-    std::string value;
-    value.reserve(raw.size());
-    for (size_t i = 0; i < raw.size(); ++i) {
-        value.push_back(raw[i]);
-        if (raw[i] == '\\' && i + 1 < raw.size() && raw[i + 1] == '\\') ++i;
+// Appends the JavaScript value of a token as written raw: backslashes undoubled.
+void appendUnescaped(std::string& value, std::string_view raw) {
+    for (size_t i = 0; i < raw.size();) {
+        const size_t slash = raw.find('\\', i);
+        if (slash == std::string_view::npos) {
+            value.append(raw.substr(i));
+            return;
+        }
+        value.append(raw.substr(i, slash + 1 - i));
+        i = slash + 1;
+        if (i < raw.size() && raw[i] == '\\') ++i;
     }
-    return value;
 }
 
 // Hides "<!--", "<script" and "</script" from the HTML parser inside a script literal by
@@ -97,17 +100,17 @@ std::string unescaped(const std::string& raw) {
 std::string hideMarkup(const std::string& raw) {
     std::string out;
     out.reserve(raw.size());
-    for (size_t i = 0; i < raw.size(); ++i) {
-        if (raw[i] == '<') {
-            const std::string_view rest(raw.data() + i + 1, raw.size() - i - 1);
-            if (rest.substr(0, 3) == "!--" || startsWithIgnoreCase(rest, "script") ||
-                startsWithIgnoreCase(rest, "/script")) {
-                out += "\\x3C";
-                continue;
-            }
+    size_t copied = 0;
+    for (size_t i = raw.find('<'); i != std::string::npos; i = raw.find('<', i + 1)) {
+        const std::string_view rest(raw.data() + i + 1, raw.size() - i - 1);
+        if (rest.substr(0, 3) == "!--" || startsWithIgnoreCase(rest, "script") ||
+            startsWithIgnoreCase(rest, "/script")) {
+            out.append(raw, copied, i - copied);
+            out += "\\x3C";
+            copied = i + 1;
         }
-        out.push_back(raw[i]);
     }
+    out.append(raw, copied);
     return out;
 }
 
@@ -278,6 +281,7 @@ std::optional<std::string> packJavaScript(Engine& engine, std::string& page) {
     int lineCounter = 0;
     bool bodyStarted = false;
     bool packable = true;
+    std::string scratch;
     while (cursor && packable) {
         std::string& token = nextToken(engine, cursor);
         if (!cursor) break;
@@ -318,11 +322,11 @@ std::optional<std::string> packJavaScript(Engine& engine, std::string& page) {
             escapeBackslashes(token);
             if (w < 0) {
                 if (s.spaceAppended) token.pop_back();
-                intended += unescaped(token);
-                codeLiteral(engine, token, t, cursor, intended);
+                appendUnescaped(intended, token);
+                codeLiteral(engine, token, t, cursor, intended, scratch);
                 if (!token.empty() && token[0] == '"') token[0] = t[2];
                 coded.raw += token;
-                coded.value += unescaped(token);
+                appendUnescaped(coded.value, token);
                 lineCounter += static_cast<int>(token.size());
             } else {
                 intended += dictionary.words[static_cast<size_t>(w)];

@@ -340,6 +340,11 @@ bool appendPlainText(Engine& engine, char*& cursor, std::string& output) {
         if (p == run) break;  // at '<' or the end
         tokenEnd = p;
         if (!isBlankByte(static_cast<unsigned char>(*p))) break;
+        if (*p == ' ' && !isBlankByte(static_cast<unsigned char>(p[1])) && p[1] != '<' &&
+            isSeparatorAt(engine, p)) {
+            ++p;  // a single space that stays: the pending piece goes on over it
+            continue;
+        }
         output.append(pending, static_cast<size_t>(p - pending));
         // A blank right before a '<' goes with the word before it when the scan reaches it
         // inside that word's token, and then no separator decision is made for it.
