@@ -1,6 +1,7 @@
 #include "packed_writer.h"
 
 #include <algorithm>
+#include <array>
 
 #include "dictionary.h"
 #include "regions.h"
@@ -51,21 +52,28 @@ bool takesBlank(const EngineState& s, const std::string& token) {
 bool codeLiteral(Engine& engine, std::string& token, const std::string& t, const char* cursor,
                  std::string& decoded, std::string& out) {
     EngineState& s = engine.scan;
-    out.clear();
+    // At most one toggle before each byte, one at the end and the blank: sized once.
+    out.resize(2 * token.size() + 2);
+    char* o = out.data();
+    const char toggle = t[1];
     bool upper = false;
     for (char ch : token) {
         const unsigned char c = static_cast<unsigned char>(ch);
-        if (c >= 'A' && c <= 'Z' && !upper) {
-            out.push_back(t[1]);
+        if (c >= 'A' && c <= 'Z') {
+            if (!upper) *o++ = toggle;
             upper = true;
-        } else if (((c >= 'a' && c <= 'z') || c >= 0x80) && upper) {
+            *o++ = static_cast<char>(c + ('a' - 'A'));
+            continue;
+        }
+        if (((c >= 'a' && c <= 'z') || c >= 0x80) && upper) {
             // The decoder upper-cases everything in a run: lower-case and non-ASCII close it.
-            out.push_back(t[1]);
+            *o++ = toggle;
             upper = false;
         }
-        out.push_back(toAsciiLower(ch));
+        *o++ = ch;
     }
-    if (upper) out.push_back(t[1]);
+    if (upper) *o++ = toggle;
+    out.resize(static_cast<size_t>(o - out.data()));
     bool tookBlank = false;
     if (!keepsBlanks(s) && isSeparatorAt(engine, cursor)) {
         const char last = token.empty() ? 0 : token.back();
@@ -174,20 +182,24 @@ bool decodePacked(std::string_view t, std::string_view s, std::string_view c, in
         const size_t tilde = s.find('~', starts.back());
         starts.push_back(tilde == std::string_view::npos ? 0 : tilde + 1);
     }
+    // t.indexOf for every byte at once: the first position of each byte in t, or -1.
+    std::array<long, 256> position;
+    position.fill(-1);
+    for (size_t k = t.size(); k-- > 0;) position[static_cast<unsigned char>(t[k])] = static_cast<long>(k);
     decoded.clear();
+    decoded.reserve(c.size() * 2);
     int u = 0;
     for (size_t i = 0; i < c.size(); ++i) {
         char w = c[i];
-        const size_t found = t.find(w);
-        long z = found == std::string_view::npos ? -1 : static_cast<long>(found);
+        long z = position[static_cast<unsigned char>(w)];
         if (z == 1) {
             u = 1 - u;
         } else if (z > -1 && z < l) {
             if (z == 0) {
                 if (++i >= c.size()) return false;
-                const size_t second = t.find(c[i]);
-                if (second == std::string_view::npos) return false;
-                z = static_cast<long>(second) + l;
+                const long second = position[static_cast<unsigned char>(c[i])];
+                if (second < 0) return false;
+                z = second + l;
             }
             if (static_cast<size_t>(z) + 1 >= starts.size()) return false;
             const size_t from = starts[static_cast<size_t>(z)];
