@@ -2,6 +2,7 @@
 
 #include "MainWindow.h"
 #include "SettingsStore.h"
+#include "TipOfDayDlg.h"
 
 #include <QFileInfo>
 
@@ -20,7 +21,8 @@ bool DesktopApp::initInstance()
 
     QStringList switches = arguments();
     switches.removeFirst();
-    showTipAtStartup(showsSplash(switches));
+    // Before the main window: its settings then hold the start-up choice made in the tip.
+    showTipAtStartup(switches, *store_, asker_);
 
     // The network layer needs no start-up step on this toolkit: pages are fetched when a
     // packing run reaches them.
@@ -34,14 +36,9 @@ bool DesktopApp::initInstance()
     return false;
 }
 
-void DesktopApp::showTipAtStartup(bool showSplash)
+void DesktopApp::showTipAtStartup(const QStringList& switches, SettingsStore& store,
+                                  Asker& asker, const QStringList& tipsLocations)
 {
-    if (!showSplash)
-        return;
-    showTipOfTheDay();
-}
-
-void DesktopApp::showTipOfTheDay()
-{
-    // The tip of the day dialog is not part of the program yet.
+    if (showsSplash(switches))
+        TipOfDayDlg::offerAtStartUp(store, asker, tipsLocations);
 }

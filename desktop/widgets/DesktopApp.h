@@ -5,10 +5,13 @@
 #include "DialogAsker.h"
 #include "StartupOptions.h"
 
+#include "TipFile.h"
+
 #include <QApplication>
 
 #include <memory>
 
+class Asker;
 class SettingsStore;
 
 class DesktopApp : public QApplication {
@@ -22,13 +25,13 @@ public:
     // left to run when the main window has closed.
     bool initInstance();
 
-    // Command 111: shows the tip of the day.
-    void showTipOfTheDay();
+    // The start-up's tip step: unless a switch says the program was started for embedding or
+    // automation, builds the tip of the day, which is shown when the settings ask for it.
+    // `switches` are the command line's arguments after the program.
+    static void showTipAtStartup(const QStringList& switches, SettingsStore& store, Asker& asker,
+                                 const QStringList& tipsLocations = TipFile::defaultLocations());
 
 private:
-    // Offers the tip of the day at start-up when the command line allows it.
-    void showTipAtStartup(bool showSplash);
-
     std::unique_ptr<SettingsStore> store_;
     RecentFileList recentFiles_;
     DialogAsker asker_;

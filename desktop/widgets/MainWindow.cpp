@@ -10,7 +10,10 @@
 #include "PropertiesSheet.h"
 #include "SettingsStore.h"
 #include "StatusPartsBar.h"
+#include "TipOfDayDlg.h"
+#include "TreeListFile.h"
 #include "ViewCommands.h"
+#include "WebPageDlg.h"
 #include "WindowRules.h"
 
 #include <QAction>
@@ -67,6 +70,15 @@ constexpr PictureButton kPictureButtons[] = {
 const QString kAddFilesFilter =
     QStringLiteral("Web Pages (*.htm;*.html)|*.htm; *.html|All Files (*.*)|*.*||");
 
+// The wait cursor for as long as a long command runs.
+class WaitCursor {
+public:
+    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
+    WaitCursor(const WaitCursor&) = delete;
+    WaitCursor& operator=(const WaitCursor&) = delete;
+};
+
 } // namespace
 
 MainWindow::MainWindow(SettingsStore& store, Asker& asker, QWidget* parent)
@@ -80,6 +92,10 @@ MainWindow::MainWindow(SettingsStore& store, Asker& asker, QWidget* parent)
         return engine_->packInternet(address, outputFolder, flags, outputChunk, codeCharLimit);
     };
     launcher_ = desktopLauncher_.get();
+    editAddress_ = [this](const QString& address) {
+        return WebPageDlg::editAddress(asker_, address, this);
+    };
+    tipsLocations_ = TipFile::defaultLocations();
     registerImages();
     setObjectName(QStringLiteral("MainWindow"));
     setWindowTitle(QStringLiteral("Quillbox"));
@@ -129,7 +145,6 @@ void MainWindow::createControls()
         button->setIconSize(button->size() - QSize(4, 4));
         button->setToolTip(QString::fromLatin1(picture.tooltip));
         button->setFocusPolicy(Qt::NoFocus);
-        button->setEnabled(isCommandReady(picture.command));
         const int command = picture.command;
         connect(button, &QToolButton::clicked, this, [this, command] { runCommand(command); });
     }
@@ -157,7 +172,6 @@ void MainWindow::createControls()
     supportButton_->setIconSize(QSize(40, 40));
     supportButton_->setToolTip(QStringLiteral("Support Site"));
     supportButton_->setFocusPolicy(Qt::NoFocus);
-    supportButton_->setEnabled(isCommandReady(CMD_SUPPORT));
     connect(supportButton_, &QToolButton::clicked, this, [this] { runCommand(CMD_SUPPORT); });
 
     pages_.setImageStrip(QPixmap(QStringLiteral(":/images/rowimages.png")));
@@ -192,7 +206,6 @@ QAction* MainWindow::addCommand(QMenu* menu, const QString& text, int command,
     QAction* action = menu->addAction(text);
     action->setObjectName(name);
     action->setData(command);
-    action->setEnabled(isCommandReady(command));
     connect(action, &QAction::triggered, this, [this, command] { runCommand(command); });
     return action;
 }
@@ -267,22 +280,8 @@ void MainWindow::createShortcutMenu()
                QStringLiteral("shortcutPackPage"));
 }
 
-bool MainWindow::isCommandReady(int command)
-{
-    switch (command) {
-    case CMD_INTERNET_ADDRESS:
-    case CMD_IMPORT_TREE:
-    case CMD_SHOW_TIP:
-        return false;
-    default:
-        return true;
-    }
-}
-
 void MainWindow::runCommand(int command)
 {
-    if (!isCommandReady(command))
-        return;
     switch (command) {
     case CMD_ADD_FILES:
     case CMD_ADD_BUTTON: addFiles(); break;
@@ -305,6 +304,7 @@ void MainWindow::runCommand(int command)
     case CMD_IMPORT_TREE: importDirectoryTree(); break;
     case CMD_EXIT: exitProgram(); break;
     case CMD_ABOUT: showAbout(); break;
+    case CMD_SHOW_TIP: showTipOfTheDay(); break;
     case CMD_HELP_INDEX: showHelp(); break;
     case CMD_SUPPORT: openSupportSite(); break;
     default: break;
@@ -386,7 +386,26 @@ void MainWindow::packSelected()
     run.packSelected(firstSelectedRow(), totals_);
 }
 
-void MainWindow::addInternetAddress() {}
+void MainWindow::addInternetAddress()
+{
+    // With a row selected the command changes that row, which must be an internet page;
+    // without one it adds a row. The same address may be listed any number of times.
+    const int selected = firstSelectedRow();
+    QString address;
+    if (selected >= 0) {
+        address = pages_.text(selected, COLUMN_FILE_NAME);
+        if (!isInternetAddress(address))
+            return;
+    }
+    const std::optional<QString> edited = editAddress_(address);
+    if (!edited)
+        return;
+    // A changed address is a new page: the old row and its results go.
+    if (selected >= 0)
+        pages_.removePageRows({selected});
+    pages_.addPage(*edited, IMAGE_INTERNET);
+    modified_ = true;
+}
 
 int MainWindow::viewSelected(int column, const QString& editor)
 {
@@ -558,7 +577,36 @@ void MainWindow::saveProjectAs()
     saveProject();
 }
 
-void MainWindow::importDirectoryTree() {}
+void MainWindow::importDirectoryTree()
+{
+    const QString folder = asker_.folder(this, settings_.directories.inputFolder,
+                                         QStringLiteral("Import all htmls under directory :"));
+    if (folder.isEmpty())
+        return;
+    const Asker::Answer answer = asker_.ask(
+        this, QStringLiteral("Warning"),
+        QStringLiteral("This may take some time.\nDo you wish to continue ?"),
+        Asker::Buttons::YesNo, Asker::Icon::Question);
+    if (answer != Asker::Answer::Yes)
+        return;
+    // Set before anything is found, so an import that finds nothing still counts.
+    modified_ = true;
+    WaitCursor wait;
+    // The pages join the list as they are, even those listed already.
+    const TreeListFile list(folder);
+    if (!list.fileName().isEmpty())
+        readProject(list.fileName());
+}
+
+void MainWindow::showTipOfTheDay()
+{
+    {
+        TipOfDayDlg dialog(store_, asker_, tipsLocations_, this);
+        dialog.exec();
+    }
+    // Close may have changed the start-up choice the Properties sheet shows and writes back.
+    settings_.general.noStartupTips = loadSettings(store_).general.noStartupTips;
+}
 
 void MainWindow::showProperties()
 {
@@ -600,18 +648,17 @@ bool MainWindow::requestShortcutMenu(const QPoint& globalPos)
     const int first = firstSelectedRow();
     const ShortcutMenuState state = shortcutMenuState(
         first >= 0, first >= 0 && isInternetAddress(pages_.text(first, COLUMN_FILE_NAME)));
-    auto enable = [this](const char* name, int command, bool enabled) {
-        QAction* action = shortcutMenu_->findChild<QAction*>(QString::fromLatin1(name));
-        action->setEnabled(enabled && isCommandReady(command));
+    auto enable = [this](const char* name, bool enabled) {
+        shortcutMenu_->findChild<QAction*>(QString::fromLatin1(name))->setEnabled(enabled);
     };
-    enable("shortcutRemove", CMD_REMOVE, state.remove);
-    enable("shortcutAddFile", CMD_ADD_FILES, state.addFile);
-    enable("shortcutInternetAddress", CMD_INTERNET_ADDRESS, state.internetAddress);
-    enable("shortcutEditOriginal", CMD_EDIT_ORIGINAL, state.edit);
-    enable("shortcutEditPacked", CMD_EDIT_PACKED, state.edit);
-    enable("shortcutOpenOriginal", CMD_OPEN_ORIGINAL, state.open);
-    enable("shortcutOpenPacked", CMD_OPEN_PACKED, state.open);
-    enable("shortcutPackPage", CMD_PACK_PAGE, state.packPage);
+    enable("shortcutRemove", state.remove);
+    enable("shortcutAddFile", state.addFile);
+    enable("shortcutInternetAddress", state.internetAddress);
+    enable("shortcutEditOriginal", state.edit);
+    enable("shortcutEditPacked", state.edit);
+    enable("shortcutOpenOriginal", state.open);
+    enable("shortcutOpenPacked", state.open);
+    enable("shortcutPackPage", state.packPage);
     shortcutMenu_->popup(globalPos);
     return true;
 }

@@ -8,8 +8,12 @@
 
 #include <QMainWindow>
 
+#include <QStringList>
+
 #include <array>
+#include <functional>
 #include <memory>
+#include <optional>
 
 class Asker;
 class EngineConverter;
@@ -50,6 +54,12 @@ public:
     void setInternetPacker(InternetPacker packInternet) { packInternet_ = std::move(packInternet); }
     // Replaces the desktop's document opener and program starter.
     void setLauncher(Launcher* launcher) { launcher_ = launcher; }
+    // Asks for an internet address, starting from the one given: the confirmed address with
+    // its scheme, or nothing when cancelled. The window uses the Add/Modify Web Page dialog.
+    using AddressEditor = std::function<std::optional<QString>(const QString& address)>;
+    void setAddressEditor(AddressEditor editAddress) { editAddress_ = std::move(editAddress); }
+    // Where the tip of the day looks for its tips file.
+    void setTipsLocations(const QStringList& locations) { tipsLocations_ = locations; }
 
     // The project reader: adds the entries of a project or list file to the list. Returns 0,
     // or -1 after "Incorrect File Format" (the list is then an empty untitled project) or a
@@ -73,9 +83,6 @@ public:
     // Where a keyboard request (Shift+F10, the menu key) shows the menu, on screen.
     QPoint keyboardMenuPoint() const;
 
-    // Whether the command with this id works yet; commands that do not are disabled.
-    static bool isCommandReady(int command);
-
 public slots:
     // Runs the command with this id, as a menu item, a picture button or a key issues it.
     void runCommand(int command);
@@ -95,6 +102,7 @@ public slots:
     void saveProject();
     void saveProjectAs();
     void importDirectoryTree();
+    void showTipOfTheDay();
     void exitProgram();
     void showAbout();
     void showHelp();
@@ -108,7 +116,7 @@ private:
     void createControls();
     void createMenus();
     void createShortcutMenu();
-    // Adds an item issuing `command` to `menu`; disabled while the command is not ready.
+    // Adds an item issuing `command` to `menu`.
     QAction* addCommand(QMenu* menu, const QString& text, int command, const QString& name);
     // Places the resizable controls for the client area's size.
     void layoutClient();
@@ -134,6 +142,8 @@ private:
     std::unique_ptr<EngineConverter> engine_;
     LocalConverter convert_;
     InternetPacker packInternet_;
+    AddressEditor editAddress_;
+    QStringList tipsLocations_;
     std::unique_ptr<Launcher> desktopLauncher_;
     Launcher* launcher_ = nullptr;
 

@@ -1,0 +1,25 @@
+// The list of every page under a folder, written by the engine's directory walk into a
+// temporary file of the program's own, so that the project reader can load it.
+#pragma once
+
+#include <QString>
+#include <QTemporaryFile>
+
+class TreeListFile {
+public:
+    // Walks `folder` and its subfolders and writes the list file: the header line, then the
+    // full path of every ".htm" and ".html" file, letter case ignored.
+    explicit TreeListFile(const QString& folder);
+    // Removes the list file.
+    ~TreeListFile() = default;
+
+    TreeListFile(const TreeListFile&) = delete;
+    TreeListFile& operator=(const TreeListFile&) = delete;
+
+    // The list file's path, or an empty text when it could not be written.
+    QString fileName() const { return written_; }
+
+private:
+    QTemporaryFile file_;
+    QString written_;
+};
