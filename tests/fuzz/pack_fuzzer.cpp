@@ -1,6 +1,8 @@
-// Feeds arbitrary bytes to both packing methods. A packed page that the packer accepts must
-// carry literals that parse and a coded text that decodes; nothing may crash or leak.
+// Feeds arbitrary bytes to both packing methods and to packBest. A packed page that the packer
+// accepts must carry literals that parse and a coded text that decodes; packBest must write the
+// shorter result; nothing may crash or leak.
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 
@@ -34,5 +36,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::string plainCopy = page;
     const std::string plain = compactPlain(engine, plainCopy);
     if (plain.size() > page.size() + 2) std::abort();  // plain compaction never grows a page
+
+    // packBest with both methods writes the shorter of the two, the packed page on a tie.
+    char* written = nullptr;
+    size_t writtenSize = 0;
+    engine.output = open_memstream(&written, &writtenSize);
+    if (!engine.output) return 0;
+    std::string bestCopy = page;
+    const long length = packBest(engine, bestCopy, nullptr, static_cast<long>(page.size()) + 1,
+                                 FLAG_PLAIN | FLAG_JAVASCRIPT);
+    std::fclose(engine.output);
+    const std::string best(written, writtenSize);
+    std::free(written);
+    const bool packedWins = packed && packed->size() <= plain.size();
+    if (length != static_cast<long>(best.size())) std::abort();
+    if (best != (packedWins ? *packed : plain)) std::abort();
     return 0;
 }
