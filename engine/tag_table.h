@@ -14,10 +14,13 @@ bool isRawTextTag(std::string_view upperName);
 // a '<'. Also true for "<!DOCTYPE".
 bool isWhitespaceInsensitiveTagAt(const char* p);
 
-bool isAsciiAlpha(unsigned char c);
-bool isAsciiBlank(unsigned char c);  // space, TAB, LF, CR, FF
-char toAsciiUpper(char c);
-char toAsciiLower(char c);
+// Byte tests of the scanner's inner loops, inline so that every caller can fold them in.
+inline bool isAsciiAlpha(unsigned char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+inline bool isAsciiBlank(unsigned char c) {  // space, TAB, LF, CR, FF
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f';
+}
+inline char toAsciiUpper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c; }
+inline char toAsciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; }
 bool equalsIgnoreCase(std::string_view a, std::string_view b);
 bool startsWithIgnoreCase(std::string_view text, std::string_view prefix);
 

@@ -399,9 +399,6 @@ bool isSeparatorAt(const Engine& engine, const char* position) {
     return !isWhitespaceInsensitiveTagAt(next);
 }
 
-bool keepsBlanks(const EngineState& state) {
-    return state.preformatted || state.inQuote || state.inSingleQuote;
-}
 
 bool isNewlineAt(const Engine& engine, const char* position) {
     return engine.scan.inScript && (*position == '\n' || *position == '\r');

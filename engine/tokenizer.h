@@ -29,7 +29,9 @@ int scanTokenLength(Engine& engine, char* position);
 bool isSeparatorAt(const Engine& engine, const char* position);
 // Whether every blank is kept as a token of its own: in preformatted text and in quoted
 // attribute values, where browsers show or keep each one.
-bool keepsBlanks(const EngineState& state);
+inline bool keepsBlanks(const EngineState& state) {
+    return state.preformatted || state.inQuote || state.inSingleQuote;
+}
 // Whether a script's line break stands at `position`.
 bool isNewlineAt(const Engine& engine, const char* position);
 
