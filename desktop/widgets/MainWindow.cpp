@@ -553,18 +553,26 @@ bool MainWindow::writeProject(const QString& path)
     return false;
 }
 
+bool MainWindow::saveProjectTo(const QString& chosen)
+{
+    const QString path = projectSavePath(chosen);
+    if (!writeProject(path))
+        return false;
+    // Only a project that was written becomes the window's project.
+    projectPath_ = chosen;
+    setWindowTitle(projectTitle(path));
+    progress_->setValue(0);
+    modified_ = false;
+    return true;
+}
+
 void MainWindow::saveProject()
 {
     if (projectPath_.isEmpty()) {
         saveProjectAs();
         return;
     }
-    const QString path = projectSavePath(projectPath_);
-    if (!writeProject(path))
-        return;
-    setWindowTitle(projectTitle(path));
-    progress_->setValue(0);
-    modified_ = false;
+    saveProjectTo(projectPath_);
 }
 
 void MainWindow::saveProjectAs()
@@ -573,8 +581,7 @@ void MainWindow::saveProjectAs()
                                              QString::fromLatin1(PROJECT_FILTER));
     if (path.isEmpty())
         return;
-    projectPath_ = QDir::toNativeSeparators(path);
-    saveProject();
+    saveProjectTo(QDir::toNativeSeparators(path));
 }
 
 void MainWindow::importDirectoryTree()

@@ -128,6 +128,9 @@ private:
     int viewSelected(int column, const QString& editor);
     // Writes the list to `path` as a project; false after telling the user why it failed.
     bool writeProject(const QString& path);
+    // Saves the list as the project `chosen` (".qbx" added where missing); the window takes
+    // that path, title and an unmodified state only when the write succeeded.
+    bool saveProjectTo(const QString& chosen);
     // Empties the three run totals of the status bar.
     void clearRunTotals();
 

@@ -55,6 +55,7 @@ private slots:
     void cancelKeepsEverything();
     void incorrectFormatLeavesAnEmptyUntitledProject();
     void unreadableProjectChangesNothing();
+    void failedSaveKeepsTheListModified_data();
     void failedSaveKeepsTheListModified();
     void newClearsTotalsAndFlag();
     void packButtonFillsStatusAndRestoresTheFolder();
@@ -245,16 +246,49 @@ void ProjectCommandsTests::unreadableProjectChangesNothing()
     QCOMPARE(window_->windowTitle(), QStringLiteral("Quillbox"));
 }
 
+void ProjectCommandsTests::failedSaveKeepsTheListModified_data()
+{
+    QTest::addColumn<bool>("titled");
+    QTest::newRow("untitled") << false;
+    QTest::newRow("titled") << true;
+}
+
 void ProjectCommandsTests::failedSaveKeepsTheListModified()
 {
+    QFETCH(bool, titled);
+    const QString saved = folder_->path() + "/saved.qbx";
     addRows({"/a.html"});
+    if (titled) {
+        asker_->fileNames.enqueue(saved);
+        action("fileSaveAs")->trigger();
+        addRows({"/b.html"});
+    }
+    const QString pathBefore = window_->projectPath();
+    const QString titleBefore = window_->windowTitle();
     asker_->answers.enqueue(Answer::Ok);
     asker_->fileNames.enqueue(folder_->path() + "/no/such/folder/p.qbx");
     action("fileSaveAs")->trigger();
     QCOMPARE(asker_->questions.size(), 1);
     QCOMPARE(asker_->questions[0].caption, QStringLiteral("Error"));
     QVERIFY(window_->isModified());
-    QCOMPARE(window_->windowTitle(), QStringLiteral("Quillbox"));
+    QCOMPARE(window_->windowTitle(), titleBefore);
+    QCOMPARE(window_->projectPath(), pathBefore);
+
+    // The next query-save still sees the project as it was before the failed Save As.
+    asker_->answers.enqueue(Answer::Cancel);
+    action("fileNew")->trigger();
+    QCOMPARE(asker_->questions.size(), 2);
+    QCOMPARE(asker_->questions[1].text,
+             titled ? "Save changes to " + QDir::toNativeSeparators(saved) + " ?"
+                    : QStringLiteral("Save untitled project ?"));
+    QVERIFY(window_->isModified());
+    QCOMPARE(listedNames().size(), titled ? 2 : 1);
+    if (titled) {
+        // Save writes the project it still has, without a chooser.
+        action("fileSave")->trigger();
+        QCOMPARE(readProjectLines(saved), (QStringList{"Quillbox1.0", "/a.html", "/b.html"}));
+        QVERIFY(!window_->isModified());
+    }
 }
 
 void ProjectCommandsTests::newClearsTotalsAndFlag()
