@@ -13,6 +13,7 @@
 #include "TipOfDayDlg.h"
 #include "TreeListFile.h"
 #include "ViewCommands.h"
+#include "WaitCursor.h"
 #include "WebPageDlg.h"
 #include "WindowRules.h"
 
@@ -69,15 +70,6 @@ constexpr PictureButton kPictureButtons[] = {
 
 const QString kAddFilesFilter =
     QStringLiteral("Web Pages (*.htm;*.html)|*.htm; *.html|All Files (*.*)|*.*||");
-
-// The wait cursor for as long as a long command runs.
-class WaitCursor {
-public:
-    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
-    WaitCursor(const WaitCursor&) = delete;
-    WaitCursor& operator=(const WaitCursor&) = delete;
-};
 
 } // namespace
 
@@ -373,11 +365,11 @@ PackRun MainWindow::makePackRun()
 void MainWindow::packAll()
 {
     const QString savedDirectory = QDir::currentPath();
-    QApplication::setOverrideCursor(Qt::WaitCursor);
+    // The run's questions go through asker_, which lifts the wait cursor while they show.
+    const WaitCursor wait;
     PackRun run = makePackRun();
     run.packAll(totals_);
     QDir::setCurrent(savedDirectory);
-    QApplication::restoreOverrideCursor();
 }
 
 void MainWindow::packSelected()

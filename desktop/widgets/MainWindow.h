@@ -5,6 +5,7 @@
 #include "AppSettings.h"
 #include "PackRun.h"
 #include "PageListModel.h"
+#include "WaitCursor.h"
 
 #include <QMainWindow>
 
@@ -15,7 +16,6 @@
 #include <memory>
 #include <optional>
 
-class Asker;
 class EngineConverter;
 class Launcher;
 class QAction;
@@ -135,7 +135,7 @@ private:
     void clearRunTotals();
 
     SettingsStore& store_;
-    Asker& asker_;
+    ArrowCursorAsker asker_;  // the caller's Asker, shown without the wait cursor
     AppSettings settings_;
     PageListModel pages_;
     bool modified_ = false;

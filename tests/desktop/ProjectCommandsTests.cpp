@@ -4,8 +4,10 @@
 #include "ScriptedAsker.h"
 #include "SettingsStore.h"
 #include "ViewCommands.h"
+#include "WaitCursor.h"
 
 #include <QAction>
+#include <QGuiApplication>
 #include <QProgressBar>
 #include <QTemporaryDir>
 #include <QToolButton>
@@ -59,6 +61,8 @@ private slots:
     void failedSaveKeepsTheListModified();
     void newClearsTotalsAndFlag();
     void packButtonFillsStatusAndRestoresTheFolder();
+    void questionsOfTheRunShowNoWaitCursor();
+    void cursorLiftPutsBackEveryCursor();
     void openPackedFallsBackToTheOriginal();
     void editorThatCannotStartIsReported();
     void helpAndSupportOpenTheirDocuments();
@@ -331,6 +335,67 @@ void ProjectCommandsTests::packButtonFillsStatusAndRestoresTheFolder()
     QCOMPARE(window_->statusText(5), QStringLiteral("Packed : 28"));
     QCOMPARE(window_->progressBar()->value(), 0);
     QCOMPARE(window_->pages().text(0, COLUMN_RATIO), QStringLiteral("78%"));
+}
+
+void ProjectCommandsTests::questionsOfTheRunShowNoWaitCursor()
+{
+    // The report cannot be written (a folder has its name), and both outputs exist: the run
+    // asks four questions, each of which must show the normal pointer.
+    QVERIFY(QDir(folder_->path()).mkdir("quillboxfilelist.txt"));
+    for (const char* name : {"p1.html", "p2.html"}) {
+        for (const QString& path : {folder_->path() + "/" + name, folder_->path() + "/out/" + name}) {
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write("<html><body>old page</body></html>");
+        }
+    }
+    addRows({folder_->path() + "/p1.html", folder_->path() + "/p2.html"});
+    window_->settings().directories.overwriteWarning = 1;
+    auto currentCursor = [] {
+        const QCursor* cursor = QGuiApplication::overrideCursor();
+        return cursor ? int(cursor->shape()) : -1;
+    };
+    QList<int> cursorsAsked, cursorsPacking;
+    asker_->whileAsking = [&](const ScriptedAsker::Question&) {
+        cursorsAsked.append(currentCursor());
+    };
+    window_->setConverter([&](ConvertRequest& request) {
+        cursorsPacking.append(currentCursor());
+        QFile out(request.output);
+        out.open(QIODevice::WriteOnly);
+        out.write("new");
+        return 3L;
+    });
+    for (Answer answer : {Answer::Ok, Answer::Yes, Answer::Yes, Answer::Yes})
+        asker_->answers.enqueue(answer);
+    window_->findChild<QToolButton*>(QStringLiteral("packButton"))->click();
+
+    QCOMPARE(asker_->questions.size(), 4);
+    QVERIFY(asker_->questions[0].text.startsWith("The run report "));
+    QVERIFY(asker_->questions[1].text.startsWith("Overwrite file "));
+    QVERIFY(asker_->questions[2].text.startsWith("Overwrite file "));
+    QCOMPARE(asker_->questions[3].text, QStringLiteral("Do you want to overwrite all further files "));
+    QCOMPARE(cursorsAsked, QList<int>(4, -1));
+    // Between the questions the wait cursor is back, and it goes with the run.
+    QCOMPARE(cursorsPacking, QList<int>(2, int(Qt::WaitCursor)));
+    QCOMPARE(currentCursor(), -1);
+}
+
+void ProjectCommandsTests::cursorLiftPutsBackEveryCursor()
+{
+    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    QGuiApplication::setOverrideCursor(Qt::CrossCursor);
+    {
+        const CursorLift lift;
+        QVERIFY(!QGuiApplication::overrideCursor());
+    }
+    QVERIFY(QGuiApplication::overrideCursor());
+    QCOMPARE(QGuiApplication::overrideCursor()->shape(), Qt::CrossCursor);
+    QGuiApplication::restoreOverrideCursor();
+    QVERIFY(QGuiApplication::overrideCursor());
+    QCOMPARE(QGuiApplication::overrideCursor()->shape(), Qt::WaitCursor);
+    QGuiApplication::restoreOverrideCursor();
+    QVERIFY(!QGuiApplication::overrideCursor());
 }
 
 void ProjectCommandsTests::openPackedFallsBackToTheOriginal()

@@ -7,6 +7,8 @@
 #include <QQueue>
 #include <QStringList>
 
+#include <functional>
+
 class ScriptedAsker : public Asker {
 public:
     struct Question {
@@ -27,11 +29,15 @@ public:
     QStringList folderTitles;           // the title of each folder chooser
     QStringList folderStarts;           // the initial folder of each folder chooser
     int unexpectedCalls = 0;            // calls that found nothing prepared
+    // Called for each ask() while the question is "on show", to look at the program's state.
+    std::function<void(const Question&)> whileAsking;
 
     Answer ask(QWidget*, const QString& caption, const QString& text, Buttons buttons,
                Icon icon) override
     {
         questions.append({caption, text, buttons, icon});
+        if (whileAsking)
+            whileAsking(questions.last());
         if (answers.isEmpty()) {
             ++unexpectedCalls;
             return Answer::Cancel;
