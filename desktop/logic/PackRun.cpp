@@ -71,7 +71,11 @@ PackRun::PackRun(const AppSettings& settings, PageListModel& pages, Asker& asker
 
 QString PackRun::localOutputPath(const QString& source) const
 {
-    return joinPath(settings_.directories.outputFolder, fileNameOf(source));
+    // The converter writes every "?" of the output path as "_"; the path asked about and
+    // shown must be the file it really writes.
+    QString path = joinPath(settings_.directories.outputFolder, fileNameOf(source));
+    path.replace(QLatin1Char('?'), QLatin1Char('_'));
+    return path;
 }
 
 PackRun::RowResult PackRun::confirmOverwrite(const QString& outputPath, bool& askFlag)

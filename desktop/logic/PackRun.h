@@ -84,7 +84,8 @@ public:
     RowResult packRow(int row, bool& askFlag, RunTotals& totals);
 
 private:
-    // The output path of a local page: the output folder and the page's file name.
+    // The output path of a local page: the output folder and the page's file name, with "_"
+    // for every "?" as the converter writes it.
     QString localOutputPath(const QString& source) const;
     // Asks before replacing `outputPath`; ROW_PROCESSED when the row may go on.
     RowResult confirmOverwrite(const QString& outputPath, bool& askFlag);

@@ -24,6 +24,9 @@ private slots:
     void overwriteQuestions_data();
     void overwriteQuestions();
     void declinedRowStaysAsItWas();
+    void questionMarkNameAsksAboutTheFileWritten();
+    void outputInThePagesOwnFolder_data();
+    void outputInThePagesOwnFolder();
     void cancelStopsTheRun();
     void alreadyPackedPageIsCopied();
     void failuresKeepTheRunGoing();
@@ -272,6 +275,77 @@ void PackRunTests::declinedRowStaysAsItWas()
     QCOMPARE(existing.size(), qint64(3));
     QCOMPARE(reportLines().size(), 1);
     QVERIFY(reportLines().first().startsWith(pages_.text(1, COLUMN_FILE_NAME)));
+}
+
+void PackRunTests::questionMarkNameAsksAboutTheFileWritten()
+{
+    // The converter writes "a?.html" as "a_.html", which is already there.
+    addPage("a?.html", 500);
+    const QString written = QDir::toNativeSeparators(output_ + "/a_.html");
+    QFile existing(written);
+    QVERIFY(existing.open(QIODevice::WriteOnly));
+    existing.write("old");
+    existing.close();
+    asker_.answers.enqueue(Answer::No);
+    RunTotals totals;
+    makeRun().packAll(totals, report_);
+    QCOMPARE(asker_.questionTexts(), QStringList{"Overwrite file " + written + " ?"});
+    QVERIFY(requests_.isEmpty());
+    QCOMPARE(existing.size(), qint64(3));
+
+    // Yes: the row names the file written.
+    asker_ = ScriptedAsker();
+    asker_.answers.enqueue(Answer::Yes);
+    makeRun().packAll(totals, report_);
+    QCOMPARE(asker_.questions.size(), 1);
+    QCOMPARE(requests_.size(), 1);
+    QCOMPARE(pages_.text(0, COLUMN_OUTPUT_NAME), written);
+    QVERIFY(existing.size() > 3);
+    QVERIFY(!QFileInfo::exists(output_ + "/a?.html"));
+}
+
+void PackRunTests::outputInThePagesOwnFolder_data()
+{
+    QTest::addColumn<Answer>("answer");
+    QTest::addColumn<bool>("replaced");
+    QTest::newRow("no") << Answer::No << false;
+    QTest::newRow("cancel") << Answer::Cancel << false;
+    QTest::newRow("yes") << Answer::Yes << true;
+}
+
+void PackRunTests::outputInThePagesOwnFolder()
+{
+    QFETCH(Answer, answer);
+    QFETCH(bool, replaced);
+    // The window runs with the input folder as the current directory; "." writes over the page.
+    const QString page = addPage("page.html", 3000);
+    QFile source(page);
+    QVERIFY(source.open(QIODevice::ReadOnly));
+    const QByteArray original = source.readAll();
+    source.close();
+    // What the engine makes of the page, packed elsewhere for comparison.
+    ConvertRequest expected{page, output_ + "/expected.html", 3000, methodFlags(1, 0, 1), 400, 127};
+    QVERIFY(engine_.convert(expected) > 0);
+    QFile expectedFile(expected.output);
+    QVERIFY(expectedFile.open(QIODevice::ReadOnly));
+    const QByteArray packed = expectedFile.readAll();
+    QVERIFY(packed.size() < original.size());
+
+    const QString startFolder = QDir::currentPath();
+    QVERIFY(QDir::setCurrent(input_));
+    settings_.directories.outputFolder = QStringLiteral(".");
+    asker_.answers.enqueue(answer);
+    RunTotals totals;
+    makeRun().packAll(totals, report_);
+    QDir::setCurrent(startFolder);
+
+    // The question comes before anything is written.
+    QCOMPARE(asker_.questionTexts(),
+             QStringList{"Overwrite file " + QDir::toNativeSeparators("./page.html") + " ?"});
+    QCOMPARE(requests_.size(), replaced ? 1 : 0);
+    QVERIFY(source.open(QIODevice::ReadOnly));
+    QCOMPARE(source.readAll(), replaced ? packed : original);
+    QCOMPARE(QDir(input_).entryList(QDir::Files), QStringList{"page.html"});
 }
 
 void PackRunTests::cancelStopsTheRun()
