@@ -704,8 +704,16 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event)
     auto* widget = qobject_cast<QWidget*>(watched);
     if (!widget || widget->window() != this)
         return false;
-    if (event->type() == QEvent::KeyPress)
-        return preTranslateKey(static_cast<QKeyEvent*>(event));
+    if (event->type() == QEvent::KeyPress) {
+        auto* key = static_cast<QKeyEvent*>(event);
+        // Escape in the menu bar's keyboard mode or in an open menu leaves the menus; only
+        // elsewhere does it close the window.
+        const bool inMenus = qobject_cast<QMenuBar*>(widget) || qobject_cast<QMenu*>(widget)
+                          || QApplication::activePopupWidget();
+        if (key->key() == Qt::Key_Escape && inMenus)
+            return false;
+        return preTranslateKey(key);
+    }
     auto* request = static_cast<QContextMenuEvent*>(event);
     requestShortcutMenu(request->reason() == QContextMenuEvent::Mouse ? request->globalPos()
                                                                       : keyboardMenuPoint());

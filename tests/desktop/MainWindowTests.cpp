@@ -39,6 +39,8 @@ private slots:
     void deleteAndInsertWorkWhereverTheFocusIs();
     void resizeRule();
     void escapeAndExitClose();
+    void escapeInTheMenusKeepsTheWindow_data();
+    void escapeInTheMenusKeepsTheWindow();
     void aboutBox();
     void folderChooserShowsTheShortenedPath();
     void fileChooserFilters_data();
@@ -335,6 +337,42 @@ void MainWindowTests::escapeAndExitClose()
     window_->show();
     action("fileExit")->trigger();
     QVERIFY(!window_->isVisible());
+}
+
+void MainWindowTests::escapeInTheMenusKeepsTheWindow_data()
+{
+    QTest::addColumn<bool>("openMenu");
+    QTest::newRow("menu bar in keyboard mode") << false;
+    QTest::newRow("open menu") << true;
+}
+
+void MainWindowTests::escapeInTheMenusKeepsTheWindow()
+{
+    QFETCH(bool, openMenu);
+    window_->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
+    window_->setModified(true);  // a close would ask to save first
+    QMenuBar* bar = window_->menuBar();
+    QWidget* target = bar;
+    if (openMenu) {
+        auto* file = bar->actions().first()->menu();
+        file->popup(window_->mapToGlobal(QPoint(10, 10)));
+        QTRY_VERIFY(file->isVisible());
+        target = file;
+    } else {
+        // Alt alone hands the keyboard to the menu bar.
+        QTest::keyClick(window_->pageList(), Qt::Key_Alt);
+        QTRY_VERIFY(bar->hasFocus());
+    }
+    QTest::keyClick(target, Qt::Key_Escape);
+    // Escape left the menus; the window neither closed nor asked to save.
+    QVERIFY(window_->isVisible());
+    QVERIFY(asker_->questions.isEmpty());
+    // And the menus saw it: the menu closed, or the menu bar gave the keyboard back.
+    if (openMenu)
+        QTRY_VERIFY(!target->isVisible());
+    else
+        QTRY_VERIFY(!bar->hasFocus());
 }
 
 void MainWindowTests::aboutBox()
