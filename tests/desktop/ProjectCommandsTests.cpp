@@ -55,6 +55,8 @@ private slots:
     void untitledModifiedNewAsksAndStops();
     void titledModifiedOpenSavesThenChooses();
     void cancelKeepsEverything();
+    void escapeAndCloseBoxAskToSave_data();
+    void escapeAndCloseBoxAskToSave();
     void incorrectFormatLeavesAnEmptyUntitledProject();
     void unreadableProjectChangesNothing();
     void failedSaveKeepsTheListModified_data();
@@ -215,6 +217,57 @@ void ProjectCommandsTests::cancelKeepsEverything()
     action("fileExit")->trigger();
     QVERIFY(window_->isVisible());
     QCOMPARE(asker_->questions.size(), 2);
+}
+
+void ProjectCommandsTests::escapeAndCloseBoxAskToSave_data()
+{
+    QTest::addColumn<bool>("escape");  // else the close box
+    QTest::addColumn<bool>("titled");
+    QTest::newRow("escape, untitled") << true << false;
+    QTest::newRow("escape, titled") << true << true;
+    QTest::newRow("close box, untitled") << false << false;
+    QTest::newRow("close box, titled") << false << true;
+}
+
+void ProjectCommandsTests::escapeAndCloseBoxAskToSave()
+{
+    QFETCH(bool, escape);
+    QFETCH(bool, titled);
+    const QString project = folder_->path() + "/kept.qbx";
+    addRows({"/a.html"});
+    if (titled) {
+        asker_->fileNames.enqueue(project);
+        window_->saveProjectAs();
+        addRows({"/b.html"});
+    }
+    QVERIFY(window_->isModified());
+    window_->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
+    auto closeWindow = [&] {
+        if (escape)
+            QTest::keyClick(window_->pageList(), Qt::Key_Escape);
+        else
+            window_->close();  // what the close box asks for
+    };
+    const QString question = titled ? "Save changes to " + QDir::toNativeSeparators(project) + " ?"
+                                    : QStringLiteral("Save untitled project ?");
+
+    // Cancel: the window stays, with its list and modified flag.
+    asker_->answers.enqueue(Answer::Cancel);
+    closeWindow();
+    QCOMPARE(asker_->questionTexts(), QStringList{question});
+    QCOMPARE(asker_->questions[0].buttons, Asker::Buttons::YesNoCancel);
+    QVERIFY(window_->isVisible());
+    QVERIFY(window_->isModified());
+    QCOMPARE(listedNames().size(), titled ? 2 : 1);
+
+    // No: the window closes without saving.
+    asker_->answers.enqueue(Answer::No);
+    closeWindow();
+    QCOMPARE(asker_->questionTexts(), (QStringList{question, question}));
+    QVERIFY(!window_->isVisible());
+    if (titled)
+        QCOMPARE(readProjectLines(project), (QStringList{"Quillbox1.0", "/a.html"}));
 }
 
 void ProjectCommandsTests::incorrectFormatLeavesAnEmptyUntitledProject()
