@@ -74,7 +74,7 @@ int openHeadTag(Engine& engine, std::string& token, int headState) {
     EngineState& s = engine.scan;
     if (!s.inTag && !s.tokenInTag) return headState;
     if (s.tokenOpensTag) {
-        const std::string name = s.tagName;
+        const std::string& name = s.tagName;
         int position = 0;
         for (const HeadTag& tag : kHeadTags) {
             ++position;
@@ -110,7 +110,10 @@ int closeHeadTag(Engine& engine, const std::string& token, int headState) {
             const std::string& name = s.tagName;
             const bool closesRegion = s.regionName.empty()
                                           ? (!name.empty() && name[0] == '/')
-                                          : name == "/" + s.regionName;
+                                          : name.size() == s.regionName.size() + 1 &&
+                                                name[0] == '/' &&
+                                                name.compare(1, std::string::npos,
+                                                             s.regionName) == 0;
             // An erased token has no name left; its region, if any, stays open.
             if (closesRegion) {
                 headState = 0;

@@ -1,13 +1,29 @@
 #include "tag_table.h"
 
 #include <algorithm>
+#include <array>
+#include <cstdint>
 #include <iterator>
 #include <string>
 
 namespace {
 
-// Tags around which browsers ignore white space: a blank before them may go. Kept in
-// byte order for the binary search.
+// A tag name of at most ten letters and digits as a number, six bits a character, so that
+// names compare as integers; 0 for anything else.
+constexpr uint64_t nameKey(std::string_view upperName) {
+    if (upperName.empty() || upperName.size() > 10) return 0;
+    uint64_t key = 0;
+    for (const char c : upperName) {
+        uint64_t code;
+        if (c >= 'A' && c <= 'Z') code = static_cast<uint64_t>(c - 'A' + 1);
+        else if (c >= '0' && c <= '9') code = static_cast<uint64_t>(c - '0' + 27);
+        else return 0;
+        key = key * 64 + code;
+    }
+    return key;
+}
+
+// Tags around which browsers ignore white space: a blank before them may go.
 constexpr std::string_view kWhitespaceInsensitiveTags[] = {
     "ADDRESS", "ARTICLE",  "ASIDE",    "BASE",     "BLOCKQUOTE", "BODY",     "BR",
     "CAPTION", "CENTER",   "COL",      "COLGROUP", "DD",         "DETAILS",  "DIR",
@@ -19,6 +35,14 @@ constexpr std::string_view kWhitespaceInsensitiveTags[] = {
     "SECTION", "STYLE",    "SUMMARY",  "TABLE",    "TBODY",      "TD",       "TFOOT",
     "TH",      "THEAD",    "TITLE",    "TR",       "UL",
 };
+
+// Their keys, sorted for the binary search.
+constexpr auto kWhitespaceInsensitiveKeys = [] {
+    std::array<uint64_t, std::size(kWhitespaceInsensitiveTags)> keys{};
+    for (size_t i = 0; i < keys.size(); ++i) keys[i] = nameKey(kWhitespaceInsensitiveTags[i]);
+    std::sort(keys.begin(), keys.end());
+    return keys;
+}();
 
 bool isNameChar(unsigned char c) {
     return isAsciiAlpha(c) || (c >= '0' && c <= '9') || c == '-' || c == ':' || c == '_';
@@ -65,7 +89,7 @@ bool isWhitespaceInsensitiveTagAt(const char* p) {
         return true;
     }
     if (*name == '/') ++name;
-    char upper[12];
+    char upper[11];
     size_t n = 0;
     while (isNameChar(static_cast<unsigned char>(name[n]))) {
         if (n == sizeof upper) return false;  // longer than any name in the table
@@ -75,9 +99,9 @@ bool isWhitespaceInsensitiveTagAt(const char* p) {
     if (n == 0) return false;
     const unsigned char after = static_cast<unsigned char>(name[n]);
     if (!(after == 0 || after == '>' || after == '/' || isAsciiBlank(after))) return false;
-    const std::string_view found(upper, n);
-    return std::binary_search(std::begin(kWhitespaceInsensitiveTags),
-                              std::end(kWhitespaceInsensitiveTags), found);
+    const uint64_t key = nameKey(std::string_view(upper, n));
+    return key != 0 && std::binary_search(kWhitespaceInsensitiveKeys.begin(),
+                                          kWhitespaceInsensitiveKeys.end(), key);
 }
 
 void tagNameOfToken(std::string_view token, std::string& name) {
