@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QProcess>
+#include <QStandardPaths>
 
 QString supportAddress()
 {
@@ -42,10 +43,29 @@ ViewResult viewRow(const PageListModel& pages, int row, int column, const QStrin
     }
     if (isInternetAddress(text))
         return ViewResult::Nothing;
+    // The setting names the editor program; only a text that is no program as a whole is
+    // taken as a program with options, so "/opt/My Editor/ed" needs no quotes.
+    if (namesExistingProgram(editor)) {
+        return launcher.startProgram(editor, {text}) ? ViewResult::Done
+                                                     : ViewResult::EditorFailed;
+    }
     QStringList arguments = QProcess::splitCommand(editor);
     if (arguments.isEmpty())
         return ViewResult::Nothing;
     const QString program = arguments.takeFirst();
     arguments.append(text);
     return launcher.startProgram(program, arguments) ? ViewResult::Done : ViewResult::EditorFailed;
+}
+
+bool namesExistingProgram(const QString& text)
+{
+    if (text.trimmed().isEmpty())
+        return false;
+    // A path is taken as it stands, a bare name is looked up along the search path, as the
+    // program starter does.
+    if (text.contains(QLatin1Char('/')) || text.contains(QLatin1Char('\\'))) {
+        const QFileInfo file(text);
+        return file.isFile() && file.isExecutable();
+    }
+    return !QStandardPaths::findExecutable(text).isEmpty();
 }

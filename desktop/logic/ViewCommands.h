@@ -32,6 +32,12 @@ enum class ViewResult {
 };
 
 // Opens (empty `editor`) or edits the text of `column` (0 original, 4 packed) of `row`.
-// A packed page that was never made, or failed, is neither opened nor edited.
+// A packed page that was never made, or failed, is neither opened nor edited. An `editor`
+// naming an existing program as a whole is started as that program; any other text is split
+// into a program and its options.
 ViewResult viewRow(const PageListModel& pages, int row, int column, const QString& editor,
                    Launcher& launcher);
+
+// True when `text`, whole, names a program that can be started: a path to an executable
+// file, or a bare name found along the search path.
+bool namesExistingProgram(const QString& text);

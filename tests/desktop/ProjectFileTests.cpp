@@ -43,6 +43,8 @@ private slots:
     void viewRowOpensAndEdits_data();
     void viewRowOpensAndEdits();
     void editorThatCannotStart();
+    void editorCommandsWithBlanks_data();
+    void editorCommandsWithBlanks();
     void supportAndHelpAddresses();
 
 private:
@@ -228,6 +230,58 @@ void ProjectFileTests::editorThatCannotStart()
     launcher.programsStart = false;
     QCOMPARE(viewRow(pages, 0, 0, QStringLiteral("no-such-editor"), launcher),
              ViewResult::EditorFailed);
+}
+
+void ProjectFileTests::editorCommandsWithBlanks_data()
+{
+    // "%1" stands for a folder holding "My Editor/ed" (a program), "My Editor/notes" (a
+    // file that is no program) and "bin/my ed" (a program on the search path).
+    QTest::addColumn<QString>("editor");
+    QTest::addColumn<QStringList>("started");  // program, then arguments; the page comes last
+    QTest::newRow("program path with a blank")
+        << "%1/My Editor/ed" << QStringList{"%1/My Editor/ed"};
+    QTest::newRow("program name with a blank on the search path")
+        << "my ed" << QStringList{"my ed"};
+    QTest::newRow("quoted program path and an option")
+        << "\"%1/My Editor/ed\" --new" << QStringList{"%1/My Editor/ed", "--new"};
+    QTest::newRow("program path and an option, unquoted")
+        << "%1/My Editor/ed --new" << QStringList{"%1/My", "Editor/ed", "--new"};
+    QTest::newRow("a file that is no program")
+        << "%1/My Editor/notes" << QStringList{"%1/My", "Editor/notes"};
+    QTest::newRow("absent program") << "%1/My Editor/gone" << QStringList{"%1/My", "Editor/gone"};
+}
+
+void ProjectFileTests::editorCommandsWithBlanks()
+{
+    QFETCH(QString, editor);
+    QFETCH(QStringList, started);
+    const QString root = folder_->path();
+    QVERIFY(QDir().mkpath(root + "/My Editor"));
+    QVERIFY(QDir().mkpath(root + "/bin"));
+    for (const QString name : {"/My Editor/ed", "/My Editor/notes", "/bin/my ed"}) {
+        QFile file(root + name);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("#!/bin/sh\n");
+        file.close();
+        if (!name.endsWith("notes"))
+            QVERIFY(file.setPermissions(file.permissions() | QFileDevice::ExeOwner));
+    }
+    const QByteArray searchPath = qgetenv("PATH");
+    qputenv("PATH", QFile::encodeName(QDir::toNativeSeparators(root + "/bin"))
+                        + QDir::listSeparator().toLatin1() + searchPath);
+
+    const QString page = QStringLiteral("/site/my page.html");
+    PageListModel pages;
+    pages.addPage(page, IMAGE_LOCAL);
+    FakeLauncher launcher;
+    const ViewResult result = viewRow(pages, 0, 0, editor.arg(root), launcher);
+    qputenv("PATH", searchPath);
+    QCOMPARE(result, ViewResult::Done);
+    QCOMPARE(launcher.started.size(), 1);
+    QStringList expected;
+    for (const QString& part : started)
+        expected.append(part.contains("%1") ? part.arg(root) : part);
+    QCOMPARE(launcher.started[0], expected + QStringList{page});
 }
 
 void ProjectFileTests::supportAndHelpAddresses()
