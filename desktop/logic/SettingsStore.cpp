@@ -106,6 +106,10 @@ QString SettingsStore::getProfileString(const QString& section, const QString& e
     const QVariant value = readValue(section, entry);
     if (!value.isValid())
         return defaultValue;
+    // An unquoted value with commas, as a hand-edited file may hold, reads as a list of its
+    // parts with the blanks after the commas dropped; joining them gives the text back.
+    if (value.userType() == QMetaType::QStringList)
+        return value.toStringList().join(QStringLiteral(", "));
     return value.toString();
 }
 

@@ -19,6 +19,8 @@ private slots:
     void mixedCaseNamesInTheFileAreOneValue();
     void damagedStoreYieldsDefaultsAndIsReplaced();
     void textInAnIntegerValueYieldsTheDefault();
+    void handWrittenTextWithCommas_data();
+    void handWrittenTextWithCommas();
     void entriesAndClearSection();
 
 private:
@@ -146,6 +148,32 @@ void SettingsStoreTests::textInAnIntegerValueYieldsTheDefault()
     SettingsStore store;
     QCOMPARE(store.getProfileInt("Settings", "MaxTokens", 127), 127);
     QCOMPARE(store.getProfileInt("Settings", "DecompOutputSize", 400), 300);
+}
+
+void SettingsStoreTests::handWrittenTextWithCommas_data()
+{
+    QTest::addColumn<QByteArray>("line");  // as written by hand under [Settings]
+    QTest::addColumn<QString>("text");     // what the Editor setting reads as
+    QTest::newRow("two editors") << QByteArray("Editor=gedit, kate") << "gedit, kate";
+    QTest::newRow("options after a comma") << QByteArray("Editor=kate --new, --line 3")
+                                           << "kate --new, --line 3";
+    QTest::newRow("three parts") << QByteArray("Editor=x, y, z") << "x, y, z";
+    QTest::newRow("quoted") << QByteArray("Editor=\"gedit, kate\"") << "gedit, kate";
+    QTest::newRow("no comma") << QByteArray("Editor=kate --new") << "kate --new";
+}
+
+void SettingsStoreTests::handWrittenTextWithCommas()
+{
+    QFETCH(QByteArray, line);
+    QFETCH(QString, text);
+    writeStoreFile("[Settings]\n" + line + "\nPackMethod=2\n");
+    SettingsStore store;
+    QCOMPARE(store.getProfileString("Settings", "Editor", "default"), text);
+    QCOMPARE(store.getProfileInt("Settings", "PackMethod", 1), 2);
+    // Written back, the text survives a round trip unchanged.
+    QVERIFY(store.writeProfileString("Settings", "Editor", text));
+    SettingsStore reread;
+    QCOMPARE(reread.getProfileString("Settings", "Editor", "default"), text);
 }
 
 void SettingsStoreTests::entriesAndClearSection()
