@@ -340,9 +340,10 @@ bool appendPlainText(Engine& engine, char*& cursor, std::string& output) {
         if (p == run) break;  // at '<' or the end
         tokenEnd = p;
         if (!isBlankByte(static_cast<unsigned char>(*p))) break;
-        if (*p == ' ' && !isBlankByte(static_cast<unsigned char>(p[1])) && p[1] != '<' &&
-            isSeparatorAt(engine, p)) {
-            ++p;  // a single space that stays: the pending piece goes on over it
+        if (*p == ' ' && !isBlankByte(static_cast<unsigned char>(p[1])) && p[1] != '<') {
+            // A single space between words always separates them (see isSeparatorAt): the
+            // pending piece goes on over it.
+            ++p;
             continue;
         }
         output.append(pending, static_cast<size_t>(p - pending));
