@@ -212,8 +212,9 @@ int scanBytes(EngineState& s, const char* position) {
             return n;
         }
         if (kind == ORDINARY) {
-            // Text outside tags and comments needs no flags: take the run of ordinary bytes.
-            if (!s.inTag && !s.inMarkupComment) {
+            // Ordinary bytes change no flag in text, in comments (only '>' can end one) and in
+            // quoted attribute values (only the quote ends one): take the run of them.
+            if (!s.inTag || s.inMarkupComment || s.inQuote || s.inSingleQuote) {
                 do {
                     ++n;
                     ++p;
