@@ -15,6 +15,16 @@ bool inPlainText(const Engine& engine) {
            !s.inSingleQuote && !s.spaceEmitted;
 }
 
+// Whether the scanner stands inside a tag whose first token was written and no region step
+// applies to the rest of it: not a head tag, not removed, not in a script or preformatted
+// region. There the tag's bytes are written as they stand (see appendPlainTag).
+bool inPlainTag(const Engine& engine) {
+    const EngineState& s = engine.scan;
+    return s.inTag && !s.inMarkupComment && s.rawTextName.empty() && !s.inScript &&
+           !s.preformatted && !s.skipToTagEnd && !s.specialTagOpen && !s.inComment &&
+           !s.spaceEmitted;
+}
+
 }  // namespace
 
 std::string compactPlain(Engine& engine, std::string& page) {
@@ -39,6 +49,8 @@ std::string compactPlain(Engine& engine, std::string& page) {
                 s.inComment = 0;
             }
         }
+        // The rest of an ordinary tag in one piece; at the page's end the token loop stops.
+        if (inPlainTag(engine) && appendPlainTag(engine, cursor, output)) continue;
         std::string& token = nextToken(engine, cursor);
         s.preformatted = checkPreformatted(engine, token);
         if (!cursor) break;

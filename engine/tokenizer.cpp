@@ -382,6 +382,32 @@ bool appendPlainText(Engine& engine, char*& cursor, std::string& output) {
     return true;
 }
 
+bool appendPlainTag(Engine& engine, char*& cursor, std::string& output) {
+    EngineState& s = engine.scan;
+    char* p = cursor;
+    bool taken = false;
+    while (*p) {
+        const unsigned char c = static_cast<unsigned char>(*p);
+        if (isBlankByte(c)) {
+            // As nextToken: kept as a token of its own inside a quoted value, otherwise
+            // passed over (the separator went out with the token before).
+            noteByte(s, p);
+            if (keepsBlanks(s)) output.push_back(*p);
+            ++p;
+            continue;
+        }
+        // The token as the scanner cuts it, written as it stands with its separator.
+        const int n = scanTokenLength(engine, p);
+        output.append(p, static_cast<size_t>(n));
+        p += n;
+        taken = true;
+        if (!keepsBlanks(s) && isSeparatorAt(engine, p)) output.push_back(' ');
+        if (!s.inTag) break;  // that token ended the tag
+    }
+    cursor = p;
+    return taken;
+}
+
 bool isSeparatorAt(const Engine& engine, const char* position) {
     const bool blank = isBlankByte(static_cast<unsigned char>(*position));
     if (engine.scan.inScript || !blank) return blank;

@@ -59,3 +59,10 @@ bool endsOutsideMarkup(std::string_view text);
 // flags as the token loop would. Blanks at `cursor` follow a token already written.
 // Returns whether any token was taken.
 bool appendPlainText(Engine& engine, char*& cursor, std::string& output);
+
+// Plain compaction's fast path inside a tag whose first token was written (the caller checks
+// that no region step applies to the rest of it): appends the tag's remaining tokens up to and
+// including the one that ends it to `output`, each with the separator that tokenWithSpacing
+// would give it, and leaves the cursor and the scanner flags as the token loop would. Stops
+// early at the page's end. Returns whether any token was taken.
+bool appendPlainTag(Engine& engine, char*& cursor, std::string& output);
