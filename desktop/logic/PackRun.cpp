@@ -3,6 +3,7 @@
 #include "Asker.h"
 #include "PageListModel.h"
 #include "PathRules.h"
+#include "engine.h"
 
 #include <QDir>
 #include <QFile>
@@ -135,8 +136,12 @@ PackRun::RowResult PackRun::packRow(int row, bool& askFlag, RunTotals& totals)
         const RowResult confirmed = confirmOverwrite(outputPath, askFlag);
         if (confirmed != ROW_PROCESSED)
             return confirmed;
-        ConvertRequest request{source, outputPath, static_cast<long>(originalSize), flags,
-                               outputChunk, compression.maxTokens};
+        // The file's size is the bound; one beyond what a long holds (a 32-bit long on some
+        // systems) is still over the engine's limit and refused, never cut to a smaller bound.
+        const long bound = originalSize > MAX_PAGE_BOUND ? MAX_PAGE_BOUND + 1
+                                                         : static_cast<long>(originalSize);
+        ConvertRequest request{source, outputPath, bound, flags, outputChunk,
+                               compression.maxTokens};
         result = convert_(request);
         outputPath = request.output;
         // Within a byte of the original: the page was already packed and only copied. A page

@@ -695,7 +695,6 @@ bool MainWindow::preTranslateKey(QKeyEvent* event)
 bool MainWindow::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == client_ && event->type() == QEvent::Resize) {
-        ++sizeNotifications_;
         layoutClient();
         return false;
     }

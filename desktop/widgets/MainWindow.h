@@ -140,7 +140,6 @@ private:
     PageListModel pages_;
     bool modified_ = false;
     QString projectPath_;
-    int sizeNotifications_ = 0;  // size changes seen by the client area
     RunTotals totals_;           // bytes before and after packing, over the last runs
     std::unique_ptr<EngineConverter> engine_;
     LocalConverter convert_;
