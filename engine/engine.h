@@ -77,6 +77,8 @@ struct EngineState {
     std::string regionName;  // open TITLE or SCRIPT region, empty when none
 
     const char* tokenEnd = nullptr;  // just past the last token scanned (lookahead start)
+    const char* pageEnd = nullptr;   // the page's terminating zero byte, when known: wide reads
+                                     // may go up to it and no further
     std::string token;               // the current token; reused, so no allocation per token
 };
 

@@ -40,6 +40,7 @@ std::string compactPlain(Engine& engine, std::string& page) {
     const size_t bodyStart = output.size();
 
     char* cursor = page.data() + h;
+    s.pageEnd = page.data() + page.size();
     int headState = clearHeadTag(engine);
     while (cursor) {
         if (inPlainText(engine)) {

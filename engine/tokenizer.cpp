@@ -1,6 +1,9 @@
 #include "tokenizer.h"
 
 #include <algorithm>
+#include <bit>
+#include <cstdint>
+#include <cstring>
 
 #include "tag_table.h"
 
@@ -32,6 +35,61 @@ struct ByteTables {
 constexpr ByteTables kBytes;
 
 bool isBlankByte(unsigned char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+
+// Eight bytes at a time: masks with the high bit set in each byte that matches (exact per
+// byte, no carries between bytes).
+constexpr uint64_t kOnes = 0x0101010101010101ULL;
+constexpr uint64_t kHighBits = 0x8080808080808080ULL;
+constexpr uint64_t kLowBits = 0x7F7F7F7F7F7F7F7FULL;
+inline uint64_t bytesBelow(uint64_t x, unsigned char n) {  // n <= 128
+    return ~(((x & kLowBits) + kOnes * (0x80u - n)) | x) & kHighBits;
+}
+inline uint64_t bytesEqual(uint64_t x, unsigned char c) {
+    const uint64_t y = x ^ (kOnes * c);
+    return ~(((y & kLowBits) + kLowBits) | y | kLowBits);
+}
+inline uint64_t load8(const char* p) {
+    uint64_t x;
+    std::memcpy(&x, p, sizeof x);
+    return x;
+}
+
+// Whether the space in a text run goes on to the next word: followed by neither a blank nor
+// a '<' (the page's end counts as neither).
+inline bool isWordSpace(const char* p) {
+    const unsigned char next = static_cast<unsigned char>(p[1]);
+    return *p == ' ' && !isBlankByte(next) && next != '<';
+}
+
+// Just past the words and single spaces from `p`: stops at a '<', the page's end, a line
+// break or tab, or a space that is not a word space. `wideEnd` (null: none) is the page's
+// terminating zero; eight-byte steps read up to it and no further.
+const char* skipWordsAndSpaces(const char* p, const char* wideEnd) {
+    for (;;) {
+        if (wideEnd && wideEnd - p >= 8) {
+            // Bytes p..p+7 and the byte after each: a control byte, a '<' or a space before
+            // a blank-like byte or '<' needs the closer look below.
+            const uint64_t x = load8(p);
+            const uint64_t next = load8(p + 1);
+            const uint64_t stop =
+                bytesBelow(x, 0x20) | bytesEqual(x, '<') |
+                (bytesEqual(x, ' ') & (bytesBelow(next, 0x21) | bytesEqual(next, '<')));
+            if (stop == 0) {
+                p += 8;
+                continue;
+            }
+            if constexpr (std::endian::native == std::endian::little) {
+                p += std::countr_zero(stop) / 8;
+            }
+        }
+        const unsigned char c = static_cast<unsigned char>(*p);
+        if (!kBytes.endsText[c] || isWordSpace(p)) {
+            ++p;
+            continue;
+        }
+        return p;
+    }
+}
 
 // Matches the raw-text element's end tag "</name" followed by a blank, '/' or '>'.
 bool isRawTextEndAt(const char* p, std::string_view name) {
@@ -332,26 +390,24 @@ bool appendPlainText(Engine& engine, char*& cursor, std::string& output) {
     char* p = cursor;
     while (isBlankByte(static_cast<unsigned char>(*p))) ++p;
     // Text tokens not parted by blanks lie side by side in the page: a run up to a blank or
-    // a '<' is copied in one piece, whatever tokens the scanner cuts it into.
+    // a '<' is copied in one piece, whatever tokens the scanner cuts it into. A single space
+    // between words always separates them (see isSeparatorAt), so the piece goes on over it.
     const char* pending = p;
     const char* tokenEnd = nullptr;
     for (;;) {
-        const char* run = p;
-        while (!kBytes.endsText[static_cast<unsigned char>(*p)]) ++p;
-        if (p == run) break;  // at '<' or the end
-        tokenEnd = p;
+        const char* start = p;
+        if (*p == '<' || *p == 0) break;
+        p = const_cast<char*>(skipWordsAndSpaces(p, s.pageEnd));
+        // A word space right before the page's end ends the last token.
+        tokenEnd = *p == 0 && p[-1] == ' ' ? p - 1 : p;
         if (!isBlankByte(static_cast<unsigned char>(*p))) break;
-        if (*p == ' ' && !isBlankByte(static_cast<unsigned char>(p[1])) && p[1] != '<') {
-            // A single space between words always separates them (see isSeparatorAt): the
-            // pending piece goes on over it.
-            ++p;
-            continue;
-        }
         output.append(pending, static_cast<size_t>(p - pending));
         // A blank right before a '<' goes with the word before it when the scan reaches it
         // inside that word's token, and then no separator decision is made for it.
         bool taken = false;
         if (*p == ' ' && p[1] == '<') {
+            const char* run = p;  // the word before the blank
+            while (run > start && run[-1] != ' ') --run;
             if (p - run < MAX_TOKEN_LENGTH) {
                 taken = kBytes.byteClass[static_cast<unsigned char>(p[-1])] == ORDINARY;
             } else {
