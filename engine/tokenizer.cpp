@@ -132,7 +132,8 @@ void noteMarkupOpen(EngineState& s, const char* p) {
     if (isAsciiAlpha(next) || (next == '/' && isAsciiAlpha(static_cast<unsigned char>(p[2])))) {
         s.inTag = 1;
         s.tokenInTag = 1;
-        s.tagName = next == '/' ? "/" : "";
+        s.tagName.clear();
+        if (next == '/') s.tagName.push_back('/');
         s.collectingTagName = 1;
     } else if (next == '!' && p[2] == '-' && p[3] == '-') {
         s.inMarkupComment = 1;
@@ -142,7 +143,8 @@ void noteMarkupOpen(EngineState& s, const char* p) {
         // A declaration (<!DOCTYPE>), a processing instruction or "</>": tag-like up to '>'.
         s.inTag = 1;
         s.tokenInTag = 1;
-        s.tagName = next == '!' ? "!" : "";
+        s.tagName.clear();
+        if (next == '!') s.tagName.push_back('!');
         s.collectingTagName = next == '!';
     }
 }
@@ -272,13 +274,31 @@ int scanBytes(EngineState& s, const char* position) {
         if (kind == ORDINARY) {
             // Ordinary bytes change no flag in text, in comments (only '>' can end one) and in
             // quoted attribute values (only the quote ends one): take the run of them.
-            if (!s.inTag || s.inMarkupComment || s.inQuote || s.inSingleQuote) {
+            // The same holds in an attribute name and an unquoted value.
+            if (!s.inTag || s.inMarkupComment || s.inQuote || s.inSingleQuote ||
+                s.inUnquotedValue || (!s.afterEquals && !s.collectingTagName)) {
                 do {
                     ++n;
                     ++p;
                 } while (n < MAX_TOKEN_LENGTH &&
                          kBytes.byteClass[static_cast<unsigned char>(*p)] == ORDINARY &&
                          !kBytes.beginsToken[static_cast<unsigned char>(p[1])]);
+                continue;
+            }
+            if (!s.afterEquals && c != '!') {
+                // A run of the tag's name (a '!' after "<!" is not part of it).
+                const char* run = p;
+                do {
+                    ++n;
+                    ++p;
+                } while (n < MAX_TOKEN_LENGTH &&
+                         kBytes.byteClass[static_cast<unsigned char>(*p)] == ORDINARY &&
+                         *p != '!' && !kBytes.beginsToken[static_cast<unsigned char>(p[1])]);
+                const size_t from = s.tagName.size();
+                s.tagName.append(run, static_cast<size_t>(p - run));
+                for (size_t i = from; i < s.tagName.size(); ++i) {
+                    s.tagName[i] = toAsciiUpper(s.tagName[i]);
+                }
                 continue;
             }
             noteChar(s, p);
@@ -377,7 +397,8 @@ std::string& nextToken(Engine& engine, char*& cursor) {
             return token;
         }
         const int n = scanTokenLength(engine, cursor);
-        token.assign(cursor, static_cast<size_t>(n));
+        token.clear();
+        token.append(cursor, static_cast<size_t>(n));
         if (s.tokenInName && !s.inScript && !s.keepCase) {
             for (char& ch : token) ch = toAsciiUpper(ch);
         }
