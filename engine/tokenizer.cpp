@@ -274,9 +274,7 @@ int scanBytes(EngineState& s, const char* position) {
         if (kind == ORDINARY) {
             // Ordinary bytes change no flag in text, in comments (only '>' can end one) and in
             // quoted attribute values (only the quote ends one): take the run of them.
-            // The same holds in an attribute name and an unquoted value.
-            if (!s.inTag || s.inMarkupComment || s.inQuote || s.inSingleQuote ||
-                s.inUnquotedValue || (!s.afterEquals && !s.collectingTagName)) {
+            if (!s.inTag || s.inMarkupComment || s.inQuote || s.inSingleQuote) {
                 do {
                     ++n;
                     ++p;
@@ -285,19 +283,25 @@ int scanBytes(EngineState& s, const char* position) {
                          !kBytes.beginsToken[static_cast<unsigned char>(p[1])]);
                 continue;
             }
-            if (!s.afterEquals && c != '!') {
-                // A run of the tag's name (a '!' after "<!" is not part of it).
+            // In the rest of a tag a form feed is a blank and the byte after '=' opens a value;
+            // otherwise attribute names and unquoted values change no flag either, and the
+            // tag's name only grows (a '!' after "<!" is not part of it).
+            const bool inName = s.collectingTagName && !s.inUnquotedValue;
+            if (c != '\f' && (s.inUnquotedValue || !s.afterEquals) && !(inName && c == '!')) {
                 const char* run = p;
                 do {
                     ++n;
                     ++p;
                 } while (n < MAX_TOKEN_LENGTH &&
                          kBytes.byteClass[static_cast<unsigned char>(*p)] == ORDINARY &&
-                         *p != '!' && !kBytes.beginsToken[static_cast<unsigned char>(p[1])]);
-                const size_t from = s.tagName.size();
-                s.tagName.append(run, static_cast<size_t>(p - run));
-                for (size_t i = from; i < s.tagName.size(); ++i) {
-                    s.tagName[i] = toAsciiUpper(s.tagName[i]);
+                         *p != '\f' && !(inName && *p == '!') &&
+                         !kBytes.beginsToken[static_cast<unsigned char>(p[1])]);
+                if (inName) {
+                    const size_t from = s.tagName.size();
+                    s.tagName.append(run, static_cast<size_t>(p - run));
+                    for (size_t i = from; i < s.tagName.size(); ++i) {
+                        s.tagName[i] = toAsciiUpper(s.tagName[i]);
+                    }
                 }
                 continue;
             }

@@ -46,6 +46,9 @@ const CompactCase kCompaction[] = {
     {"tt keeps blanks", "<tt>a  b</tt>  c", "<tt>a  b</tt> c"},
     {"tt end inside pre", "<pre><tt>a</tt>  b</pre>  c", "<pre><tt>a</tt>  b</pre> c"},
     {"listing keeps blanks", "<LISTING>a  b</LISTING>", "<LISTING>a  b</LISTING>"},
+    // A form feed inside a tag is a blank: it ends the tag's name and an unquoted value
+    {"form feed ends a tag name", "<pre\fclass=x>a  b</pre>", "<pre\fclass=x>a  b</pre>"},
+    {"form feed ends an unquoted value", "<a x=y\fz=\"p  q\">", "<a x=y\fz=\"p  q\">"},
     // Comments
     {"comment removed", "a<!-- c -->b", "ab"},
     {"comment over several tokens", "a <!-- one two\nthree --> b", "a b"},
