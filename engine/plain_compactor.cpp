@@ -49,6 +49,13 @@ std::string compactPlain(Engine& engine, std::string& page) {
             if (appendPlainText(engine, cursor, output) && !engine.options.keepComments) {
                 s.inComment = 0;
             }
+            // An ordinary tag's first token: the region steps would only note an end tag.
+            if (!s.scriptPending && !s.specialTagOpen && s.regionName.empty() &&
+                appendPlainTagOpener(engine, cursor, output)) {
+                if (!engine.options.keepComments) s.inComment = 0;
+                if (s.tagName[0] == '/') headState = 0;
+                continue;
+            }
         }
         // The rest of an ordinary tag in one piece; at the page's end the token loop stops.
         if (inPlainTag(engine) && appendPlainTag(engine, cursor, output)) continue;

@@ -489,6 +489,61 @@ bool appendPlainTag(Engine& engine, char*& cursor, std::string& output) {
     return taken;
 }
 
+bool appendPlainTagOpener(Engine& engine, char*& cursor, std::string& output) {
+    EngineState& s = engine.scan;
+    const char* p = cursor;
+    if (p[0] != '<') return false;
+    const char* name = p[1] == '/' ? p + 2 : p + 1;
+    if (!isAsciiAlpha(static_cast<unsigned char>(*name))) return false;
+    // Letters and digits only: the scanner cuts no token inside them and reads them all as
+    // the name; the opener ends at a blank or with the tag at its '>'.
+    const char* q = name;
+    while (q - name < 40 && (isAsciiAlpha(static_cast<unsigned char>(*q)) ||
+                             (*q >= '0' && *q <= '9'))) {
+        ++q;
+    }
+    const bool ends = *q == '>';
+    if (!ends && !isBlankByte(static_cast<unsigned char>(*q))) return false;
+    // A space before a byte that begins a token goes with the opener: left to the scanner.
+    if (*q == ' ' && kBytes.beginsToken[static_cast<unsigned char>(q[1])]) return false;
+    char upper[40];
+    const size_t length = static_cast<size_t>(q - name);
+    for (size_t i = 0; i < length; ++i) upper[i] = toAsciiUpper(name[i]);
+    const std::string_view base(upper, length);
+    // Tags with a region step of their own take the token loop.
+    static constexpr std::string_view kRegionTags[] = {
+        "META", "BODY", "HTML", "HEAD", "SCRIPT", "TITLE", "STYLE", "TEXTAREA", "XMP", "PRE",
+        "LISTING", "TT"};
+    for (const std::string_view tag : kRegionTags) {
+        if (base == tag) return false;
+    }
+    // The flags as the scanner leaves them after this token.
+    s.tagName.clear();
+    if (name != p + 1) s.tagName.push_back('/');
+    s.tagName.append(base);
+    s.tokenInTag = 1;
+    s.tokenInComment = 0;
+    s.tokenOpensTag = 1;
+    s.tokenInName = 1;
+    if (ends) {
+        ++q;
+        s.inTag = 0;
+        s.collectingTagName = 0;
+        s.tagEndedHere = 1;
+    } else {
+        s.inTag = 1;
+        s.collectingTagName = 1;
+        s.tagEndedHere = 0;
+    }
+    s.afterEquals = 0;
+    s.inUnquotedValue = 0;
+    s.tokenEnd = q;
+    output.append(p, static_cast<size_t>(q - p));
+    if (isSeparatorAt(engine, q)) output.push_back(' ');
+    cursor += q - p;
+    return true;
+}
+
 bool isSeparatorAt(const Engine& engine, const char* position) {
     const bool blank = isBlankByte(static_cast<unsigned char>(*position));
     if (engine.scan.inScript || !blank) return blank;

@@ -66,3 +66,11 @@ bool appendPlainText(Engine& engine, char*& cursor, std::string& output);
 // would give it, and leaves the cursor and the scanner flags as the token loop would. Stops
 // early at the page's end. Returns whether any token was taken.
 bool appendPlainTag(Engine& engine, char*& cursor, std::string& output);
+
+// Plain compaction's fast path for a tag's first token in ordinary text (the caller checks
+// that the scanner stands outside tags, comments, raw-text content, scripts, preformatted and
+// head-tag regions): when `cursor` begins a start or end tag whose name of letters and digits
+// ends at a blank or the tag's '>', and no region step applies to that name, appends the
+// token with its separator to `output`, advances the cursor and leaves the scanner flags as
+// the token loop would. Returns false, changing nothing, for every other tag.
+bool appendPlainTagOpener(Engine& engine, char*& cursor, std::string& output);

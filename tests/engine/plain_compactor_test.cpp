@@ -46,6 +46,10 @@ const CompactCase kCompaction[] = {
     {"tt keeps blanks", "<tt>a  b</tt>  c", "<tt>a  b</tt> c"},
     {"tt end inside pre", "<pre><tt>a</tt>  b</pre>  c", "<pre><tt>a</tt>  b</pre> c"},
     {"listing keeps blanks", "<LISTING>a  b</LISTING>", "<LISTING>a  b</LISTING>"},
+    // A blank after a tag's name before a byte that begins a token
+    {"blank after an end tag's name before '<'", "<p>a</t <td>b", "<p>a</t <td>b"},
+    {"blank after a start tag's name before '='", "<b =x>a", "<b =x>a"},
+    {"line break after a tag's name before '<'", "<p>a</t\n<td>b", "<p>a</t<td>b"},
     // A form feed inside a tag is a blank: it ends the tag's name and an unquoted value
     {"form feed ends a tag name", "<pre\fclass=x>a  b</pre>", "<pre\fclass=x>a  b</pre>"},
     {"form feed ends an unquoted value", "<a x=y\fz=\"p  q\">", "<a x=y\fz=\"p  q\">"},
