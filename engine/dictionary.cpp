@@ -89,7 +89,7 @@ void countCharacters(std::array<unsigned, 256>& histogram, std::string_view toke
 void offerWord(Dictionary& dictionary, const std::string& token) {
     if (token.size() <= 1) return;
     // A word with a backslash is never coded: it is looked up undoubled but listed doubled.
-    if (token.find('\\') != std::string::npos) return;
+    if (std::find(token.begin(), token.end(), '\\') != token.end()) return;
     const uint32_t hash = hashWord(token);
     const size_t slot = findSlot(dictionary, token, hash);
     if (dictionary.index.entries[slot] != 0) {

@@ -91,6 +91,10 @@ bool codeLiteral(Engine& engine, std::string& token, const std::string& t, const
 
 // Appends the JavaScript value of a token as written raw: backslashes undoubled.
 void appendUnescaped(std::string& value, std::string_view raw) {
+    if (std::find(raw.begin(), raw.end(), '\\') == raw.end()) {  // the common case
+        value.append(raw);
+        return;
+    }
     for (size_t i = 0; i < raw.size();) {
         const size_t slash = raw.find('\\', i);
         if (slash == std::string_view::npos) {
@@ -239,6 +243,8 @@ std::optional<std::string> packJavaScript(Engine& engine, std::string& page) {
     std::string header;
     const size_t h = serverHeaderLength(engine, page, &header);
     std::string headText;
+    // Bytes as they stand; both cases of a letter are added to the histogram afterwards.
+    std::array<unsigned, 256> byteCounts{};
     char* cursor = page.data() + h;
     while (cursor) {
         std::string& token = nextToken(engine, cursor);
@@ -250,10 +256,16 @@ std::optional<std::string> packJavaScript(Engine& engine, std::string& page) {
         } else {
             const bool comment = isCommentToken(engine, token);
             if (takesBlank(s, token)) token.push_back(' ');
-            countCharacters(engine.histogram, token);
+            for (const char c : token) ++byteCounts[static_cast<unsigned char>(c)];
             if (!s.inComment && !comment && !s.skipToTagEnd) offerWord(dictionary, token);
         }
         headState = closeHeadTag(engine, token, headState);
+    }
+    for (int c = 0; c < 256; ++c) {
+        const unsigned n = byteCounts[static_cast<size_t>(c)];
+        if (c >= 'a' && c <= 'z') engine.histogram[static_cast<size_t>(c - 32)] += n;
+        else if (c >= 'A' && c <= 'Z') engine.histogram[static_cast<size_t>(c + 32)] += n;
+        engine.histogram[static_cast<size_t>(c)] += n;
     }
     dot();
     rankDictionary(dictionary);

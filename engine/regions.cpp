@@ -76,7 +76,11 @@ int openHeadTag(Engine& engine, std::string& token, int headState) {
     if (s.tokenOpensTag) {
         const std::string& name = s.tagName;
         int position = 0;
+        // Every name in the table has four to eight characters and begins with one of these.
+        const bool candidate = name.size() >= 4 && name.size() <= 8 &&
+                               std::string_view("MBH/!").find(name[0]) != std::string_view::npos;
         for (const HeadTag& tag : kHeadTags) {
+            if (!candidate) break;
             ++position;
             if (position & engine.options.regionTagMask) continue;
             if (name != tag.name) continue;

@@ -588,7 +588,7 @@ bool isCommentToken(Engine& engine, const std::string& token) {
 }
 
 void escapeBackslashes(std::string& token) {
-    if (token.find('\\') == std::string::npos) return;
+    if (std::find(token.begin(), token.end(), '\\') == token.end()) return;
     std::string escaped;
     escaped.reserve(token.size() * 2);
     for (char c : token) {
