@@ -57,8 +57,9 @@ inline uint64_t load8(const char* p) {
 // Whether the space in a text run goes on to the next word: followed by neither a blank nor
 // a '<' (the page's end counts as neither).
 inline bool isWordSpace(const char* p) {
+    if (*p != ' ') return false;  // p[1] is read only before the page's end
     const unsigned char next = static_cast<unsigned char>(p[1]);
-    return *p == ' ' && !isBlankByte(next) && next != '<';
+    return !isBlankByte(next) && next != '<';
 }
 
 // Just past the words and single spaces from `p`: stops at a '<', the page's end, a line
