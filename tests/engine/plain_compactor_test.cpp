@@ -88,6 +88,31 @@ const CompactCase kMetaRemoval[] = {
     {"two metas", "<meta name=a content=b><meta name=c content=d>x", "x"},
 };
 
+// Text is read several bytes at a time: the blanks after a word are decided the same way
+// wherever they fall, at the start, inside or at the end of such a step.
+TEST(PlainCompaction, BlanksAfterWordsOfEveryLength) {
+    const CompactCase kEndings[] = {
+        {"two blanks", "  y", " y"},
+        {"blank, line break, blank", " \n y", " y"},
+        {"single blank", " y", " y"},
+        {"words on", " y z", " y z"},
+        {"word with a dot", " y.z", " y.z"},
+        {"blank taken before a block tag", " <p>y", " <p>y"},
+        {"line break before a block tag", "\n<p>y", "<p>y"},
+        {"two blanks before an inline tag", "  <b>y", " <b>y"},
+        {"blank at the end", " ", " "},
+        {"two blanks at the end", "  ", " "},
+        {"tab at the end", "\t", " "},
+    };
+    for (int length = 1; length <= 20; ++length) {
+        const std::string prefix = "w " + std::string(static_cast<size_t>(length), 'x');
+        for (const CompactCase& c : kEndings) {
+            SCOPED_TRACE(std::string(c.name) + " after " + std::to_string(length));
+            EXPECT_EQ(compactText(prefix + std::string(c.input)), prefix + std::string(c.expected));
+        }
+    }
+}
+
 TEST(PlainCompaction, MetaRemoval) {
     for (const CompactCase& c : kMetaRemoval) {
         SCOPED_TRACE(c.name);
