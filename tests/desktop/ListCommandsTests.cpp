@@ -4,6 +4,7 @@
 #include "Commands.h"
 #include "DesktopApp.h"
 #include "MainWindow.h"
+#include "ModalDialogs.h"
 #include "ScriptedAsker.h"
 #include "SettingsStore.h"
 #include "TipOfDayDlg.h"
@@ -28,22 +29,6 @@
 #include <optional>
 
 namespace {
-
-// Runs `answer` on the first modal window of type Dialog once it is active.
-template <typename Dialog>
-void whenModalOpens(QObject* context, std::function<void(Dialog&)> answer)
-{
-    auto* poll = new QTimer(context);
-    QObject::connect(poll, &QTimer::timeout, context, [poll, answer] {
-        auto* dialog = qobject_cast<Dialog*>(QApplication::activeModalWidget());
-        if (!dialog)
-            return;
-        poll->stop();
-        poll->deleteLater();
-        answer(*dialog);
-    });
-    poll->start(20);
-}
 
 void writeFile(const QString& path, const QByteArray& content)
 {

@@ -1,3 +1,4 @@
+#include "ModalDialogs.h"
 #include "ScriptedAsker.h"
 #include "WebPageDlg.h"
 
@@ -11,21 +12,6 @@
 #include <functional>
 
 namespace {
-
-// Runs `answer` on the web page dialog once it is the active modal window.
-void whenDialogOpens(QObject* context, std::function<void(WebPageDlg&)> answer)
-{
-    auto* poll = new QTimer(context);
-    QObject::connect(poll, &QTimer::timeout, context, [poll, answer] {
-        auto* dialog = qobject_cast<WebPageDlg*>(QApplication::activeModalWidget());
-        if (!dialog)
-            return;
-        poll->stop();
-        poll->deleteLater();
-        answer(*dialog);
-    });
-    poll->start(20);
-}
 
 QString addressOfLength(int length)
 {
@@ -144,7 +130,7 @@ void WebPageDlgTests::editAddress()
     QFETCH(QString, expected);
     ScriptedAsker asker;
     QString shownAtStart;
-    whenDialogOpens(this, [&](WebPageDlg& dialog) {
+    whenModalOpens<WebPageDlg>(this, [&](WebPageDlg& dialog) {
         auto* edit = dialog.findChild<QLineEdit*>("addressEdit");
         shownAtStart = edit->text();
         if (!typed.isNull()) {
@@ -162,13 +148,13 @@ void WebPageDlgTests::editAddress()
 void WebPageDlgTests::cancelGivesNothing()
 {
     ScriptedAsker asker;
-    whenDialogOpens(this, [](WebPageDlg& dialog) {
+    whenModalOpens<WebPageDlg>(this, [](WebPageDlg& dialog) {
         QTest::keyClicks(dialog.findChild<QLineEdit*>("addressEdit"), "changed.org");
         QTest::mouseClick(dialog.findChild<QPushButton*>("cancelButton"), Qt::LeftButton);
     });
     QVERIFY(!WebPageDlg::editAddress(asker, QStringLiteral("http://kept.org")).has_value());
 
-    whenDialogOpens(this, [](WebPageDlg& dialog) {
+    whenModalOpens<WebPageDlg>(this, [](WebPageDlg& dialog) {
         QTest::keyClick(&dialog, Qt::Key_Escape);
     });
     QVERIFY(!WebPageDlg::editAddress(asker, QString()).has_value());
