@@ -47,6 +47,14 @@ bool metaDeclaresCharset(const char* from) {
 
 }  // namespace
 
+bool isHeadTagName(std::string_view upperName) {
+    for (const HeadTag& tag : kHeadTags) {
+        const std::string_view name = tag.name[0] == '/' ? tag.name.substr(1) : tag.name;
+        if (upperName == name) return true;
+    }
+    return false;
+}
+
 int clearHeadTag(Engine& engine) {
     engine.scan.specialTagOpen = 0;
     return 0;

@@ -3,9 +3,12 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 #include "engine.h"
 
+// Whether a start or end tag of this name (upper case, without '/') is a head tag.
+bool isHeadTagName(std::string_view upperName);
 // Clears specialTagOpen; its result, 0, is the initial head state of a pass.
 int clearHeadTag(Engine& engine);
 // Opens or closes a preformatted region on a PRE, LISTING, TT, TEXTAREA or XMP tag; returns

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "regions.h"
 #include "tag_table.h"
 
 namespace {
@@ -512,12 +513,7 @@ bool appendPlainTagOpener(Engine& engine, char*& cursor, std::string& output) {
     for (size_t i = 0; i < length; ++i) upper[i] = toAsciiUpper(name[i]);
     const std::string_view base(upper, length);
     // Tags with a region step of their own take the token loop.
-    static constexpr std::string_view kRegionTags[] = {
-        "META", "BODY", "HTML", "HEAD", "SCRIPT", "TITLE", "STYLE", "TEXTAREA", "XMP", "PRE",
-        "LISTING", "TT"};
-    for (const std::string_view tag : kRegionTags) {
-        if (base == tag) return false;
-    }
+    if (isHeadTagName(base) || isRawTextTag(base) || preformattedKind(base) >= 0) return false;
     // The flags as the scanner leaves them after this token.
     s.tagName.clear();
     if (name != p + 1) s.tagName.push_back('/');
