@@ -73,6 +73,7 @@ void indexWords(Dictionary& dictionary, size_t count) {
 void initDictionary(Dictionary& dictionary) {
     dictionary.words.clear();
     dictionary.counts.clear();
+    dictionary.rankOf.clear();
     clearIndex(dictionary.index, 0);  // grows with the words; small pages stay cheap
     dictionary.count = 0;
 }
@@ -86,18 +87,19 @@ void countCharacters(std::array<unsigned, 256>& histogram, std::string_view toke
     }
 }
 
-void offerWord(Dictionary& dictionary, const std::string& token) {
-    if (token.size() <= 1) return;
+int offerWord(Dictionary& dictionary, std::string_view token) {
+    if (token.size() <= 1) return -1;
     // A word with a backslash is never coded: it is looked up undoubled but listed doubled.
-    if (std::find(token.begin(), token.end(), '\\') != token.end()) return;
+    if (token.find('\\') != std::string_view::npos) return -1;
     const uint32_t hash = hashWord(token);
     const size_t slot = findSlot(dictionary, token, hash);
     if (dictionary.index.entries[slot] != 0) {
-        ++dictionary.counts[dictionary.index.entries[slot] - 1];
-        return;
+        const uint32_t word = dictionary.index.entries[slot] - 1;
+        ++dictionary.counts[word];
+        return static_cast<int>(word);
     }
-    if (static_cast<int>(dictionary.words.size()) >= DICTIONARY_CAPACITY - 1) return;
-    dictionary.words.push_back(token);
+    if (static_cast<int>(dictionary.words.size()) >= DICTIONARY_CAPACITY - 1) return -1;
+    dictionary.words.emplace_back(token);
     if (2 * dictionary.words.size() > dictionary.index.entries.size()) {
         indexWords(dictionary, dictionary.words.size());  // at most half full
     } else {
@@ -106,6 +108,7 @@ void offerWord(Dictionary& dictionary, const std::string& token) {
     }
     dictionary.counts.push_back(0);
     dictionary.count = static_cast<int>(dictionary.words.size());
+    return dictionary.count - 1;
 }
 
 void rankDictionary(Dictionary& dictionary) {
@@ -119,9 +122,11 @@ void rankDictionary(Dictionary& dictionary) {
                      [&](size_t a, size_t b) { return score(a) > score(b); });
     std::vector<std::string> words(n);
     std::vector<int> counts(n);
+    dictionary.rankOf.assign(n, 0);
     for (size_t rank = 0; rank < n; ++rank) {
         words[rank] = std::move(dictionary.words[order[rank]]);
         counts[rank] = dictionary.counts[order[rank]];
+        dictionary.rankOf[order[rank]] = static_cast<int>(rank);
     }
     dictionary.words = std::move(words);
     dictionary.counts = std::move(counts);
@@ -162,7 +167,7 @@ int trimDictionary(Dictionary& dictionary, int codeCharacters, bool debugDump, s
     return count;
 }
 
-int lookupWord(const Dictionary& dictionary, const std::string& token) {
+int lookupWord(const Dictionary& dictionary, std::string_view token) {
     const size_t slot = findSlot(dictionary, token, hashWord(token));
     const uint32_t word = dictionary.index.entries[slot];
     if (word == 0 || static_cast<int>(word) > dictionary.count) return -1;

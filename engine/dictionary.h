@@ -26,6 +26,7 @@ struct Dictionary {
     std::vector<int> counts;         // parallel to words
     int count = 0;                   // words in use (lowered by the trim)
     WordIndex index;                 // while counting: every word; after the trim: the kept ones
+    std::vector<int> rankOf;         // after ranking: first-seen number -> place in words
 };
 
 // The code table t: code characters first (bytes the page's counted text never uses), then the
@@ -38,8 +39,9 @@ struct CodeTable {
 void initDictionary(Dictionary& dictionary);
 // Counts the token's bytes; a letter marks both its cases as used.
 void countCharacters(std::array<unsigned, 256>& histogram, std::string_view token);
-// Offers a token: a known word counts once more, a new one enters with count 0.
-void offerWord(Dictionary& dictionary, const std::string& token);
+// Offers a token: a known word counts once more, a new one enters with count 0. Returns the
+// word's first-seen number (see keptWord), or -1 when it is not taken.
+int offerWord(Dictionary& dictionary, std::string_view token);
 // Orders the words by score (length x count), highest first; equal scores keep first-seen order.
 void rankDictionary(Dictionary& dictionary);
 // Builds t from the byte values 1 to limit-1 (never 128 or above), less the excluded ones.
@@ -47,6 +49,12 @@ CodeTable buildCodeTable(const std::array<unsigned, 256>& histogram, int codeCha
 // Keeps the repeated words, at most `codeCharacters` of them; returns the word count.
 int trimDictionary(Dictionary& dictionary, int codeCharacters, bool debugDump, std::FILE* trace);
 // Index of the word among the kept ones, or -1.
-int lookupWord(const Dictionary& dictionary, const std::string& token);
+int lookupWord(const Dictionary& dictionary, std::string_view token);
+// Index among the kept words of the word offerWord numbered `firstSeen` (-1: none), or -1.
+inline int keptWord(const Dictionary& dictionary, int firstSeen) {
+    if (firstSeen < 0) return -1;
+    const int rank = dictionary.rankOf[static_cast<size_t>(firstSeen)];
+    return rank < dictionary.count ? rank : -1;
+}
 // The score of a kept word.
 long wordScore(const Dictionary& dictionary, int word);

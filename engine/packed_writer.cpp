@@ -158,6 +158,177 @@ bool hasNonAscii(std::string_view text) {
                        [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
 }
 
+// Whether the scanner stands in ordinary text of the page's body: outside tags, comments,
+// raw-text content, scripts, head regions, removed tags and places where blanks are kept.
+// There every token is a text token and no region step applies to it.
+bool inBodyText(const EngineState& s, int headState) {
+    return headState == 0 && !s.inTag && !s.inMarkupComment && s.rawTextName.empty() &&
+           !s.scriptEscape && !s.inScript && !s.scriptPending && !s.specialTagOpen &&
+           !s.skipToTagEnd && !keepsBlanks(s);
+}
+
+// A text token the counting pass offered, with its word's first-seen number: the writing pass
+// meets the same token at the same place and needs no second lookup.
+struct OfferedWord {
+    const char* at;
+    int word;
+};
+
+// The counting pass: the head text, the bytes used and the words.
+struct Counter {
+    explicit Counter(Engine& owner) : engine(owner) {}
+    Engine& engine;
+    std::string headText;
+    std::array<unsigned, 256> byteCounts{};  // bytes as they stand
+    std::vector<OfferedWord> offered;        // in page order
+    std::string key;                         // scratch for a text token and its blank
+
+    // Counts a token of the page's body and offers it as a word.
+    void count(std::string& token) {
+        const EngineState& s = engine.scan;
+        const bool comment = isCommentToken(engine, token);
+        if (takesBlank(s, token)) token.push_back(' ');
+        for (const char c : token) ++byteCounts[static_cast<unsigned char>(c)];
+        if (!s.inComment && !comment && !s.skipToTagEnd) offerWord(engine.dictionary, token);
+    }
+
+    // The text tokens from `cursor` up to the next '<' or the page's end, each counted and
+    // offered as count() would with the blank it takes.
+    void countText(char*& cursor) {
+        EngineState& s = engine.scan;
+        char* p = cursor;
+        const char* end = nullptr;
+        for (;;) {
+            while (isBlank(static_cast<unsigned char>(*p))) ++p;
+            if (*p == 0 || *p == '<') break;
+            const int n = scanTextToken(s, p);
+            for (int i = 0; i < n; ++i) ++byteCounts[static_cast<unsigned char>(p[i])];
+            if (n > 1) {
+                ++byteCounts[' '];
+                key.assign(p, static_cast<size_t>(n));
+                key.push_back(' ');
+                const int word = offerWord(engine.dictionary, key);
+                if (word >= 0) offered.push_back({p, word});
+            }
+            p += n;
+            end = p;
+        }
+        cursor = p;
+        if (!end) return;
+        noteTextTokenEnd(s, end);
+        if (!engine.options.keepComments) s.inComment = 0;  // as isCommentToken after a text token
+    }
+};
+
+constexpr int kUnknownWord = -2;
+
+// The writing pass: the coded text, and beside it the text it must decode to.
+struct Writer {
+    Writer(Engine& owner, const std::string& codes, int codeCount, size_t literalRoom,
+           const std::vector<OfferedWord>& offeredWords)
+        : engine(owner), t(codes), l(codeCount), room(literalRoom), offered(offeredWords) {}
+    Engine& engine;
+    const std::string& t;
+    int l;
+    size_t room;  // the coded text's literal bytes must stay below this
+    const std::vector<OfferedWord>& offered;
+    size_t nextOffered = 0;
+    CodedText coded;
+    std::string intended;
+    int lineCounter = 0;
+    bool bodyStarted = false;
+    bool packable = true;
+    std::string scratch;
+    std::string textToken;
+
+    bool outgrown() const { return coded.raw.size() >= room; }
+
+    void breakLine() {
+        if (lineCounter > kLineLength) {
+            lineCounter = 0;
+            coded.raw += kLiteralJoin;
+        }
+    }
+
+    // The kept-word index of the text token at `at` that the counting pass offered, or
+    // kUnknownWord when it did not offer one there.
+    int offeredWordAt(const char* at) {
+        while (nextOffered < offered.size() && offered[nextOffered].at < at) ++nextOffered;
+        if (nextOffered == offered.size() || offered[nextOffered].at != at) return kUnknownWord;
+        return keptWord(engine.dictionary, offered[nextOffered].word);
+    }
+
+    // Writes a token of the page's body, coded or literal; `word` is its kept-word index when
+    // known. `cursor` stands just past the token in the page.
+    void writeToken(std::string& token, const char* cursor, int word) {
+        EngineState& s = engine.scan;
+        const Dictionary& dictionary = engine.dictionary;
+        s.spaceAppended = 0;
+        if (takesBlank(s, token)) {
+            token.push_back(' ');
+            s.spaceAppended = 1;
+        }
+        int w = word != kUnknownWord ? word : token.size() <= 1 ? -1 : lookupWord(dictionary, token);
+        if (w >= 0 && (wordScore(dictionary, w) == 0 ||
+                       (s.spaceAppended && !blankIsInvisibleAt(cursor)))) {
+            w = -1;  // coded, its blank would show where the page has none
+        }
+        escapeBackslashes(token);
+        if (w < 0) {
+            if (s.spaceAppended) token.pop_back();
+            appendUnescaped(intended, token);
+            codeLiteral(engine, token, t, cursor, intended, scratch);
+            if (!token.empty() && token[0] == '"') token[0] = t[2];
+            coded.raw += token;
+            appendUnescaped(coded.value, token);
+            lineCounter += static_cast<int>(token.size());
+        } else {
+            intended += dictionary.words[static_cast<size_t>(w)];
+            if (w >= l - 3) {
+                coded.put(t[0]);
+                w -= l;
+            }
+            coded.put(t[static_cast<size_t>(w + 3)]);
+            if (isSeparatorAt(engine, cursor) && !s.spaceAppended && !keepsBlanks(s)) {
+                coded.put(' ');
+                intended.push_back(' ');
+            }
+            lineCounter += 1;
+        }
+        if (!intended.empty() && !isBlank(static_cast<unsigned char>(intended.back()))) {
+            bodyStarted = true;
+        }
+    }
+
+    // The text tokens from `cursor` up to the next '<' or the page's end, each written as
+    // the token loop would write it.
+    void writeText(char*& cursor) {
+        EngineState& s = engine.scan;
+        char* p = cursor;
+        for (;;) {
+            for (;; ++p) {  // as nextToken passes blanks over
+                const char c = *p;
+                if (c == ' ' || c == '\t') s.spaceEmitted = 0;
+                else if (c != '\n' && c != '\r') break;
+            }
+            if (*p == 0 || *p == '<') break;
+            const int n = scanTextToken(s, p);
+            const int word = n <= 1 ? -1 : offeredWordAt(p);
+            textToken.assign(p, static_cast<size_t>(n));
+            p += n;
+            noteTextTokenEnd(s, p);
+            if (!engine.options.keepComments) s.inComment = 0;
+            if (outgrown()) {
+                packable = false;  // the packed text outgrew its margin
+                break;
+            }
+            writeToken(textToken, p, word);
+            breakLine();
+        }
+        cursor = p;
+    }
+};
+
 }  // namespace
 
 bool declaresCharset(std::string_view page) {
@@ -242,31 +413,29 @@ std::optional<std::string> packJavaScript(Engine& engine, std::string& page) {
     int headState = clearHeadTag(engine);
     std::string header;
     const size_t h = serverHeaderLength(engine, page, &header);
-    std::string headText;
-    // Bytes as they stand; both cases of a letter are added to the histogram afterwards.
-    std::array<unsigned, 256> byteCounts{};
+    Counter counter(engine);
     char* cursor = page.data() + h;
     while (cursor) {
+        if (inBodyText(s, headState)) counter.countText(cursor);
         std::string& token = nextToken(engine, cursor);
         if (!cursor) break;
         cursor += token.size();
         headState = openHeadTag(engine, token, headState);
         if (headState != 0) {
-            if (!s.skipToTagEnd) headText += tokenWithSpacing(engine, token, cursor);
+            if (!s.skipToTagEnd) counter.headText += tokenWithSpacing(engine, token, cursor);
         } else {
-            const bool comment = isCommentToken(engine, token);
-            if (takesBlank(s, token)) token.push_back(' ');
-            for (const char c : token) ++byteCounts[static_cast<unsigned char>(c)];
-            if (!s.inComment && !comment && !s.skipToTagEnd) offerWord(dictionary, token);
+            counter.count(token);
         }
         headState = closeHeadTag(engine, token, headState);
     }
+    // Both cases of a letter count as used: the decoder's case toggle makes either.
     for (int c = 0; c < 256; ++c) {
-        const unsigned n = byteCounts[static_cast<size_t>(c)];
+        const unsigned n = counter.byteCounts[static_cast<size_t>(c)];
         if (c >= 'a' && c <= 'z') engine.histogram[static_cast<size_t>(c - 32)] += n;
         else if (c >= 'A' && c <= 'Z') engine.histogram[static_cast<size_t>(c + 32)] += n;
         engine.histogram[static_cast<size_t>(c)] += n;
     }
+    const std::string& headText = counter.headText;
     dot();
     rankDictionary(dictionary);
     dot();
@@ -300,13 +469,17 @@ std::optional<std::string> packJavaScript(Engine& engine, std::string& page) {
     resetPageState(engine);
     headState = clearHeadTag(engine);
     cursor = page.data() + h;
-    CodedText coded;
-    std::string intended;
-    int lineCounter = 0;
-    bool bodyStarted = false;
-    bool packable = true;
-    std::string scratch;
-    while (cursor && packable) {
+    // The packed text may not reach the page's size and its margin.
+    const size_t limit = size + kOverflowMargin;
+    Writer writer(engine, t, l, limit > packedStart + 3 ? limit - packedStart - 3 : 0,
+                  counter.offered);
+    CodedText& coded = writer.coded;
+    std::string& intended = writer.intended;
+    while (cursor && writer.packable) {
+        if (inBodyText(s, headState)) {
+            writer.writeText(cursor);
+            if (!writer.packable) break;
+        }
         std::string& token = nextToken(engine, cursor);
         if (!cursor) break;
         cursor += token.size();
@@ -316,66 +489,29 @@ std::optional<std::string> packJavaScript(Engine& engine, std::string& page) {
         headState = openHeadTag(engine, token, headState);
         // A script after the body text began would run before that text once moved into
         // the head: such a page is not packed.
-        if (s.scriptPending && !scriptWasOpen && bodyStarted) packable = false;
+        if (s.scriptPending && !scriptWasOpen && writer.bodyStarted) writer.packable = false;
         if (s.inComment || comment || headState != 0 || s.skipToTagEnd) {
             if (comment && !s.inComment && !keepsBlanks(s) && !intended.empty() &&
                 intended.back() != ' ' && isSeparatorAt(engine, cursor)) {
                 // A removed comment that a blank followed leaves that blank.
                 coded.put(' ');
                 intended.push_back(' ');
-                ++lineCounter;
+                ++writer.lineCounter;
             }
-        } else if (packedStart + 3 + coded.raw.size() >= size + kOverflowMargin) {
-            packable = false;  // the packed text outgrew its margin
+        } else if (writer.outgrown()) {
+            writer.packable = false;  // the packed text outgrew its margin
         } else if (keepsBlanks(s) && (token == "\n" || token == "\r")) {
             coded.raw += token == "\n" ? "\\n" : "\\r";
             coded.value += token;
             intended += token;
-            lineCounter += 2;
+            writer.lineCounter += 2;
         } else {
-            s.spaceAppended = 0;
-            if (takesBlank(s, token)) {
-                token.push_back(' ');
-                s.spaceAppended = 1;
-            }
-            int w = lookupWord(dictionary, token);
-            if (w >= 0 && (wordScore(dictionary, w) == 0 ||
-                           (s.spaceAppended && !blankIsInvisibleAt(cursor)))) {
-                w = -1;  // coded, its blank would show where the page has none
-            }
-            escapeBackslashes(token);
-            if (w < 0) {
-                if (s.spaceAppended) token.pop_back();
-                appendUnescaped(intended, token);
-                codeLiteral(engine, token, t, cursor, intended, scratch);
-                if (!token.empty() && token[0] == '"') token[0] = t[2];
-                coded.raw += token;
-                appendUnescaped(coded.value, token);
-                lineCounter += static_cast<int>(token.size());
-            } else {
-                intended += dictionary.words[static_cast<size_t>(w)];
-                if (w >= l - 3) {
-                    coded.put(t[0]);
-                    w -= l;
-                }
-                coded.put(t[static_cast<size_t>(w + 3)]);
-                if (isSeparatorAt(engine, cursor) && !s.spaceAppended && !keepsBlanks(s)) {
-                    coded.put(' ');
-                    intended.push_back(' ');
-                }
-                lineCounter += 1;
-            }
-            if (!intended.empty() && !isBlank(static_cast<unsigned char>(intended.back()))) {
-                bodyStarted = true;
-            }
+            writer.writeToken(token, cursor, kUnknownWord);
         }
-        if (lineCounter > kLineLength) {
-            lineCounter = 0;
-            coded.raw += kLiteralJoin;
-        }
+        writer.breakLine();
         headState = closeHeadTag(engine, token, headState);
     }
-    if (!packable) return std::nullopt;
+    if (!writer.packable) return std::nullopt;
     const int percentStep = static_cast<int>(coded.raw.size() / 100);
 
     // Self-check: the head ends outside any markup, the literals are safe, and the decoder

@@ -412,6 +412,19 @@ std::string& nextToken(Engine& engine, char*& cursor) {
     }
 }
 
+int scanTextToken(EngineState& state, const char* position) {
+    return scanBytes(state, position);  // in text only a '<' would change a flag
+}
+
+void noteTextTokenEnd(EngineState& s, const char* end) {
+    s.tokenInTag = 0;
+    s.tokenInComment = 0;
+    s.tagEndedHere = 0;
+    s.tokenOpensTag = 0;
+    s.tokenInName = 0;
+    s.tokenEnd = end;
+}
+
 bool appendPlainText(Engine& engine, char*& cursor, std::string& output) {
     EngineState& s = engine.scan;
     char* p = cursor;
@@ -455,13 +468,7 @@ bool appendPlainText(Engine& engine, char*& cursor, std::string& output) {
     output.append(pending, static_cast<size_t>(p - pending));
     cursor = p;
     if (!tokenEnd) return false;
-    // As scanTokenLength leaves them after a text token.
-    s.tokenInTag = 0;
-    s.tokenInComment = 0;
-    s.tagEndedHere = 0;
-    s.tokenOpensTag = 0;
-    s.tokenInName = 0;
-    s.tokenEnd = tokenEnd;
+    noteTextTokenEnd(s, tokenEnd);
     return true;
 }
 

@@ -25,6 +25,13 @@ std::string& nextToken(Engine& engine, char*& cursor);
 // Length (0..499) of the token that begins at `position`; updates the scanner flags.
 int scanTokenLength(Engine& engine, char* position);
 
+// In ordinary text (the scanner outside tags, comments and raw-text content), the length of
+// the token that begins at `position`, a byte that is neither a blank, a '<' nor the page's
+// end. Such a token changes no scanner flag.
+int scanTextToken(EngineState& state, const char* position);
+// Leaves the token flags as scanTokenLength leaves them after a text token ending at `end`.
+void noteTextTokenEnd(EngineState& state, const char* end);
+
 // Whether the blank at `position` separates the last token from the next one.
 bool isSeparatorAt(const Engine& engine, const char* position);
 // Whether every blank is kept as a token of its own: in preformatted text and in quoted
