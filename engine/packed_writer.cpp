@@ -45,50 +45,6 @@ bool takesBlank(const EngineState& s, const std::string& token) {
     return !s.inTag && !s.tokenInTag && !keepsBlanks(s);
 }
 
-// Rewrites a literal token for the coded text: letters lower case with the case toggle t[1]
-// around upper-case runs, a final lower-case letter upper-cased to stand for itself and a blank.
-// Returns whether the blank after the token was taken into it. `out` is scratch space whose
-// buffer the token takes over.
-bool codeLiteral(Engine& engine, std::string& token, const std::string& t, const char* cursor,
-                 std::string& decoded, std::string& out) {
-    EngineState& s = engine.scan;
-    // At most one toggle before each byte, one at the end and the blank: sized once.
-    out.resize(2 * token.size() + 2);
-    char* o = out.data();
-    const char toggle = t[1];
-    bool upper = false;
-    for (char ch : token) {
-        const unsigned char c = static_cast<unsigned char>(ch);
-        if (c >= 'A' && c <= 'Z') {
-            if (!upper) *o++ = toggle;
-            upper = true;
-            *o++ = static_cast<char>(c + ('a' - 'A'));
-            continue;
-        }
-        if (((c >= 'a' && c <= 'z') || c >= 0x80) && upper) {
-            // The decoder upper-cases everything in a run: lower-case and non-ASCII close it.
-            *o++ = toggle;
-            upper = false;
-        }
-        *o++ = ch;
-    }
-    if (upper) *o++ = toggle;
-    out.resize(static_cast<size_t>(o - out.data()));
-    bool tookBlank = false;
-    if (!keepsBlanks(s) && isSeparatorAt(engine, cursor)) {
-        const char last = token.empty() ? 0 : token.back();
-        if (last >= 'a' && last <= 'z') out.back() = toAsciiUpper(out.back());
-        else out.push_back(' ');
-        s.spaceEmitted = 1;
-        tookBlank = true;
-        decoded.push_back(' ');
-    } else {
-        s.spaceEmitted = 0;
-    }
-    token.swap(out);
-    return tookBlank;
-}
-
 // Appends the JavaScript value of a token as written raw: backslashes undoubled.
 void appendUnescaped(std::string& value, std::string_view raw) {
     if (std::find(raw.begin(), raw.end(), '\\') == raw.end()) {  // the common case
@@ -201,7 +157,7 @@ struct Counter {
         for (;;) {
             while (isBlank(static_cast<unsigned char>(*p))) ++p;
             if (*p == 0 || *p == '<') break;
-            const int n = scanTextToken(s, p);
+            const int n = scanTextToken(p);
             for (int i = 0; i < n; ++i) ++byteCounts[static_cast<unsigned char>(p[i])];
             if (n > 1) {
                 ++byteCounts[' '];
@@ -238,8 +194,7 @@ struct Writer {
     int lineCounter = 0;
     bool bodyStarted = false;
     bool packable = true;
-    std::string scratch;
-    std::string textToken;
+    std::string textToken;  // scratch for a text token and its blank
 
     bool outgrown() const { return coded.raw.size() >= room; }
 
@@ -258,46 +213,103 @@ struct Writer {
         return keptWord(engine.dictionary, offered[nextOffered].word);
     }
 
-    // Writes a token of the page's body, coded or literal; `word` is its kept-word index when
-    // known. `cursor` stands just past the token in the page.
-    void writeToken(std::string& token, const char* cursor, int word) {
+    // Writes a literal token: letters lower case with the case toggle t[1] around upper-case
+    // runs, backslashes doubled, a leading quote as the quote code t[2]. Where the page has a
+    // separator after the token, a final lower-case letter is upper-cased to stand for itself
+    // and that blank, or a blank follows.
+    void writeLiteral(std::string_view token, const char* cursor) {
         EngineState& s = engine.scan;
-        const Dictionary& dictionary = engine.dictionary;
-        s.spaceAppended = 0;
-        if (takesBlank(s, token)) {
-            token.push_back(' ');
-            s.spaceAppended = 1;
+        intended.append(token);
+        std::string& raw = coded.raw;
+        const size_t from = raw.size();
+        // At most a toggle and a doubled backslash for each byte, a toggle and the blank.
+        raw.resize(from + 3 * token.size() + 2);
+        char* o = raw.data() + from;
+        const char toggle = t[1];
+        bool upper = false;
+        bool backslash = false;
+        for (const char ch : token) {
+            const unsigned char c = static_cast<unsigned char>(ch);
+            if (c >= 'A' && c <= 'Z') {
+                if (!upper) *o++ = toggle;
+                upper = true;
+                *o++ = static_cast<char>(c + ('a' - 'A'));
+                continue;
+            }
+            if (upper && ((c >= 'a' && c <= 'z') || c >= 0x80)) {
+                // The decoder upper-cases everything in a run: lower-case and non-ASCII close it.
+                *o++ = toggle;
+                upper = false;
+            }
+            *o++ = ch;
+            if (ch == '\\') {
+                *o++ = '\\';
+                backslash = true;
+            }
         }
-        int w = word != kUnknownWord ? word : token.size() <= 1 ? -1 : lookupWord(dictionary, token);
-        if (w >= 0 && (wordScore(dictionary, w) == 0 ||
+        if (upper) *o++ = toggle;
+        if (!keepsBlanks(s) && isSeparatorAt(engine, cursor)) {
+            const char last = token.empty() ? 0 : token.back();
+            if (last >= 'a' && last <= 'z') o[-1] = toAsciiUpper(o[-1]);
+            else *o++ = ' ';
+            s.spaceEmitted = 1;
+            intended.push_back(' ');
+        } else {
+            s.spaceEmitted = 0;
+        }
+        raw.resize(static_cast<size_t>(o - raw.data()));
+        if (raw.size() > from && raw[from] == '"') raw[from] = t[2];
+        const std::string_view written(raw.data() + from, raw.size() - from);
+        if (backslash) appendUnescaped(coded.value, written);
+        else coded.value.append(written);
+        lineCounter += static_cast<int>(written.size());
+    }
+
+    // Writes kept word `w` as its code, with the blank after it where the word does not
+    // carry one and the page has a separator.
+    void writeCode(int w, const char* cursor) {
+        const EngineState& s = engine.scan;
+        intended += engine.dictionary.words[static_cast<size_t>(w)];
+        if (w >= l - 3) {
+            coded.put(t[0]);
+            w -= l;
+        }
+        coded.put(t[static_cast<size_t>(w + 3)]);
+        if (!s.spaceAppended && !keepsBlanks(s) && isSeparatorAt(engine, cursor)) {
+            coded.put(' ');
+            intended.push_back(' ');
+        }
+        lineCounter += 1;
+    }
+
+    // Writes a token of the page's body, as kept word `w` (-1: none) where its blank does not
+    // show, otherwise literally. spaceAppended tells whether the word carries a blank;
+    // `cursor` stands just past the token in the page.
+    void writeWord(std::string_view token, const char* cursor, int w) {
+        const EngineState& s = engine.scan;
+        if (w >= 0 && (wordScore(engine.dictionary, w) == 0 ||
                        (s.spaceAppended && !blankIsInvisibleAt(cursor)))) {
             w = -1;  // coded, its blank would show where the page has none
         }
-        escapeBackslashes(token);
-        if (w < 0) {
-            if (s.spaceAppended) token.pop_back();
-            appendUnescaped(intended, token);
-            codeLiteral(engine, token, t, cursor, intended, scratch);
-            if (!token.empty() && token[0] == '"') token[0] = t[2];
-            coded.raw += token;
-            appendUnescaped(coded.value, token);
-            lineCounter += static_cast<int>(token.size());
-        } else {
-            intended += dictionary.words[static_cast<size_t>(w)];
-            if (w >= l - 3) {
-                coded.put(t[0]);
-                w -= l;
-            }
-            coded.put(t[static_cast<size_t>(w + 3)]);
-            if (isSeparatorAt(engine, cursor) && !s.spaceAppended && !keepsBlanks(s)) {
-                coded.put(' ');
-                intended.push_back(' ');
-            }
-            lineCounter += 1;
-        }
-        if (!intended.empty() && !isBlank(static_cast<unsigned char>(intended.back()))) {
+        if (w >= 0) writeCode(w, cursor);
+        else writeLiteral(token, cursor);
+        if (!bodyStarted && !intended.empty() &&
+            !isBlank(static_cast<unsigned char>(intended.back()))) {
             bodyStarted = true;
         }
+    }
+
+    // Writes a token of the token loop, looked up with the blank it takes.
+    void writeToken(std::string& token, const char* cursor) {
+        EngineState& s = engine.scan;
+        s.spaceAppended = takesBlank(s, token);
+        int word = -1;
+        if (token.size() > 1) {  // shorter ones are never offered
+            if (s.spaceAppended) token.push_back(' ');
+            word = lookupWord(engine.dictionary, token);
+            if (s.spaceAppended) token.pop_back();
+        }
+        writeWord(token, cursor, word);
     }
 
     // The text tokens from `cursor` up to the next '<' or the page's end, each written as
@@ -312,9 +324,17 @@ struct Writer {
                 else if (c != '\n' && c != '\r') break;
             }
             if (*p == 0 || *p == '<') break;
-            const int n = scanTextToken(s, p);
-            const int word = n <= 1 ? -1 : offeredWordAt(p);
-            textToken.assign(p, static_cast<size_t>(n));
+            const int n = scanTextToken(p);
+            int word = -1;
+            if (n > 1) {  // the token takes a blank
+                word = offeredWordAt(p);
+                if (word == kUnknownWord) {
+                    textToken.assign(p, static_cast<size_t>(n));
+                    textToken.push_back(' ');
+                    word = lookupWord(engine.dictionary, textToken);
+                }
+            }
+            const std::string_view token(p, static_cast<size_t>(n));
             p += n;
             noteTextTokenEnd(s, p);
             if (!engine.options.keepComments) s.inComment = 0;
@@ -322,7 +342,8 @@ struct Writer {
                 packable = false;  // the packed text outgrew its margin
                 break;
             }
-            writeToken(textToken, p, word);
+            s.spaceAppended = n > 1;
+            writeWord(token, p, word);
             breakLine();
         }
         cursor = p;
@@ -506,7 +527,7 @@ std::optional<std::string> packJavaScript(Engine& engine, std::string& page) {
             intended += token;
             writer.lineCounter += 2;
         } else {
-            writer.writeToken(token, cursor, kUnknownWord);
+            writer.writeToken(token, cursor);
         }
         writer.breakLine();
         headState = closeHeadTag(engine, token, headState);

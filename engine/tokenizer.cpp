@@ -24,13 +24,22 @@ struct ByteTables {
     unsigned char byteClass[256];
     bool beginsToken[256];
     bool endsText[256];  // ends a run of ordinary text: the end, a blank or '<'
-    constexpr ByteTables() : byteClass(), beginsToken(), endsText() {
+    // How a byte after a text token's first acts: 0 the token goes on, 1 it ends before the
+    // byte, 2 it ends after it, 3 (a space) it ends after it when the next byte begins a
+    // token, otherwise before it.
+    unsigned char inTextToken[256];
+    constexpr ByteTables() : byteClass(), beginsToken(), endsText(), inTextToken() {
         for (const unsigned char c : {'\0', '\t', '\n', '\r', ' '}) byteClass[c] = STOP;
         for (const unsigned char c : {'>', '"', '\'', ',', '=', '~'}) byteClass[c] = SINGLE;
         byteClass[static_cast<unsigned char>('/')] = SOLIDUS;
         byteClass[static_cast<unsigned char>('<')] = LESS_THAN;
         for (const unsigned char c : {'"', '\'', ',', '.', '<', '=', '?', '~'}) beginsToken[c] = true;
         for (const unsigned char c : {'\0', '\t', '\n', '\r', ' ', '<'}) endsText[c] = true;
+        for (int c = 0; c < 256; ++c) {
+            if (beginsToken[c] || byteClass[c] == STOP) inTextToken[c] = 1;
+            else if (byteClass[c] != ORDINARY) inTextToken[c] = 2;  // '>' and '/'
+        }
+        inTextToken[static_cast<unsigned char>(' ')] = 3;
     }
 };
 constexpr ByteTables kBytes;
@@ -412,8 +421,20 @@ std::string& nextToken(Engine& engine, char*& cursor) {
     }
 }
 
-int scanTextToken(EngineState& state, const char* position) {
-    return scanBytes(state, position);  // in text only a '<' would change a flag
+int scanTextToken(const char* position) {
+    // As scanBytes cuts text: a token ends before a byte that begins one or a blank, and after
+    // a single-byte token, a '>', a '/' or a space before a byte that begins a token.
+    const unsigned char first = static_cast<unsigned char>(position[0]);
+    if (kBytes.byteClass[first] != ORDINARY) return 1;
+    for (int n = 1; n < MAX_TOKEN_LENGTH; ++n) {
+        const unsigned char action = kBytes.inTextToken[static_cast<unsigned char>(position[n])];
+        if (action == 0) continue;
+        if (action == 3) {
+            return kBytes.beginsToken[static_cast<unsigned char>(position[n + 1])] ? n + 1 : n;
+        }
+        return action == 1 ? n : n + 1;
+    }
+    return MAX_TOKEN_LENGTH;
 }
 
 void noteTextTokenEnd(EngineState& s, const char* end) {

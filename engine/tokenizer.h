@@ -28,7 +28,7 @@ int scanTokenLength(Engine& engine, char* position);
 // In ordinary text (the scanner outside tags, comments and raw-text content), the length of
 // the token that begins at `position`, a byte that is neither a blank, a '<' nor the page's
 // end. Such a token changes no scanner flag.
-int scanTextToken(EngineState& state, const char* position);
+int scanTextToken(const char* position);
 // Leaves the token flags as scanTokenLength leaves them after a text token ending at `end`.
 void noteTextTokenEnd(EngineState& state, const char* end);
 

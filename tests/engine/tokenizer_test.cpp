@@ -68,6 +68,30 @@ TEST(Tokenizer, LongTokensAreCutAt499) {
     EXPECT_EQ(stream, std::string(499, 'w') + "|" + std::string(101, 'w'));
 }
 
+// The text token cutter must cut exactly where the scanner does: random text of the bytes
+// that end or split tokens, a token started at every place that is neither a blank nor '<'.
+TEST(Tokenizer, TextTokensAreCutAsTheScannerCutsThem) {
+    const std::string alphabet = std::string("ab .,?/>=~\"'\t\n\r\fXY\\\xE9<-!");
+    unsigned seed = 7;
+    for (int round = 0; round < 400; ++round) {
+        std::string text;
+        const int length = 1 + round % 40;
+        for (int i = 0; i < length; ++i) {
+            seed = seed * 1664525u + 1013904223u;
+            text.push_back(alphabet[(seed >> 8) % alphabet.size()]);
+        }
+        if (round % 50 == 0) text.insert(text.size() / 2, std::string(520, 'w'));
+        for (size_t at = 0; at < text.size(); ++at) {
+            const unsigned char c = static_cast<unsigned char>(text[at]);
+            if (c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '<') continue;
+            Engine engine = quietEngine();
+            std::string page = text.substr(at);
+            EXPECT_EQ(scanTextToken(page.c_str()), scanTokenLength(engine, page.data()))
+                << "text \"" << page << "\"";
+        }
+    }
+}
+
 TEST(Tokenizer, EndOfPageLeavesCursorNull) {
     Engine engine = quietEngine();
     std::string page = "  ";
