@@ -14,21 +14,6 @@ constexpr int kLineLength = 256;      // coded text characters before the string
 constexpr size_t kOverflowMargin = 2000;
 constexpr std::string_view kLiteralJoin = "\"+\n\"";  // ends a literal, joins the next
 
-// The packed text in two forms: the script literal bytes as written, and the string value
-// that JavaScript reads from them.
-struct CodedText {
-    std::string raw;
-    std::string value;
-    void put(char c) {
-        raw.push_back(c);
-        value.push_back(c);
-    }
-    void put(std::string_view text) {
-        raw.append(text);
-        value.append(text);
-    }
-};
-
 bool isBlank(unsigned char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
 
 // Whether a word that carries its blank may be coded before `cursor`: the page has a blank
@@ -45,22 +30,10 @@ bool takesBlank(const EngineState& s, const std::string& token) {
     return !s.inTag && !s.tokenInTag && !keepsBlanks(s);
 }
 
-// Appends the JavaScript value of a token as written raw: backslashes undoubled.
-void appendUnescaped(std::string& value, std::string_view raw) {
-    if (std::find(raw.begin(), raw.end(), '\\') == raw.end()) {  // the common case
-        value.append(raw);
-        return;
-    }
-    for (size_t i = 0; i < raw.size();) {
-        const size_t slash = raw.find('\\', i);
-        if (slash == std::string_view::npos) {
-            value.append(raw.substr(i));
-            return;
-        }
-        value.append(raw.substr(i, slash + 1 - i));
-        i = slash + 1;
-        if (i < raw.size() && raw[i] == '\\') ++i;
-    }
+// Whether a '<' in a script literal at `p` would let the HTML parser see markup.
+bool opensMarkup(std::string_view rest) {
+    return rest.substr(0, 3) == "!--" || startsWithIgnoreCase(rest, "script") ||
+           startsWithIgnoreCase(rest, "/script");
 }
 
 // Hides "<!--", "<script" and "</script" from the HTML parser inside a script literal by
@@ -71,8 +44,7 @@ std::string hideMarkup(const std::string& raw) {
     size_t copied = 0;
     for (size_t i = raw.find('<'); i != std::string::npos; i = raw.find('<', i + 1)) {
         const std::string_view rest(raw.data() + i + 1, raw.size() - i - 1);
-        if (rest.substr(0, 3) == "!--" || startsWithIgnoreCase(rest, "script") ||
-            startsWithIgnoreCase(rest, "/script")) {
+        if (opensMarkup(rest)) {
             out.append(raw, copied, i - copied);
             out += "\\x3C";
             copied = i + 1;
@@ -82,30 +54,48 @@ std::string hideMarkup(const std::string& raw) {
     return out;
 }
 
-// Whether the script literals are valid double-quoted JavaScript strings that the HTML parser
-// cannot end early: no raw line break or quote, every backslash an escape we write.
-bool isSafeLiteral(std::string_view raw) {
+// Bytes of a script literal that need a closer look.
+constexpr std::array<bool, 256> kLiteralSpecial = [] {
+    std::array<bool, 256> special{};
+    for (const unsigned char c : {'"', '\n', '\r', '\\', '<'}) special[c] = true;
+    return special;
+}();
+
+// Reads `raw`, double-quoted script literals joined by kLiteralJoin, as JavaScript reads them
+// and appends their string value to `value`. Returns false where the literals are not the
+// kind we write: a raw quote or line break, an escape other than \\ \n \r and \x3C, or a
+// "<!--", "<script" or "</script" that the HTML parser would see.
+bool readLiterals(std::string_view raw, std::string& value) {
+    value.reserve(value.size() + raw.size());
+    size_t copied = 0;  // raw[copied, i) is plain text not yet appended
     for (size_t i = 0; i < raw.size(); ++i) {
         const char c = raw[i];
-        if (c == '"' || c == '\n' || c == '\r') return false;
-        if (c == '\\') {
-            const char next = i + 1 < raw.size() ? raw[i + 1] : 0;
-            if (next == '\\' || next == 'n' || next == 'r') {
-                ++i;
-            } else if (raw.substr(i, 4) == "\\x3C") {
-                i += 3;
-            } else {
-                return false;
-            }
-        }
+        if (!kLiteralSpecial[static_cast<unsigned char>(c)]) continue;
         if (c == '<') {
-            const std::string_view rest = raw.substr(i + 1);
-            if (rest.substr(0, 3) == "!--" || startsWithIgnoreCase(rest, "script") ||
-                startsWithIgnoreCase(rest, "/script")) {
-                return false;
-            }
+            if (opensMarkup(raw.substr(i + 1))) return false;
+            continue;
         }
+        value.append(raw.data() + copied, i - copied);
+        if (c == '"' && raw.substr(i, kLiteralJoin.size()) == kLiteralJoin) {
+            i += kLiteralJoin.size() - 1;
+        } else if (c == '\\' && i + 1 < raw.size() && raw[i + 1] == '\\') {
+            value.push_back('\\');
+            ++i;
+        } else if (c == '\\' && i + 1 < raw.size() && raw[i + 1] == 'n') {
+            value.push_back('\n');
+            ++i;
+        } else if (c == '\\' && i + 1 < raw.size() && raw[i + 1] == 'r') {
+            value.push_back('\r');
+            ++i;
+        } else if (raw.substr(i, 4) == "\\x3C") {
+            value.push_back('<');
+            i += 3;
+        } else {
+            return false;  // a quote or line break that would end the literal
+        }
+        copied = i + 1;
     }
+    value.append(raw.data() + copied, raw.size() - copied);
     return true;
 }
 
@@ -189,19 +179,19 @@ struct Writer {
     size_t room;  // the coded text's literal bytes must stay below this
     const std::vector<OfferedWord>& offered;
     size_t nextOffered = 0;
-    CodedText coded;
+    std::string coded;  // the coded text's script literals, as written
     std::string intended;
     int lineCounter = 0;
     bool bodyStarted = false;
     bool packable = true;
     std::string textToken;  // scratch for a text token and its blank
 
-    bool outgrown() const { return coded.raw.size() >= room; }
+    bool outgrown() const { return coded.size() >= room; }
 
     void breakLine() {
         if (lineCounter > kLineLength) {
             lineCounter = 0;
-            coded.raw += kLiteralJoin;
+            coded += kLiteralJoin;
         }
     }
 
@@ -220,14 +210,13 @@ struct Writer {
     void writeLiteral(std::string_view token, const char* cursor) {
         EngineState& s = engine.scan;
         intended.append(token);
-        std::string& raw = coded.raw;
+        std::string& raw = coded;
         const size_t from = raw.size();
         // At most a toggle and a doubled backslash for each byte, a toggle and the blank.
         raw.resize(from + 3 * token.size() + 2);
         char* o = raw.data() + from;
         const char toggle = t[1];
         bool upper = false;
-        bool backslash = false;
         for (const char ch : token) {
             const unsigned char c = static_cast<unsigned char>(ch);
             if (c >= 'A' && c <= 'Z') {
@@ -242,10 +231,7 @@ struct Writer {
                 upper = false;
             }
             *o++ = ch;
-            if (ch == '\\') {
-                *o++ = '\\';
-                backslash = true;
-            }
+            if (ch == '\\') *o++ = '\\';
         }
         if (upper) *o++ = toggle;
         if (!keepsBlanks(s) && isSeparatorAt(engine, cursor)) {
@@ -259,10 +245,7 @@ struct Writer {
         }
         raw.resize(static_cast<size_t>(o - raw.data()));
         if (raw.size() > from && raw[from] == '"') raw[from] = t[2];
-        const std::string_view written(raw.data() + from, raw.size() - from);
-        if (backslash) appendUnescaped(coded.value, written);
-        else coded.value.append(written);
-        lineCounter += static_cast<int>(written.size());
+        lineCounter += static_cast<int>(raw.size() - from);
     }
 
     // Writes kept word `w` as its code, with the blank after it where the word does not
@@ -271,12 +254,12 @@ struct Writer {
         const EngineState& s = engine.scan;
         intended += engine.dictionary.words[static_cast<size_t>(w)];
         if (w >= l - 3) {
-            coded.put(t[0]);
+            coded.push_back(t[0]);
             w -= l;
         }
-        coded.put(t[static_cast<size_t>(w + 3)]);
+        coded.push_back(t[static_cast<size_t>(w + 3)]);
         if (!s.spaceAppended && !keepsBlanks(s) && isSeparatorAt(engine, cursor)) {
-            coded.put(' ');
+            coded.push_back(' ');
             intended.push_back(' ');
         }
         lineCounter += 1;
@@ -382,10 +365,23 @@ bool decodePacked(std::string_view t, std::string_view s, std::string_view c, in
     std::array<long, 256> position;
     position.fill(-1);
     for (size_t k = t.size(); k-- > 0;) position[static_cast<unsigned char>(t[k])] = static_cast<long>(k);
+    // Bytes that stand for themselves while the case toggle is off: no code, no capital.
+    std::array<bool, 256> itself{};
+    for (int b = 0; b < 256; ++b) {
+        const long z = position[static_cast<size_t>(b)];
+        itself[static_cast<size_t>(b)] = (z < 0 || z >= l) && z != 1 && !(b >= 'A' && b <= 'Z');
+    }
     decoded.clear();
     decoded.reserve(c.size() * 2);
     int u = 0;
     for (size_t i = 0; i < c.size(); ++i) {
+        if (u == 0 && itself[static_cast<unsigned char>(c[i])]) {
+            size_t end = i + 1;
+            while (end < c.size() && itself[static_cast<unsigned char>(c[end])]) ++end;
+            decoded.append(c.data() + i, end - i);
+            i = end - 1;
+            continue;
+        }
         char w = c[i];
         long z = position[static_cast<unsigned char>(w)];
         if (z == 1) {
@@ -494,7 +490,7 @@ std::optional<std::string> packJavaScript(Engine& engine, std::string& page) {
     const size_t limit = size + kOverflowMargin;
     Writer writer(engine, t, l, limit > packedStart + 3 ? limit - packedStart - 3 : 0,
                   counter.offered);
-    CodedText& coded = writer.coded;
+    std::string& coded = writer.coded;
     std::string& intended = writer.intended;
     while (cursor && writer.packable) {
         if (inBodyText(s, headState)) {
@@ -515,15 +511,14 @@ std::optional<std::string> packJavaScript(Engine& engine, std::string& page) {
             if (comment && !s.inComment && !keepsBlanks(s) && !intended.empty() &&
                 intended.back() != ' ' && isSeparatorAt(engine, cursor)) {
                 // A removed comment that a blank followed leaves that blank.
-                coded.put(' ');
+                coded.push_back(' ');
                 intended.push_back(' ');
                 ++writer.lineCounter;
             }
         } else if (writer.outgrown()) {
             writer.packable = false;  // the packed text outgrew its margin
         } else if (keepsBlanks(s) && (token == "\n" || token == "\r")) {
-            coded.raw += token == "\n" ? "\\n" : "\\r";
-            coded.value += token;
+            coded += token == "\n" ? "\\n" : "\\r";
             intended += token;
             writer.lineCounter += 2;
         } else {
@@ -533,24 +528,20 @@ std::optional<std::string> packJavaScript(Engine& engine, std::string& page) {
         headState = closeHeadTag(engine, token, headState);
     }
     if (!writer.packable) return std::nullopt;
-    const int percentStep = static_cast<int>(coded.raw.size() / 100);
+    const int percentStep = static_cast<int>(coded.size() / 100);
 
     // Self-check: the head ends outside any markup, the literals are safe, and the decoder
     // rebuilds exactly the intended text.
-    std::string decoded;
-    const std::string codedRaw = hideMarkup(coded.raw);
+    const std::string codedRaw = hideMarkup(coded);
     if (!endsOutsideMarkup(std::string(PACKED_MARKER) + headText)) return std::nullopt;
-    if (!isSafeLiteral(t) || !isSafeLiteral(hideMarkup(wordList))) return std::nullopt;
-    for (size_t piece = 0;;) {  // the coded text's literals, between the "+ line breaks
-        const size_t join = codedRaw.find(kLiteralJoin, piece);
-        if (!isSafeLiteral(std::string_view(codedRaw).substr(
-                piece, join == std::string::npos ? std::string::npos : join - piece))) {
-            return std::nullopt;
-        }
-        if (join == std::string::npos) break;
-        piece = join + kLiteralJoin.size();
-    }
-    if (!decodePacked(t, words, coded.value, l, decoded) || decoded != intended) {
+    std::string value;
+    if (!readLiterals(t, value) || value != t) return std::nullopt;
+    value.clear();
+    if (!readLiterals(hideMarkup(wordList), value) || value != wordList) return std::nullopt;
+    value.clear();
+    std::string decoded;
+    if (!readLiterals(codedRaw, value) || !decodePacked(t, words, value, l, decoded) ||
+        decoded != intended) {
         return std::nullopt;
     }
 
