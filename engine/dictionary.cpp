@@ -16,33 +16,56 @@ bool isExcludedCode(int v) {
 // and two such codes would be one.
 constexpr int kHighestCodeLimit = 128;
 
-// Eight bytes at a time, mixed by multiplication: words are short and mostly ASCII.
-uint32_t hashWord(std::string_view word) {
-    constexpr uint64_t kMul = 0x9E3779B97F4A7C15ull;
-    uint64_t h = word.size() * kMul;
-    size_t i = 0;
-    for (; i + 8 <= word.size(); i += 8) {
-        uint64_t chunk;
-        std::memcpy(&chunk, word.data() + i, 8);
-        h = (h ^ chunk) * kMul;
-        h ^= h >> 29;
+// A word as the dictionary compares it: the bytes, and whether one blank follows them (text
+// words are offered and looked up with their blank without being copied).
+struct Key {
+    const char* bytes;
+    size_t length;  // without the blank
+    bool blank;
+    size_t size() const { return length + (blank ? 1 : 0); }
+    bool matches(const std::string& word) const {
+        return word.size() == size() && std::memcmp(word.data(), bytes, length) == 0 &&
+               (!blank || word[length] == ' ');
     }
-    if (i < word.size()) {
-        uint64_t chunk = 0;
-        std::memcpy(&chunk, word.data() + i, word.size() - i);
+};
+
+Key keyOf(std::string_view word) { return {word.data(), word.size(), false}; }
+
+// Eight bytes at a time, mixed by multiplication: words are short and mostly ASCII.
+uint32_t hashWord(const Key& key) {
+    constexpr uint64_t kMul = 0x9E3779B97F4A7C15ull;
+    const auto mix = [](uint64_t h, uint64_t chunk) {
         h = (h ^ chunk) * kMul;
-        h ^= h >> 29;
+        return h ^ (h >> 29);
+    };
+    uint64_t h = key.size() * kMul;
+    size_t i = 0;
+    for (; i + 8 <= key.length; i += 8) {
+        uint64_t chunk;
+        std::memcpy(&chunk, key.bytes + i, 8);
+        h = mix(h, chunk);
+    }
+    if (i < key.size()) {  // the last bytes and the blank, zero-padded to eight
+        char rest[8] = {};
+        size_t n = 0;
+        for (; i < key.length; ++i) rest[n++] = key.bytes[i];
+        if (key.blank) rest[n] = ' ';
+        uint64_t chunk;
+        std::memcpy(&chunk, rest, 8);
+        h = mix(h, chunk);
     }
     h *= kMul;
     return static_cast<uint32_t>(h >> 32);
 }
 
-// The first slot that holds `word` or is empty.
-size_t findSlot(const Dictionary& dictionary, std::string_view word, uint32_t hash) {
+// The first slot that holds `key` or is empty.
+size_t findSlot(const Dictionary& dictionary, const Key& key, uint32_t hash) {
     const WordIndex& index = dictionary.index;
     size_t slot = hash & index.mask;
     while (index.entries[slot] != 0) {
-        if (index.hashes[slot] == hash && dictionary.words[index.entries[slot] - 1] == word) break;
+        if (index.hashes[slot] == hash && key.matches(dictionary.words[index.entries[slot] - 1])) {
+            break;
+        }
         slot = (slot + 1) & index.mask;
     }
     return slot;
@@ -61,11 +84,43 @@ void clearIndex(WordIndex& index, size_t words) {
 void indexWords(Dictionary& dictionary, size_t count) {
     clearIndex(dictionary.index, count);
     for (size_t w = 0; w < count; ++w) {
-        const uint32_t hash = hashWord(dictionary.words[w]);
-        const size_t slot = findSlot(dictionary, dictionary.words[w], hash);
+        const Key key = keyOf(dictionary.words[w]);
+        const uint32_t hash = hashWord(key);
+        const size_t slot = findSlot(dictionary, key, hash);
         dictionary.index.entries[slot] = static_cast<uint32_t>(w + 1);
         dictionary.index.hashes[slot] = hash;
     }
+}
+
+// Counts a known word once more, or enters a new one with count 0; -1 when the dictionary is
+// full. Returns the word's first-seen number.
+int countWord(Dictionary& dictionary, const Key& key) {
+    const uint32_t hash = hashWord(key);
+    const size_t slot = findSlot(dictionary, key, hash);
+    if (dictionary.index.entries[slot] != 0) {
+        const uint32_t word = dictionary.index.entries[slot] - 1;
+        ++dictionary.counts[word];
+        return static_cast<int>(word);
+    }
+    if (static_cast<int>(dictionary.words.size()) >= DICTIONARY_CAPACITY - 1) return -1;
+    dictionary.words.emplace_back(key.bytes, key.length);
+    if (key.blank) dictionary.words.back().push_back(' ');
+    if (2 * dictionary.words.size() > dictionary.index.entries.size()) {
+        indexWords(dictionary, dictionary.words.size());  // at most half full
+    } else {
+        dictionary.index.entries[slot] = static_cast<uint32_t>(dictionary.words.size());
+        dictionary.index.hashes[slot] = hash;
+    }
+    dictionary.counts.push_back(0);
+    dictionary.count = static_cast<int>(dictionary.words.size());
+    return dictionary.count - 1;
+}
+
+// The kept-word index of the word in `slot`, or -1.
+int keptIndex(const Dictionary& dictionary, size_t slot) {
+    const uint32_t word = dictionary.index.entries[slot];
+    if (word == 0 || static_cast<int>(word) > dictionary.count) return -1;
+    return static_cast<int>(word) - 1;
 }
 
 }  // namespace
@@ -91,24 +146,11 @@ int offerWord(Dictionary& dictionary, std::string_view token) {
     if (token.size() <= 1) return -1;
     // A word with a backslash is never coded: it is looked up undoubled but listed doubled.
     if (token.find('\\') != std::string_view::npos) return -1;
-    const uint32_t hash = hashWord(token);
-    const size_t slot = findSlot(dictionary, token, hash);
-    if (dictionary.index.entries[slot] != 0) {
-        const uint32_t word = dictionary.index.entries[slot] - 1;
-        ++dictionary.counts[word];
-        return static_cast<int>(word);
-    }
-    if (static_cast<int>(dictionary.words.size()) >= DICTIONARY_CAPACITY - 1) return -1;
-    dictionary.words.emplace_back(token);
-    if (2 * dictionary.words.size() > dictionary.index.entries.size()) {
-        indexWords(dictionary, dictionary.words.size());  // at most half full
-    } else {
-        dictionary.index.entries[slot] = static_cast<uint32_t>(dictionary.words.size());
-        dictionary.index.hashes[slot] = hash;
-    }
-    dictionary.counts.push_back(0);
-    dictionary.count = static_cast<int>(dictionary.words.size());
-    return dictionary.count - 1;
+    return countWord(dictionary, keyOf(token));
+}
+
+int offerTextWord(Dictionary& dictionary, std::string_view word) {
+    return countWord(dictionary, {word.data(), word.size(), true});
 }
 
 void rankDictionary(Dictionary& dictionary) {
@@ -168,10 +210,13 @@ int trimDictionary(Dictionary& dictionary, int codeCharacters, bool debugDump, s
 }
 
 int lookupWord(const Dictionary& dictionary, std::string_view token) {
-    const size_t slot = findSlot(dictionary, token, hashWord(token));
-    const uint32_t word = dictionary.index.entries[slot];
-    if (word == 0 || static_cast<int>(word) > dictionary.count) return -1;
-    return static_cast<int>(word) - 1;
+    const Key key = keyOf(token);
+    return keptIndex(dictionary, findSlot(dictionary, key, hashWord(key)));
+}
+
+int lookupTextWord(const Dictionary& dictionary, std::string_view word) {
+    const Key key{word.data(), word.size(), true};
+    return keptIndex(dictionary, findSlot(dictionary, key, hashWord(key)));
 }
 
 long wordScore(const Dictionary& dictionary, int word) {

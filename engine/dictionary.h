@@ -42,6 +42,9 @@ void countCharacters(std::array<unsigned, 256>& histogram, std::string_view toke
 // Offers a token: a known word counts once more, a new one enters with count 0. Returns the
 // word's first-seen number (see keptWord), or -1 when it is not taken.
 int offerWord(Dictionary& dictionary, std::string_view token);
+// Offers a text word with the blank it carries, as offerWord(word + " ") would; the word has
+// two or more bytes and no backslash.
+int offerTextWord(Dictionary& dictionary, std::string_view word);
 // Orders the words by score (length x count), highest first; equal scores keep first-seen order.
 void rankDictionary(Dictionary& dictionary);
 // Builds t from the byte values 1 to limit-1 (never 128 or above), less the excluded ones.
@@ -50,6 +53,8 @@ CodeTable buildCodeTable(const std::array<unsigned, 256>& histogram, int codeCha
 int trimDictionary(Dictionary& dictionary, int codeCharacters, bool debugDump, std::FILE* trace);
 // Index of the word among the kept ones, or -1.
 int lookupWord(const Dictionary& dictionary, std::string_view token);
+// As lookupWord(word + " ").
+int lookupTextWord(const Dictionary& dictionary, std::string_view word);
 // Index among the kept words of the word offerWord numbered `firstSeen` (-1: none), or -1.
 inline int keptWord(const Dictionary& dictionary, int firstSeen) {
     if (firstSeen < 0) return -1;

@@ -113,11 +113,22 @@ bool inBodyText(const EngineState& s, int headState) {
            !s.skipToTagEnd && !keepsBlanks(s);
 }
 
-// A text token the counting pass offered, with its word's first-seen number: the writing pass
-// meets the same token at the same place and needs no second lookup.
-struct OfferedWord {
+// A text token of the counting pass, kept for the writing pass, which meets the same tokens
+// at the same places and need neither cut nor look them up again.
+struct TextToken {
     const char* at;
-    int word;
+    uint16_t length;
+    bool afterSpace;  // a space or tab stands between it and the token before
+    int word;         // the word's first-seen number, -1 when it was not offered
+};
+
+// A run of text tokens that the counting pass took from `start` up to `end` (a '<' or the
+// page's end): tokens [first, last).
+struct TextRun {
+    const char* start;
+    const char* end;
+    size_t first;
+    size_t last;
 };
 
 // The counting pass: the head text, the bytes used and the words.
@@ -126,8 +137,8 @@ struct Counter {
     Engine& engine;
     std::string headText;
     std::array<unsigned, 256> byteCounts{};  // bytes as they stand
-    std::vector<OfferedWord> offered;        // in page order
-    std::string key;                         // scratch for a text token and its blank
+    std::vector<TextToken> tokens;           // the text runs' tokens, in page order
+    std::vector<TextRun> runs;
 
     // Counts a token of the page's body and offers it as a word.
     void count(std::string& token) {
@@ -143,42 +154,53 @@ struct Counter {
     void countText(char*& cursor) {
         EngineState& s = engine.scan;
         char* p = cursor;
-        const char* end = nullptr;
+        const size_t first = tokens.size();
         for (;;) {
-            while (isBlank(static_cast<unsigned char>(*p))) ++p;
+            bool afterSpace = false;
+            for (;; ++p) {  // as nextToken passes blanks over
+                const char c = *p;
+                if (c == ' ' || c == '\t') afterSpace = true;
+                else if (c != '\n' && c != '\r') break;
+            }
             if (*p == 0 || *p == '<') break;
             const int n = scanTextToken(p);
-            for (int i = 0; i < n; ++i) ++byteCounts[static_cast<unsigned char>(p[i])];
-            if (n > 1) {
-                ++byteCounts[' '];
-                key.assign(p, static_cast<size_t>(n));
-                key.push_back(' ');
-                const int word = offerWord(engine.dictionary, key);
-                if (word >= 0) offered.push_back({p, word});
+            bool backslash = false;
+            for (int i = 0; i < n; ++i) {
+                const unsigned char c = static_cast<unsigned char>(p[i]);
+                ++byteCounts[c];
+                backslash |= c == '\\';
             }
+            int word = -1;
+            if (n > 1) {  // the token takes a blank
+                ++byteCounts[' '];
+                if (!backslash) {
+                    word = offerTextWord(engine.dictionary,
+                                         std::string_view(p, static_cast<size_t>(n)));
+                }
+            }
+            tokens.push_back({p, static_cast<uint16_t>(n), afterSpace, word});
             p += n;
-            end = p;
+        }
+        if (tokens.size() > first) {
+            runs.push_back({cursor, p, first, tokens.size()});
+            noteTextTokenEnd(s, tokens.back().at + tokens.back().length);
+            if (!engine.options.keepComments) s.inComment = 0;  // as isCommentToken
         }
         cursor = p;
-        if (!end) return;
-        noteTextTokenEnd(s, end);
-        if (!engine.options.keepComments) s.inComment = 0;  // as isCommentToken after a text token
     }
 };
-
-constexpr int kUnknownWord = -2;
 
 // The writing pass: the coded text, and beside it the text it must decode to.
 struct Writer {
     Writer(Engine& owner, const std::string& codes, int codeCount, size_t literalRoom,
-           const std::vector<OfferedWord>& offeredWords)
-        : engine(owner), t(codes), l(codeCount), room(literalRoom), offered(offeredWords) {}
+           const Counter& counted)
+        : engine(owner), t(codes), l(codeCount), room(literalRoom), counter(counted) {}
     Engine& engine;
     const std::string& t;
     int l;
     size_t room;  // the coded text's literal bytes must stay below this
-    const std::vector<OfferedWord>& offered;
-    size_t nextOffered = 0;
+    const Counter& counter;
+    size_t nextRun = 0;
     std::string coded;  // the coded text's script literals, as written
     std::string intended;
     int lineCounter = 0;
@@ -193,14 +215,6 @@ struct Writer {
             lineCounter = 0;
             coded += kLiteralJoin;
         }
-    }
-
-    // The kept-word index of the text token at `at` that the counting pass offered, or
-    // kUnknownWord when it did not offer one there.
-    int offeredWordAt(const char* at) {
-        while (nextOffered < offered.size() && offered[nextOffered].at < at) ++nextOffered;
-        if (nextOffered == offered.size() || offered[nextOffered].at != at) return kUnknownWord;
-        return keptWord(engine.dictionary, offered[nextOffered].word);
     }
 
     // Writes a literal token: letters lower case with the case toggle t[1] around upper-case
@@ -295,10 +309,40 @@ struct Writer {
         writeWord(token, cursor, word);
     }
 
+    // Writes one text token as the token loop would, `word` its kept-word index (-1: none);
+    // false when the coded text outgrew its room.
+    bool writeTextToken(std::string_view token, int word) {
+        EngineState& s = engine.scan;
+        const char* end = token.data() + token.size();
+        noteTextTokenEnd(s, end);
+        if (!engine.options.keepComments) s.inComment = 0;
+        if (outgrown()) {
+            packable = false;  // the packed text outgrew its margin
+            return false;
+        }
+        s.spaceAppended = token.size() > 1;  // the token takes a blank
+        writeWord(token, end, word);
+        breakLine();
+        return true;
+    }
+
     // The text tokens from `cursor` up to the next '<' or the page's end, each written as
     // the token loop would write it.
     void writeText(char*& cursor) {
         EngineState& s = engine.scan;
+        while (nextRun < counter.runs.size() && counter.runs[nextRun].start < cursor) ++nextRun;
+        if (nextRun < counter.runs.size() && counter.runs[nextRun].start == cursor) {
+            // The counting pass cut this run: its tokens are taken as they are.
+            const TextRun& run = counter.runs[nextRun];
+            for (size_t k = run.first; k < run.last; ++k) {
+                const TextToken& token = counter.tokens[k];
+                if (token.afterSpace) s.spaceEmitted = 0;  // as nextToken passing it over
+                const int word = token.length > 1 ? keptWord(engine.dictionary, token.word) : -1;
+                if (!writeTextToken(std::string_view(token.at, token.length), word)) return;
+            }
+            cursor = const_cast<char*>(run.end);
+            return;
+        }
         char* p = cursor;
         for (;;) {
             for (;; ++p) {  // as nextToken passes blanks over
@@ -307,27 +351,10 @@ struct Writer {
                 else if (c != '\n' && c != '\r') break;
             }
             if (*p == 0 || *p == '<') break;
-            const int n = scanTextToken(p);
-            int word = -1;
-            if (n > 1) {  // the token takes a blank
-                word = offeredWordAt(p);
-                if (word == kUnknownWord) {
-                    textToken.assign(p, static_cast<size_t>(n));
-                    textToken.push_back(' ');
-                    word = lookupWord(engine.dictionary, textToken);
-                }
-            }
-            const std::string_view token(p, static_cast<size_t>(n));
-            p += n;
-            noteTextTokenEnd(s, p);
-            if (!engine.options.keepComments) s.inComment = 0;
-            if (outgrown()) {
-                packable = false;  // the packed text outgrew its margin
-                break;
-            }
-            s.spaceAppended = n > 1;
-            writeWord(token, p, word);
-            breakLine();
+            const std::string_view token(p, static_cast<size_t>(scanTextToken(p)));
+            p += token.size();
+            const int word = token.size() > 1 ? lookupTextWord(engine.dictionary, token) : -1;
+            if (!writeTextToken(token, word)) break;
         }
         cursor = p;
     }
@@ -489,7 +516,7 @@ std::optional<std::string> packJavaScript(Engine& engine, std::string& page) {
     // The packed text may not reach the page's size and its margin.
     const size_t limit = size + kOverflowMargin;
     Writer writer(engine, t, l, limit > packedStart + 3 ? limit - packedStart - 3 : 0,
-                  counter.offered);
+                  counter);
     std::string& coded = writer.coded;
     std::string& intended = writer.intended;
     while (cursor && writer.packable) {
