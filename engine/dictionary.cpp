@@ -4,6 +4,8 @@
 #include <cstring>
 #include <numeric>
 
+#include "text_buffer.h"
+
 namespace {
 
 // Bytes that never serve as codes: they cannot stand in a script string as themselves, or
@@ -24,7 +26,7 @@ struct Key {
     bool blank;
     size_t size() const { return length + (blank ? 1 : 0); }
     bool matches(const std::string& word) const {
-        return word.size() == size() && std::memcmp(word.data(), bytes, length) == 0 &&
+        return word.size() == size() && equalBytes(word.data(), bytes, length) &&
                (!blank || word[length] == ' ');
     }
 };

@@ -6,6 +6,7 @@
 #include "dictionary.h"
 #include "regions.h"
 #include "tag_table.h"
+#include "text_buffer.h"
 #include "tokenizer.h"
 
 namespace {
@@ -38,18 +39,19 @@ bool opensMarkup(std::string_view rest) {
 
 // Hides "<!--", "<script" and "</script" from the HTML parser inside a script literal by
 // writing their '<' as the escape \x3C, which JavaScript reads as the same character.
-std::string hideMarkup(const std::string& raw) {
+std::string hideMarkup(std::string raw) {
     std::string out;
-    out.reserve(raw.size());
     size_t copied = 0;
     for (size_t i = raw.find('<'); i != std::string::npos; i = raw.find('<', i + 1)) {
         const std::string_view rest(raw.data() + i + 1, raw.size() - i - 1);
         if (opensMarkup(rest)) {
+            if (copied == 0) out.reserve(raw.size() + 64);
             out.append(raw, copied, i - copied);
             out += "\\x3C";
             copied = i + 1;
         }
     }
+    if (copied == 0) return raw;  // nothing to hide
     out.append(raw, copied);
     return out;
 }
@@ -201,8 +203,8 @@ struct Writer {
     size_t room;  // the coded text's literal bytes must stay below this
     const Counter& counter;
     size_t nextRun = 0;
-    std::string coded;  // the coded text's script literals, as written
-    std::string intended;
+    TextBuffer coded;  // the coded text's script literals, as written
+    TextBuffer intended;
     int lineCounter = 0;
     bool bodyStarted = false;
     bool packable = true;
@@ -213,7 +215,7 @@ struct Writer {
     void breakLine() {
         if (lineCounter > kLineLength) {
             lineCounter = 0;
-            coded += kLiteralJoin;
+            coded.append(kLiteralJoin);
         }
     }
 
@@ -224,11 +226,9 @@ struct Writer {
     void writeLiteral(std::string_view token, const char* cursor) {
         EngineState& s = engine.scan;
         intended.append(token);
-        std::string& raw = coded;
-        const size_t from = raw.size();
         // At most a toggle and a doubled backslash for each byte, a toggle and the blank.
-        raw.resize(from + 3 * token.size() + 2);
-        char* o = raw.data() + from;
+        char* const from = coded.room(3 * token.size() + 2);
+        char* o = from;
         const char toggle = t[1];
         bool upper = false;
         for (const char ch : token) {
@@ -257,16 +257,16 @@ struct Writer {
         } else {
             s.spaceEmitted = 0;
         }
-        raw.resize(static_cast<size_t>(o - raw.data()));
-        if (raw.size() > from && raw[from] == '"') raw[from] = t[2];
-        lineCounter += static_cast<int>(raw.size() - from);
+        coded.commit(o);
+        if (o > from && *from == '"') *from = t[2];
+        lineCounter += static_cast<int>(o - from);
     }
 
     // Writes kept word `w` as its code, with the blank after it where the word does not
     // carry one and the page has a separator.
     void writeCode(int w, const char* cursor) {
         const EngineState& s = engine.scan;
-        intended += engine.dictionary.words[static_cast<size_t>(w)];
+        intended.append(engine.dictionary.words[static_cast<size_t>(w)]);
         if (w >= l - 3) {
             coded.push_back(t[0]);
             w -= l;
@@ -398,14 +398,14 @@ bool decodePacked(std::string_view t, std::string_view s, std::string_view c, in
         const long z = position[static_cast<size_t>(b)];
         itself[static_cast<size_t>(b)] = (z < 0 || z >= l) && z != 1 && !(b >= 'A' && b <= 'Z');
     }
-    decoded.clear();
-    decoded.reserve(c.size() * 2);
+    TextBuffer text;
+    text.reserve(c.size() * 2);
     int u = 0;
     for (size_t i = 0; i < c.size(); ++i) {
         if (u == 0 && itself[static_cast<unsigned char>(c[i])]) {
             size_t end = i + 1;
             while (end < c.size() && itself[static_cast<unsigned char>(c[end])]) ++end;
-            decoded.append(c.data() + i, end - i);
+            text.append(c.data() + i, end - i);
             i = end - 1;
             continue;
         }
@@ -424,20 +424,21 @@ bool decodePacked(std::string_view t, std::string_view s, std::string_view c, in
             const size_t from = starts[static_cast<size_t>(z)];
             const size_t to = starts[static_cast<size_t>(z) + 1];
             if (to == 0 || to - 1 < from) return false;
-            decoded.append(s.substr(from, to - 1 - from));
+            text.append(s.substr(from, to - 1 - from));
         } else {
             const bool capital = w >= 'A' && w <= 'Z';
             if (u == 1 && !capital) {
                 if (static_cast<unsigned char>(w) >= 0x80) return false;
-                decoded.push_back(toAsciiUpper(w));
+                text.push_back(toAsciiUpper(w));
             } else if (u == 0 && capital) {
-                decoded.push_back(toAsciiLower(w));
+                text.push_back(toAsciiLower(w));
             } else {
-                decoded.push_back(w);
+                text.push_back(w);
             }
-            if (capital) decoded.push_back(' ');
+            if (capital) text.push_back(' ');
         }
     }
+    decoded = text.take();
     return true;
 }
 
@@ -517,8 +518,8 @@ std::optional<std::string> packJavaScript(Engine& engine, std::string& page) {
     const size_t limit = size + kOverflowMargin;
     Writer writer(engine, t, l, limit > packedStart + 3 ? limit - packedStart - 3 : 0,
                   counter);
-    std::string& coded = writer.coded;
-    std::string& intended = writer.intended;
+    TextBuffer& coded = writer.coded;
+    TextBuffer& intended = writer.intended;
     while (cursor && writer.packable) {
         if (inBodyText(s, headState)) {
             writer.writeText(cursor);
@@ -545,8 +546,8 @@ std::optional<std::string> packJavaScript(Engine& engine, std::string& page) {
         } else if (writer.outgrown()) {
             writer.packable = false;  // the packed text outgrew its margin
         } else if (keepsBlanks(s) && (token == "\n" || token == "\r")) {
-            coded += token == "\n" ? "\\n" : "\\r";
-            intended += token;
+            coded.append(token == "\n" ? "\\n" : "\\r");
+            intended.append(token);
             writer.lineCounter += 2;
         } else {
             writer.writeToken(token, cursor);
@@ -559,7 +560,7 @@ std::optional<std::string> packJavaScript(Engine& engine, std::string& page) {
 
     // Self-check: the head ends outside any markup, the literals are safe, and the decoder
     // rebuilds exactly the intended text.
-    const std::string codedRaw = hideMarkup(coded);
+    const std::string codedRaw = hideMarkup(coded.take());
     if (!endsOutsideMarkup(std::string(PACKED_MARKER) + headText)) return std::nullopt;
     std::string value;
     if (!readLiterals(t, value) || value != t) return std::nullopt;
@@ -568,7 +569,7 @@ std::optional<std::string> packJavaScript(Engine& engine, std::string& page) {
     value.clear();
     std::string decoded;
     if (!readLiterals(codedRaw, value) || !decodePacked(t, words, value, l, decoded) ||
-        decoded != intended) {
+        decoded != intended.view()) {
         return std::nullopt;
     }
 
