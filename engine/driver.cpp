@@ -4,8 +4,10 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <future>
 #include <random>
 #include <string>
+#include <system_error>
 
 #include "engine.h"
 #include "tag_table.h"
@@ -17,6 +19,27 @@
 #endif
 
 namespace {
+
+// From this size on, plain compaction runs beside JavaScript packing on a thread of its own;
+// below it, starting the thread would cost more than it saves.
+constexpr size_t kSideBySideSize = 16384;
+
+// Plain compaction of `page` on an engine of its own, started beside the caller's work.
+// Invalid when no thread could be started.
+std::future<std::string> startPlainCompaction(const EngineOptions& options,
+                                              const std::string& page) {
+    try {
+        return std::async(std::launch::async, [options, &page] {
+            Engine side;
+            side.options = options;
+            side.console = nullptr;
+            std::string text = page;  // the method takes a page of its own
+            return compactPlain(side, text);
+        });
+    } catch (const std::system_error&) {
+        return {};
+    }
+}
 
 void say(Engine& engine, const char* text) {
     if (engine.console) std::fputs(text, engine.console);
@@ -165,6 +188,10 @@ long packBest(Engine& engine, std::string& page, std::string* outputName, long l
     const unsigned long size = page.size() + 1;  // the terminator counts, as it always has
     if (flags == 0) flags = FLAG_DEFAULT_SET;
 
+    std::future<std::string> sidePlain;
+    if ((flags & FLAG_PLAIN) && (flags & FLAG_JAVASCRIPT) && page.size() >= kSideBySideSize) {
+        sidePlain = startPlainCompaction(engine.options, page);
+    }
     std::optional<std::string> packed;
     if (flags & FLAG_JAVASCRIPT) {
         std::string workCopy = page;
@@ -173,7 +200,9 @@ long packBest(Engine& engine, std::string& page, std::string* outputName, long l
     progressDot(engine);
     // A page that JavaScript packing cannot bring back intact is compacted plainly instead.
     std::optional<std::string> plain;
-    if ((flags & FLAG_PLAIN) || ((flags & FLAG_JAVASCRIPT) && !packed)) {
+    if (sidePlain.valid()) {
+        plain = sidePlain.get();
+    } else if ((flags & FLAG_PLAIN) || ((flags & FLAG_JAVASCRIPT) && !packed)) {
         plain = compactPlain(engine, page);
     }
 
