@@ -157,13 +157,22 @@ int offerTextWord(Dictionary& dictionary, std::string_view word) {
 
 void rankDictionary(Dictionary& dictionary) {
     const size_t n = dictionary.words.size();
-    std::vector<size_t> order(n);
-    std::iota(order.begin(), order.end(), size_t{0});
-    const auto score = [&](size_t i) {
-        return static_cast<long>(dictionary.words[i].size()) * dictionary.counts[i];
-    };
-    std::stable_sort(order.begin(), order.end(),
-                     [&](size_t a, size_t b) { return score(a) > score(b); });
+    // Repeated words by score, highest first (the index breaks ties: first-seen order), then
+    // the words seen once, whose score is 0, in first-seen order: a stable sort by score.
+    std::vector<std::pair<long, uint32_t>> repeated;
+    std::vector<uint32_t> order;
+    order.reserve(n);
+    for (size_t i = 0; i < n; ++i) {
+        if (dictionary.counts[i] > 0) {
+            const long score = static_cast<long>(dictionary.words[i].size()) * dictionary.counts[i];
+            repeated.emplace_back(-score, static_cast<uint32_t>(i));
+        }
+    }
+    std::sort(repeated.begin(), repeated.end());
+    for (const auto& entry : repeated) order.push_back(entry.second);
+    for (size_t i = 0; i < n; ++i) {
+        if (dictionary.counts[i] <= 0) order.push_back(static_cast<uint32_t>(i));
+    }
     std::vector<std::string> words(n);
     std::vector<int> counts(n);
     dictionary.rankOf.assign(n, 0);
@@ -174,7 +183,7 @@ void rankDictionary(Dictionary& dictionary) {
     }
     dictionary.words = std::move(words);
     dictionary.counts = std::move(counts);
-    indexWords(dictionary, n);
+    clearIndex(dictionary.index, 0);  // trimDictionary indexes the words it keeps
 }
 
 CodeTable buildCodeTable(const std::array<unsigned, 256>& histogram, int codeCharLimit) {

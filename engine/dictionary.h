@@ -46,6 +46,7 @@ int offerWord(Dictionary& dictionary, std::string_view token);
 // two or more bytes and no backslash.
 int offerTextWord(Dictionary& dictionary, std::string_view word);
 // Orders the words by score (length x count), highest first; equal scores keep first-seen order.
+// Lookups find nothing until trimDictionary has indexed the kept words.
 void rankDictionary(Dictionary& dictionary);
 // Builds t from the byte values 1 to limit-1 (never 128 or above), less the excluded ones.
 CodeTable buildCodeTable(const std::array<unsigned, 256>& histogram, int codeCharLimit);
