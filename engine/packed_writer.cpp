@@ -120,7 +120,6 @@ bool inBodyText(const EngineState& s, int headState) {
 struct TextToken {
     const char* at;
     uint16_t length;
-    bool afterSpace;  // a space or tab stands between it and the token before
     int word;         // the word's first-seen number, -1 when it was not offered
 };
 
@@ -158,12 +157,7 @@ struct Counter {
         char* p = cursor;
         const size_t first = tokens.size();
         for (;;) {
-            bool afterSpace = false;
-            for (;; ++p) {  // as nextToken passes blanks over
-                const char c = *p;
-                if (c == ' ' || c == '\t') afterSpace = true;
-                else if (c != '\n' && c != '\r') break;
-            }
+            while (isBlank(static_cast<unsigned char>(*p))) ++p;  // as nextToken passes them over
             if (*p == 0 || *p == '<') break;
             const int n = scanTextToken(p);
             bool backslash = false;
@@ -180,7 +174,7 @@ struct Counter {
                                          std::string_view(p, static_cast<size_t>(n)));
                 }
             }
-            tokens.push_back({p, static_cast<uint16_t>(n), afterSpace, word});
+            tokens.push_back({p, static_cast<uint16_t>(n), word});
             p += n;
         }
         if (tokens.size() > first) {
@@ -336,7 +330,7 @@ struct Writer {
             const TextRun& run = counter.runs[nextRun];
             for (size_t k = run.first; k < run.last; ++k) {
                 const TextToken& token = counter.tokens[k];
-                if (token.afterSpace) s.spaceEmitted = 0;  // as nextToken passing it over
+                s.spaceEmitted = 0;  // as nextToken before a token
                 const int word = token.length > 1 ? keptWord(engine.dictionary, token.word) : -1;
                 if (!writeTextToken(std::string_view(token.at, token.length), word)) return;
             }
@@ -345,12 +339,9 @@ struct Writer {
         }
         char* p = cursor;
         for (;;) {
-            for (;; ++p) {  // as nextToken passes blanks over
-                const char c = *p;
-                if (c == ' ' || c == '\t') s.spaceEmitted = 0;
-                else if (c != '\n' && c != '\r') break;
-            }
+            while (isBlank(static_cast<unsigned char>(*p))) ++p;
             if (*p == 0 || *p == '<') break;
+            s.spaceEmitted = 0;  // as nextToken before a token
             const std::string_view token(p, static_cast<size_t>(scanTextToken(p)));
             p += token.size();
             const int word = token.size() > 1 ? lookupTextWord(engine.dictionary, token) : -1;

@@ -411,6 +411,8 @@ std::string& nextToken(Engine& engine, char*& cursor) {
             token.assign(1, static_cast<char>(c));
             return token;
         }
+        // A blank the last literal carried stands right after it; past other tokens none does.
+        s.spaceEmitted = 0;
         const int n = scanTokenLength(engine, cursor);
         token.clear();
         token.append(cursor, static_cast<size_t>(n));

@@ -142,6 +142,10 @@ const RoundTripCase kRoundTrips[] = {
      "<INPUT VALUE=\"Jane  Doe\"><INPUT VALUE=\"Jane  Doe\">"},
     {"removed comment keeps its blank", "<p>word<!-- c -->\nnext word next.</p>",
      "<P>word next word next.</P>"},
+    // The blank a literal carries across a line break must not swallow the textarea's own.
+    {"blank opening a textarea after a coded tag",
+     "<p>one\n<textarea> a</textarea> two\n<textarea> b</textarea></p>",
+     "<P>one <TEXTAREA> a</TEXTAREA> two <TEXTAREA> b</TEXTAREA></P>"},
 };
 
 TEST(PackedWriter, RoundTrips) {
