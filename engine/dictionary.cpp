@@ -189,17 +189,16 @@ void rankDictionary(Dictionary& dictionary) {
 CodeTable buildCodeTable(const std::array<unsigned, 256>& histogram, int codeCharLimit) {
     CodeTable table;
     const int limit = std::min(codeCharLimit, kHighestCodeLimit);
+    char codes[256];
+    size_t n = 0;
     for (int v = 1; v < limit; ++v) {
-        if (histogram[static_cast<size_t>(v)] == 0 && !isExcludedCode(v)) {
-            table.t.push_back(static_cast<char>(v));
-        }
+        if (histogram[static_cast<size_t>(v)] == 0 && !isExcludedCode(v)) codes[n++] = static_cast<char>(v);
     }
-    table.sectionOne = static_cast<int>(table.t.size());
+    table.sectionOne = static_cast<int>(n);
     for (int v = 1; v < limit; ++v) {
-        if (histogram[static_cast<size_t>(v)] != 0 && !isExcludedCode(v)) {
-            table.t.push_back(static_cast<char>(v));
-        }
+        if (histogram[static_cast<size_t>(v)] != 0 && !isExcludedCode(v)) codes[n++] = static_cast<char>(v);
     }
+    table.t.assign(codes, n);
     return table;
 }
 

@@ -372,13 +372,16 @@ bool declaresCharset(std::string_view page) {
 
 bool decodePacked(std::string_view t, std::string_view s, std::string_view c, int l,
                   std::string& decoded) {
-    // Entry k of s runs from just after its k-th '~' to the next one.
-    std::vector<size_t> starts{0};
-    const size_t entries = t.size() * 2;
-    for (size_t n = 0; n < entries; ++n) {
-        const size_t tilde = s.find('~', starts.back());
-        starts.push_back(tilde == std::string_view::npos ? 0 : tilde + 1);
+    // Entry k of s runs from just after its k-th '~' to the next one. Past the last '~' the
+    // decoder's indexOf finds none (0) and then starts over from the first.
+    std::vector<size_t> afterTildes{0};
+    for (size_t i = 0; i < s.size(); ++i) {
+        if (s[i] == '~') afterTildes.push_back(i + 1);
     }
+    const size_t cycle = afterTildes.size();  // the starts repeat with this period
+    const size_t entries = t.size() * 2;
+    std::vector<size_t> starts(entries + 1);
+    for (size_t n = 0; n <= entries; ++n) starts[n] = afterTildes[n % cycle];
     // t.indexOf for every byte at once: the first position of each byte in t, or -1.
     std::array<long, 256> position;
     position.fill(-1);
