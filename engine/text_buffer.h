@@ -7,62 +7,44 @@
 #include <string>
 #include <string_view>
 
-// Copies n bytes as two overlapping fixed-size moves (never reading or writing outside the
-// n bytes); long runs go to memcpy.
-inline void copyBytes(char* to, const char* from, size_t n) {
-    if (n >= 8) {
-        if (n > 16) {
-            std::memcpy(to, from, n);
-            return;
-        }
-        uint64_t head;
-        uint64_t tail;
-        std::memcpy(&head, from, 8);
-        std::memcpy(&tail, from + n - 8, 8);
-        std::memcpy(to, &head, 8);
-        std::memcpy(to + n - 8, &tail, 8);
-    } else if (n >= 4) {
-        uint32_t head;
-        uint32_t tail;
-        std::memcpy(&head, from, 4);
-        std::memcpy(&tail, from + n - 4, 4);
-        std::memcpy(to, &head, 4);
-        std::memcpy(to + n - 4, &tail, 4);
-    } else if (n >= 2) {
-        uint16_t head;
-        uint16_t tail;
-        std::memcpy(&head, from, 2);
-        std::memcpy(&tail, from + n - 2, 2);
-        std::memcpy(to, &head, 2);
-        std::memcpy(to + n - 2, &tail, 2);
-    } else if (n == 1) {
-        *to = *from;
-    }
+// The first and the last sizeof(Word) bytes of n (sizeof(Word) <= n <= 2 * sizeof(Word)): two
+// fixed-size moves that together cover all n bytes and nothing outside them.
+template <typename Word>
+void copyEnds(char* to, const char* from, size_t n) {
+    Word head;
+    Word tail;
+    std::memcpy(&head, from, sizeof head);
+    std::memcpy(&tail, from + n - sizeof tail, sizeof tail);
+    std::memcpy(to, &head, sizeof head);
+    std::memcpy(to + n - sizeof tail, &tail, sizeof tail);
 }
 
-// Whether n bytes at a and b are equal, compared as copyBytes copies them.
+template <typename Word>
+bool equalEnds(const char* a, const char* b, size_t n) {
+    Word a1, a2, b1, b2;
+    std::memcpy(&a1, a, sizeof a1);
+    std::memcpy(&a2, a + n - sizeof a2, sizeof a2);
+    std::memcpy(&b1, b, sizeof b1);
+    std::memcpy(&b2, b + n - sizeof b2, sizeof b2);
+    return ((a1 ^ b1) | (a2 ^ b2)) == 0;
+}
+
+// Copies n bytes; up to 16 of them without a library call.
+inline void copyBytes(char* to, const char* from, size_t n) {
+    if (n > 16) std::memcpy(to, from, n);
+    else if (n >= 8) copyEnds<uint64_t>(to, from, n);
+    else if (n >= 4) copyEnds<uint32_t>(to, from, n);
+    else if (n >= 2) copyEnds<uint16_t>(to, from, n);
+    else if (n == 1) *to = *from;
+}
+
+// Whether n bytes at a and b are equal; up to 16 of them compared without a library call.
 inline bool equalBytes(const char* a, const char* b, size_t n) {
-    if (n >= 8) {
-        if (n > 16) return std::memcmp(a, b, n) == 0;
-        uint64_t a1, a2, b1, b2;
-        std::memcpy(&a1, a, 8);
-        std::memcpy(&a2, a + n - 8, 8);
-        std::memcpy(&b1, b, 8);
-        std::memcpy(&b2, b + n - 8, 8);
-        return ((a1 ^ b1) | (a2 ^ b2)) == 0;
-    }
-    if (n >= 4) {
-        uint32_t a1, a2, b1, b2;
-        std::memcpy(&a1, a, 4);
-        std::memcpy(&a2, a + n - 4, 4);
-        std::memcpy(&b1, b, 4);
-        std::memcpy(&b2, b + n - 4, 4);
-        return ((a1 ^ b1) | (a2 ^ b2)) == 0;
-    }
-    for (size_t i = 0; i < n; ++i) {
-        if (a[i] != b[i]) return false;
-    }
-    return true;
+    if (n > 16) return std::memcmp(a, b, n) == 0;
+    if (n >= 8) return equalEnds<uint64_t>(a, b, n);
+    if (n >= 4) return equalEnds<uint32_t>(a, b, n);
+    if (n >= 2) return equalEnds<uint16_t>(a, b, n);
+    return n == 0 || *a == *b;
 }
 
 // A text that grows by doubling; its bytes past size() are scratch.
