@@ -453,6 +453,7 @@ std::optional<std::string> packJavaScript(Engine& engine, std::string& page) {
     std::string header;
     const size_t h = serverHeaderLength(engine, page, &header);
     Counter counter(engine);
+    counter.tokens.reserve(page.size() / 4);  // text words run about five bytes with a blank
     char* cursor = page.data() + h;
     while (cursor) {
         if (inBodyText(s, headState)) counter.countText(cursor);
@@ -512,6 +513,8 @@ std::optional<std::string> packJavaScript(Engine& engine, std::string& page) {
     const size_t limit = size + kOverflowMargin;
     Writer writer(engine, t, l, limit > packedStart + 3 ? limit - packedStart - 3 : 0,
                   counter);
+    writer.coded.reserve(page.size() / 2 + 256);
+    writer.intended.reserve(page.size() + 256);
     TextBuffer& coded = writer.coded;
     TextBuffer& intended = writer.intended;
     while (cursor && writer.packable) {
