@@ -49,8 +49,8 @@ uint32_t hashWord(const Key& key) {
     }
     if (i < key.size()) {  // the last bytes and the blank, zero-padded to eight
         char rest[8] = {};
-        size_t n = 0;
-        for (; i < key.length; ++i) rest[n++] = key.bytes[i];
+        const size_t n = key.length - i;  // at most seven: the blank fits after them
+        copyFewBytes(rest, key.bytes + i, n);
         if (key.blank) rest[n] = ' ';
         uint64_t chunk;
         std::memcpy(&chunk, rest, 8);

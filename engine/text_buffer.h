@@ -29,6 +29,13 @@ bool equalEnds(const char* a, const char* b, size_t n) {
     return ((a1 ^ b1) | (a2 ^ b2)) == 0;
 }
 
+// Copies n < 8 bytes without a library call.
+inline void copyFewBytes(char* to, const char* from, size_t n) {
+    if (n >= 4) copyEnds<uint32_t>(to, from, n);
+    else if (n >= 2) copyEnds<uint16_t>(to, from, n);
+    else if (n == 1) *to = *from;
+}
+
 // Copies n bytes; up to 16 of them without a library call.
 inline void copyBytes(char* to, const char* from, size_t n) {
     if (n > 16) std::memcpy(to, from, n);

@@ -20,6 +20,11 @@ TEST(TextBuffer, ShortCopiesAndComparesCoverExactlyTheirBytes) {
             EXPECT_EQ(target.substr(offset, n), source.substr(1, n)) << n;
             EXPECT_EQ(target.substr(offset + n), std::string(64 - offset - n, '.')) << n;
             EXPECT_TRUE(equalBytes(target.data() + offset, source.data() + 1, n)) << n;
+            if (n < 8) {
+                std::string few(64, '.');
+                copyFewBytes(few.data() + offset, source.data() + 1, n);
+                EXPECT_EQ(few, target) << n;
+            }
             for (size_t at = 0; at < n; ++at) {
                 std::string changed = target;
                 changed[offset + at] ^= 1;
