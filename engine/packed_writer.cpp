@@ -116,11 +116,11 @@ bool inBodyText(const EngineState& s, int headState) {
 }
 
 // A text token of the counting pass, kept for the writing pass, which meets the same tokens
-// at the same places and need neither cut nor look them up again.
+// at the same places and needs neither to cut nor to look them up again.
 struct TextToken {
     const char* at;
     uint16_t length;
-    int word;         // the word's first-seen number, -1 when it was not offered
+    int word;  // the word's first-seen number, -1 when it was not offered
 };
 
 // A run of text tokens that the counting pass took from `start` up to `end` (a '<' or the
@@ -202,7 +202,6 @@ struct Writer {
     int lineCounter = 0;
     bool bodyStarted = false;
     bool packable = true;
-    std::string textToken;  // scratch for a text token and its blank
 
     bool outgrown() const { return coded.size() >= room; }
 
