@@ -12,11 +12,18 @@
 // Slots of the dictionary; one is never used, so at most this many minus one words are kept.
 inline constexpr int DICTIONARY_CAPACITY = 3000;
 
-// Word -> slot, open addressing over the dictionary's own words: a slot holds the word's
-// index plus one (0 is empty) and its hash, so most misses and hits cost one probe.
+// Word -> slot, open addressing over the dictionary's own words. A slot holds the word's index
+// plus one (0 is empty), its size and its first and last eight bytes (zero padded), so words of
+// up to sixteen bytes are told apart without reading the words themselves.
+struct WordSlot {
+    uint64_t head = 0;
+    uint64_t tail = 0;   // the head again for words of eight bytes or fewer
+    uint32_t entry = 0;  // word index + 1, or 0
+    uint32_t size = 0;
+};
+
 struct WordIndex {
-    std::vector<uint32_t> entries;   // word index + 1, or 0
-    std::vector<uint32_t> hashes;  // parallel to entries
+    std::vector<WordSlot> table;
     uint32_t mask = 0;
 };
 
@@ -43,8 +50,10 @@ void countCharacters(std::array<unsigned, 256>& histogram, std::string_view toke
 // word's first-seen number (see keptWord), or -1 when it is not taken.
 int offerWord(Dictionary& dictionary, std::string_view token);
 // Offers a text word with the blank it carries, as offerWord(word + " ") would; the word has
-// two or more bytes and no backslash.
-int offerTextWord(Dictionary& dictionary, std::string_view word);
+// two or more bytes and lies in a text that may be read up to `readableEnd`, which lies past
+// the word. `known` tells whether the word was in the dictionary already.
+int offerTextWord(Dictionary& dictionary, std::string_view word, const char* readableEnd,
+                  bool& known);
 // Orders the words by score (length x count), highest first; equal scores keep first-seen order.
 // Lookups find nothing until trimDictionary has indexed the kept words.
 void rankDictionary(Dictionary& dictionary);
@@ -54,8 +63,8 @@ CodeTable buildCodeTable(const std::array<unsigned, 256>& histogram, int codeCha
 int trimDictionary(Dictionary& dictionary, int codeCharacters, bool debugDump, std::FILE* trace);
 // Index of the word among the kept ones, or -1.
 int lookupWord(const Dictionary& dictionary, std::string_view token);
-// As lookupWord(word + " ").
-int lookupTextWord(const Dictionary& dictionary, std::string_view word);
+// As lookupWord(word + " "); `word` lies in a text as for offerTextWord.
+int lookupTextWord(const Dictionary& dictionary, std::string_view word, const char* readableEnd);
 // Index among the kept words of the word offerWord numbered `firstSeen` (-1: none), or -1.
 inline int keptWord(const Dictionary& dictionary, int firstSeen) {
     if (firstSeen < 0) return -1;

@@ -87,7 +87,7 @@ struct Engine {
     EngineOptions options;
     EngineState scan;
     Dictionary dictionary;
-    std::array<unsigned, 256> histogram{};  // bytes seen in the counted tokens
+    std::array<unsigned, 256> histogram{};  // non-zero for each byte of the counted tokens
     std::FILE* console = stdout;            // dots, ratio lines and messages; null for silence
     std::FILE* input = stdin;               // piped pages and the batch prompt's answers
     std::FILE* output = stdout;             // pages written without a file name

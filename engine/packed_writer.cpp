@@ -137,7 +137,9 @@ struct Counter {
     explicit Counter(Engine& owner) : engine(owner) {}
     Engine& engine;
     std::string headText;
-    std::array<unsigned, 256> byteCounts{};  // bytes as they stand
+    std::array<unsigned, 256> byteCounts{};  // bytes as they stand, in tokens of the token loop
+    std::array<unsigned char, 256> byteSeen{};  // bytes seen in text runs
+    const char* readableEnd = nullptr;        // the page may be read up to here
     std::vector<TextToken> tokens;           // the text runs' tokens, in page order
     std::vector<TextRun> runs;
 
@@ -160,19 +162,14 @@ struct Counter {
             while (isBlank(static_cast<unsigned char>(*p))) ++p;  // as nextToken passes them over
             if (*p == 0 || *p == '<') break;
             const int n = scanTextToken(p);
-            bool backslash = false;
-            for (int i = 0; i < n; ++i) {
-                const unsigned char c = static_cast<unsigned char>(p[i]);
-                ++byteCounts[c];
-                backslash |= c == '\\';
-            }
             int word = -1;
-            if (n > 1) {  // the token takes a blank
-                ++byteCounts[' '];
-                if (!backslash) {
-                    word = offerTextWord(engine.dictionary,
-                                         std::string_view(p, static_cast<size_t>(n)));
-                }
+            bool known = false;
+            if (n > 1) {  // the token takes a blank, which is never a code
+                word = offerTextWord(engine.dictionary, std::string_view(p, static_cast<size_t>(n)),
+                                     readableEnd, known);
+            }
+            if (!known) {  // a known word's bytes were marked when it was first seen
+                for (int i = 0; i < n; ++i) byteSeen[static_cast<unsigned char>(p[i])] = 1;
             }
             tokens.push_back({p, static_cast<uint16_t>(n), word});
             p += n;
@@ -343,7 +340,7 @@ struct Writer {
             s.spaceEmitted = 0;  // as nextToken before a token
             const std::string_view token(p, static_cast<size_t>(scanTextToken(p)));
             p += token.size();
-            const int word = token.size() > 1 ? lookupTextWord(engine.dictionary, token) : -1;
+            const int word = token.size() > 1 ? lookupTextWord(engine.dictionary, token, counter.readableEnd) : -1;
             if (!writeTextToken(token, word)) break;
         }
         cursor = p;
@@ -452,6 +449,7 @@ std::optional<std::string> packJavaScript(Engine& engine, std::string& page) {
     std::string header;
     const size_t h = serverHeaderLength(engine, page, &header);
     Counter counter(engine);
+    counter.readableEnd = page.data() + page.size() + 1;  // the terminating zero is read too
     counter.tokens.reserve(page.size() / 4);  // text words run about five bytes with a blank
     char* cursor = page.data() + h;
     while (cursor) {
@@ -469,7 +467,7 @@ std::optional<std::string> packJavaScript(Engine& engine, std::string& page) {
     }
     // Both cases of a letter count as used: the decoder's case toggle makes either.
     for (int c = 0; c < 256; ++c) {
-        const unsigned n = counter.byteCounts[static_cast<size_t>(c)];
+        const unsigned n = counter.byteCounts[static_cast<size_t>(c)] + counter.byteSeen[static_cast<size_t>(c)];
         if (c >= 'a' && c <= 'z') engine.histogram[static_cast<size_t>(c - 32)] += n;
         else if (c >= 'A' && c <= 'Z') engine.histogram[static_cast<size_t>(c + 32)] += n;
         engine.histogram[static_cast<size_t>(c)] += n;
