@@ -6,8 +6,11 @@
 #include <numeric>
 
 #include "text_buffer.h"
+#include "word_probe.h"
 
 namespace {
+
+using namespace word_probe;
 
 // Bytes that never serve as codes: they cannot stand in a script string as themselves, or
 // they are the blanks that the decoder writes.
@@ -18,101 +21,6 @@ bool isExcludedCode(int v) {
 // Codes stay ASCII: a lone high byte in a page read as UTF-8 becomes a replacement character,
 // and two such codes would be one.
 constexpr int kHighestCodeLimit = 128;
-
-// A word as the dictionary compares it: the bytes, and whether one blank follows them (text
-// words are offered and looked up with their blank without being copied).
-struct Key {
-    const char* bytes;
-    size_t length;  // without the blank
-    bool blank;
-    const char* readableEnd = nullptr;  // bytes before it may be read; past bytes[length]
-    size_t size() const { return length + (blank ? 1 : 0); }
-};
-
-Key keyOf(std::string_view word) { return {word.data(), word.size(), false}; }
-
-uint64_t load8(const char* p) {
-    uint64_t v;
-    std::memcpy(&v, p, 8);
-    return v;
-}
-
-// The bits of a loaded eight-byte word that hold its first n bytes (n < 8), and byte c placed
-// as its byte n.
-uint64_t firstBytes(size_t n) {
-    if constexpr (std::endian::native == std::endian::little) return (uint64_t{1} << (8 * n)) - 1;
-    else return n == 0 ? 0 : ~uint64_t{0} << (64 - 8 * n);
-}
-uint64_t byteAt(size_t n, unsigned char c) {
-    if constexpr (std::endian::native == std::endian::little) return uint64_t{c} << (8 * n);
-    else return uint64_t{c} << (56 - 8 * n);
-}
-
-// Eight bytes of the key's word (its blank included) from `from`, zero padded past its end.
-uint64_t pieceAt(const Key& key, size_t from) {
-    char piece[8] = {};
-    if (from < key.length) copyBytes(piece, key.bytes + from, std::min<size_t>(8, key.length - from));
-    if (key.blank && key.length >= from && key.length - from < 8) piece[key.length - from] = ' ';
-    return load8(piece);
-}
-
-// What an index slot compares: the word's size, first and last eight bytes, and its hash.
-struct Probe {
-    uint64_t head;
-    uint64_t tail;
-    uint32_t size;
-    uint32_t hash;
-};
-
-Probe probeOf(const Key& key) {
-    Probe probe;
-    probe.size = static_cast<uint32_t>(key.size());
-    if (key.readableEnd && key.bytes + 8 <= key.readableEnd) {
-        // Wide reads: the word lies in a text that goes on past it.
-        if (key.length >= 8) {
-            probe.head = load8(key.bytes);
-        } else {
-            probe.head = load8(key.bytes) & firstBytes(key.length);
-            if (key.blank) probe.head |= byteAt(key.length, ' ');
-        }
-        if (probe.size <= 8) {
-            probe.tail = probe.head;
-        } else if (key.blank) {
-            probe.tail = (load8(key.bytes + key.length - 7) & firstBytes(7)) | byteAt(7, ' ');
-        } else {
-            probe.tail = load8(key.bytes + key.length - 8);
-        }
-    } else {
-        probe.head = pieceAt(key, 0);
-        probe.tail = probe.size <= 8 ? probe.head : pieceAt(key, probe.size - 8);
-    }
-    constexpr uint64_t kMul = 0x9E3779B97F4A7C15ull;
-    uint64_t h = (probe.head ^ (uint64_t{probe.size} << 56)) * kMul;
-    h = (h ^ (h >> 29) ^ probe.tail) * kMul;
-    probe.hash = static_cast<uint32_t>(h >> 32);
-    return probe;
-}
-
-// Whether the slot holds the key's word: size, head and tail decide words of up to sixteen
-// bytes; longer ones compare their middle too.
-bool slotMatches(const Dictionary& dictionary, const WordSlot& slot, const Key& key,
-                 const Probe& probe) {
-    if (slot.size != probe.size || slot.head != probe.head || slot.tail != probe.tail) return false;
-    if (probe.size <= 16) return true;
-    const std::string& word = dictionary.words[slot.entry - 1];
-    return equalBytes(word.data() + 8, key.bytes + 8, probe.size - 16);
-}
-
-// The first slot that holds `key` or is empty.
-size_t findSlot(const Dictionary& dictionary, const Key& key, const Probe& probe) {
-    const WordIndex& index = dictionary.index;
-    size_t slot = probe.hash & index.mask;
-    while (index.table[slot].entry != 0) {
-        if (slotMatches(dictionary, index.table[slot], key, probe)) break;
-        slot = (slot + 1) & index.mask;
-    }
-    return slot;
-}
 
 void fillSlot(WordIndex& index, size_t slot, const Probe& probe, size_t word) {
     index.table[slot] = {probe.head, probe.tail, static_cast<uint32_t>(word + 1), probe.size};
@@ -136,22 +44,6 @@ void indexWords(Dictionary& dictionary, size_t count) {
     }
 }
 
-// Enters a new word with count 0 in `slot`, which findSlot gave for it; -1 when the dictionary
-// is full. Returns the word's first-seen number.
-int enterWord(Dictionary& dictionary, const Key& key, const Probe& probe, size_t slot) {
-    if (static_cast<int>(dictionary.words.size()) >= DICTIONARY_CAPACITY - 1) return -1;
-    dictionary.words.emplace_back(key.bytes, key.length);
-    if (key.blank) dictionary.words.back().push_back(' ');
-    if (2 * dictionary.words.size() > dictionary.index.table.size()) {
-        indexWords(dictionary, dictionary.words.size());  // at most half full
-    } else {
-        fillSlot(dictionary.index, slot, probe, dictionary.words.size() - 1);
-    }
-    dictionary.counts.push_back(0);
-    dictionary.count = static_cast<int>(dictionary.words.size());
-    return dictionary.count - 1;
-}
-
 // Counts a known word once more, or enters a new one with count 0; -1 when the dictionary is
 // full. Returns the word's first-seen number.
 int countWord(Dictionary& dictionary, const Key& key) {
@@ -172,6 +64,22 @@ int keptIndex(const Dictionary& dictionary, size_t slot) {
 }
 
 }  // namespace
+
+// Enters a new word with count 0 in `slot`, which findSlot gave for it; -1 when the dictionary
+// is full. Returns the word's first-seen number.
+int word_probe::enterWord(Dictionary& dictionary, const Key& key, const Probe& probe, size_t slot) {
+    if (static_cast<int>(dictionary.words.size()) >= DICTIONARY_CAPACITY - 1) return -1;
+    dictionary.words.emplace_back(key.bytes, key.length);
+    if (key.blank) dictionary.words.back().push_back(' ');
+    if (2 * dictionary.words.size() > dictionary.index.table.size()) {
+        indexWords(dictionary, dictionary.words.size());  // at most half full
+    } else {
+        fillSlot(dictionary.index, slot, probe, dictionary.words.size() - 1);
+    }
+    dictionary.counts.push_back(0);
+    dictionary.count = static_cast<int>(dictionary.words.size());
+    return dictionary.count - 1;
+}
 
 void initDictionary(Dictionary& dictionary) {
     dictionary.words.clear();
@@ -195,22 +103,6 @@ int offerWord(Dictionary& dictionary, std::string_view token) {
     // A word with a backslash is never coded: it is looked up undoubled but listed doubled.
     if (token.find('\\') != std::string_view::npos) return -1;
     return countWord(dictionary, keyOf(token));
-}
-
-int offerTextWord(Dictionary& dictionary, std::string_view word, const char* readableEnd,
-                  bool& known) {
-    const Key key{word.data(), word.size(), true, readableEnd};
-    const Probe probe = probeOf(key);
-    const size_t slot = findSlot(dictionary, key, probe);
-    if (const uint32_t entry = dictionary.index.table[slot].entry) {
-        known = true;
-        ++dictionary.counts[entry - 1];
-        return static_cast<int>(entry - 1);
-    }
-    known = false;
-    // A word with a backslash is never coded: it is looked up undoubled but listed doubled.
-    if (word.find('\\') != std::string_view::npos) return -1;
-    return enterWord(dictionary, key, probe, slot);
 }
 
 void rankDictionary(Dictionary& dictionary) {
@@ -279,11 +171,6 @@ int trimDictionary(Dictionary& dictionary, int codeCharacters, bool debugDump, s
 
 int lookupWord(const Dictionary& dictionary, std::string_view token) {
     const Key key = keyOf(token);
-    return keptIndex(dictionary, findSlot(dictionary, key, probeOf(key)));
-}
-
-int lookupTextWord(const Dictionary& dictionary, std::string_view word, const char* readableEnd) {
-    const Key key{word.data(), word.size(), true, readableEnd};
     return keptIndex(dictionary, findSlot(dictionary, key, probeOf(key)));
 }
 

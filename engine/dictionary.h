@@ -49,11 +49,6 @@ void countCharacters(std::array<unsigned, 256>& histogram, std::string_view toke
 // Offers a token: a known word counts once more, a new one enters with count 0. Returns the
 // word's first-seen number (see keptWord), or -1 when it is not taken.
 int offerWord(Dictionary& dictionary, std::string_view token);
-// Offers a text word with the blank it carries, as offerWord(word + " ") would; the word has
-// two or more bytes and lies in a text that may be read up to `readableEnd`, which lies past
-// the word. `known` tells whether the word was in the dictionary already.
-int offerTextWord(Dictionary& dictionary, std::string_view word, const char* readableEnd,
-                  bool& known);
 // Orders the words by score (length x count), highest first; equal scores keep first-seen order.
 // Lookups find nothing until trimDictionary has indexed the kept words.
 void rankDictionary(Dictionary& dictionary);
@@ -63,8 +58,6 @@ CodeTable buildCodeTable(const std::array<unsigned, 256>& histogram, int codeCha
 int trimDictionary(Dictionary& dictionary, int codeCharacters, bool debugDump, std::FILE* trace);
 // Index of the word among the kept ones, or -1.
 int lookupWord(const Dictionary& dictionary, std::string_view token);
-// As lookupWord(word + " "); `word` lies in a text as for offerTextWord.
-int lookupTextWord(const Dictionary& dictionary, std::string_view word, const char* readableEnd);
 // Index among the kept words of the word offerWord numbered `firstSeen` (-1: none), or -1.
 inline int keptWord(const Dictionary& dictionary, int firstSeen) {
     if (firstSeen < 0) return -1;

@@ -8,8 +8,12 @@
 #include "tag_table.h"
 #include "text_buffer.h"
 #include "tokenizer.h"
+#include "word_probe.h"
 
 namespace {
+
+using word_probe::lookupTextWord;
+using word_probe::offerTextWord;
 
 constexpr int kLineLength = 256;      // coded text characters before the string is broken
 constexpr size_t kOverflowMargin = 2000;
