@@ -320,6 +320,66 @@ struct Writer {
         return true;
     }
 
+    // Kept word w as the decoder meets it: its text and its code of one or two characters.
+    struct KeptCode {
+        std::string_view word;
+        char code[2];
+        uint8_t length;
+    };
+    std::vector<KeptCode> keptCodes;
+
+    void tabulateCodes() {
+        const Dictionary& dictionary = engine.dictionary;
+        keptCodes.resize(static_cast<size_t>(dictionary.count));
+        for (int w = 0; w < dictionary.count; ++w) {
+            KeptCode& kept = keptCodes[static_cast<size_t>(w)];
+            kept.word = dictionary.words[static_cast<size_t>(w)];
+            kept.length = 0;
+            int c = w;
+            if (c >= l - 3) {
+                kept.code[kept.length++] = t[0];
+                c -= l;
+            }
+            kept.code[kept.length++] = t[static_cast<size_t>(c + 3)];
+        }
+    }
+
+    // Writes a run of text tokens that the counting pass cut, as writeTextToken would one by
+    // one. Every token of two or more bytes carries its blank, so a kept word is coded
+    // wherever that blank does not show and needs no separator after it.
+    void writeRun(const TextRun& run) {
+        EngineState& s = engine.scan;
+        const TextToken* const last = counter.tokens.data() + run.last;
+        for (const TextToken* token = counter.tokens.data() + run.first; token != last; ++token) {
+            if (outgrown()) {
+                packable = false;  // the packed text outgrew its margin
+                return;
+            }
+            const char* end = token->at + token->length;
+            const int w = token->length > 1 ? keptWord(engine.dictionary, token->word) : -1;
+            s.spaceEmitted = 0;  // as nextToken before a token
+            if (w >= 0 && blankIsInvisibleAt(end)) {
+                const KeptCode& kept = keptCodes[static_cast<size_t>(w)];
+                intended.append(kept.word);
+                char* o = coded.room(2);
+                o[0] = kept.code[0];
+                o[1] = kept.code[1];
+                coded.commit(o + kept.length);
+                lineCounter += 1;
+            } else {
+                s.spaceAppended = token->length > 1;
+                writeLiteral(std::string_view(token->at, token->length), end);
+            }
+            if (!bodyStarted && !isBlank(static_cast<unsigned char>(intended.back()))) {
+                bodyStarted = true;
+            }
+            breakLine();
+        }
+        s.spaceAppended = run.last > run.first && counter.tokens[run.last - 1].length > 1;
+        noteTextTokenEnd(s, last[-1].at + last[-1].length);
+        if (!engine.options.keepComments) s.inComment = 0;
+    }
+
     // The text tokens from `cursor` up to the next '<' or the page's end, each written as
     // the token loop would write it.
     void writeText(char*& cursor) {
@@ -327,14 +387,8 @@ struct Writer {
         while (nextRun < counter.runs.size() && counter.runs[nextRun].start < cursor) ++nextRun;
         if (nextRun < counter.runs.size() && counter.runs[nextRun].start == cursor) {
             // The counting pass cut this run: its tokens are taken as they are.
-            const TextRun& run = counter.runs[nextRun];
-            for (size_t k = run.first; k < run.last; ++k) {
-                const TextToken& token = counter.tokens[k];
-                s.spaceEmitted = 0;  // as nextToken before a token
-                const int word = token.length > 1 ? keptWord(engine.dictionary, token.word) : -1;
-                if (!writeTextToken(std::string_view(token.at, token.length), word)) return;
-            }
-            cursor = const_cast<char*>(run.end);
+            writeRun(counter.runs[nextRun]);
+            if (packable) cursor = const_cast<char*>(counter.runs[nextRun].end);
             return;
         }
         char* p = cursor;
@@ -514,6 +568,7 @@ std::optional<std::string> packJavaScript(Engine& engine, std::string& page) {
     const size_t limit = size + kOverflowMargin;
     Writer writer(engine, t, l, limit > packedStart + 3 ? limit - packedStart - 3 : 0,
                   counter);
+    writer.tabulateCodes();
     writer.coded.reserve(page.size() / 2 + 256);
     writer.intended.reserve(page.size() + 256);
     TextBuffer& coded = writer.coded;
