@@ -7,6 +7,7 @@
 
 #include <array>
 #include <cstdio>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -38,6 +39,8 @@ struct EngineOptions {
     int debugDump = 0;        // the dictionary builder prints its trace
     int serverHeader = 0;     // pages may begin with a web server's header lines
     int interactive = 1;      // batch conversion asks before each file
+    int sideBySideSize = 32768;  // JavaScript packing splits pages of at least this many bytes
+                                 // between two threads (0: never)
 };
 
 // Per-page scanner and region state; cleared by resetPageState before every pass.
@@ -82,6 +85,17 @@ struct EngineState {
     std::string token;               // the current token; reused, so no allocation per token
 };
 
+// Working memory that a method keeps from page to page, so large pages neither allocate nor
+// fault in their buffers anew. A copy of an engine starts without any: copies may be used on
+// other threads.
+class EngineWorkspace {
+public:
+    EngineWorkspace() = default;
+    EngineWorkspace(const EngineWorkspace&) {}
+    EngineWorkspace& operator=(const EngineWorkspace&) { return *this; }
+    std::shared_ptr<void> packing;  // JavaScript packing's buffers and side thread
+};
+
 // Everything one conversion reads and changes.
 struct Engine {
     EngineOptions options;
@@ -91,6 +105,7 @@ struct Engine {
     std::FILE* console = stdout;            // dots, ratio lines and messages; null for silence
     std::FILE* input = stdin;               // piped pages and the batch prompt's answers
     std::FILE* output = stdout;             // pages written without a file name
+    EngineWorkspace workspace;
 };
 
 // Converts one page: reads it (standard input when inputName is null, at most `bound`

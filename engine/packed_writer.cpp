@@ -2,15 +2,24 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
+#include <functional>
+#include <memory>
+#include <utility>
+#include <limits>
 
 #include "dictionary.h"
 #include "regions.h"
+#include "side_thread.h"
 #include "tag_table.h"
 #include "text_buffer.h"
 #include "tokenizer.h"
 #include "word_probe.h"
 
 namespace {
+
+// Apart by this many bytes, what two threads change stays off each other's cache lines.
+constexpr size_t kApart = 128;
 
 using word_probe::lookupTextWord;
 using word_probe::offerTextWord;
@@ -43,6 +52,13 @@ bool opensMarkup(std::string_view rest) {
 
 // Hides "<!--", "<script" and "</script" from the HTML parser inside a script literal by
 // writing their '<' as the escape \x3C, which JavaScript reads as the same character.
+bool needsHiding(std::string_view raw) {
+    for (size_t i = raw.find('<'); i != std::string_view::npos; i = raw.find('<', i + 1)) {
+        if (opensMarkup(raw.substr(i + 1))) return true;
+    }
+    return false;
+}
+
 std::string hideMarkup(std::string raw) {
     std::string out;
     size_t copied = 0;
@@ -137,15 +153,19 @@ struct TextRun {
 };
 
 // The counting pass: the head text, the bytes used and the words.
-struct Counter {
-    explicit Counter(Engine& owner) : engine(owner) {}
+struct alignas(kApart) Counter {
+    Counter(Engine& owner, std::vector<TextToken>& tokenList, std::vector<TextRun>& runList)
+        : engine(owner), tokens(tokenList), runs(runList) {
+        tokens.clear();
+        runs.clear();
+    }
     Engine& engine;
     std::string headText;
     std::array<unsigned, 256> byteCounts{};  // bytes as they stand, in tokens of the token loop
     std::array<unsigned char, 256> byteSeen{};  // bytes seen in text runs
     const char* readableEnd = nullptr;        // the page may be read up to here
-    std::vector<TextToken> tokens;           // the text runs' tokens, in page order
-    std::vector<TextRun> runs;
+    std::vector<TextToken>& tokens;  // the text runs' tokens, in page order
+    std::vector<TextRun>& runs;
 
     // Counts a token of the page's body and offers it as a word.
     void count(std::string& token) {
@@ -187,26 +207,95 @@ struct Counter {
     }
 };
 
+// Takes in what `later` counted from where this counter stopped to the page's end, as if this
+// counter had gone on.
+void absorb(Counter& counter, Counter& later) {
+    Dictionary& dictionary = counter.engine.dictionary;
+    const Dictionary& laterWords = later.engine.dictionary;
+    std::vector<int> firstSeen(laterWords.words.size());
+    for (size_t w = 0; w < laterWords.words.size(); ++w) {
+        firstSeen[w] = mergeWord(dictionary, laterWords.words[w], laterWords.counts[w]);
+    }
+    const size_t offset = counter.tokens.size();
+    for (TextToken token : later.tokens) {
+        if (token.word >= 0) token.word = firstSeen[static_cast<size_t>(token.word)];
+        counter.tokens.push_back(token);
+    }
+    for (TextRun run : later.runs) {
+        run.first += offset;
+        run.last += offset;
+        counter.runs.push_back(run);
+    }
+    counter.headText += later.headText;
+    for (size_t c = 0; c < 256; ++c) {
+        counter.byteCounts[c] += later.byteCounts[c];
+        counter.byteSeen[c] |= later.byteSeen[c];
+    }
+}
+
 // The writing pass: the coded text, and beside it the text it must decode to.
-struct Writer {
-    Writer(Engine& owner, const std::string& codes, int codeCount, size_t literalRoom,
-           const Counter& counted)
-        : engine(owner), t(codes), l(codeCount), room(literalRoom), counter(counted) {}
+// What a writer of a page's later part notes where a line break may follow.
+struct WriterStep {
+    uint32_t codedSize;  // the coded text's size there
+    uint32_t length;     // what the line counter grew by since the step before
+};
+
+// The buffers a writer fills.
+struct alignas(kApart) WriterBuffers {
+    TextBuffer coded;  // the coded text's script literals, as written
+    TextBuffer intended;
+    std::vector<WriterStep> steps;
+};
+
+struct alignas(kApart) Writer {
+    Writer(Engine& owner, const Dictionary& words, const std::string& codes, int codeCount,
+           size_t literalRoom, const Counter& counted, WriterBuffers& buffers)
+        : engine(owner), dictionary(words), t(codes), l(codeCount), room(literalRoom),
+          counter(counted), coded(buffers.coded), intended(buffers.intended),
+          steps(buffers.steps) {
+        coded.clear();
+        intended.clear();
+        steps.clear();
+    }
     Engine& engine;
+    const Dictionary& dictionary;
     const std::string& t;
     int l;
     size_t room;  // the coded text's literal bytes must stay below this
     const Counter& counter;
     size_t nextRun = 0;
-    TextBuffer coded;  // the coded text's script literals, as written
-    TextBuffer intended;
+    TextBuffer& coded;
+    TextBuffer& intended;
+    std::vector<WriterStep>& steps;  // see `later`
     int lineCounter = 0;
     bool bodyStarted = false;
     bool packable = true;
 
-    bool outgrown() const { return coded.size() >= room; }
+    // A writer of a page's later part, beside the one that writes the part before it: it
+    // leaves the line breaks to the join and notes what depends on the earlier part.
+    bool later = false;
+    bool checked = false;        // an overflow check was made
+    size_t checkedSize = 0;      // the coded text's size at the last one
+    size_t checkedSteps = 0;     // steps taken by then
+    bool scriptBeforeText = false;  // a script opened before any text of this part
+    bool needsEarlierText = false;  // a step depended on the text written before this part
+
+    bool outgrown() {
+        if (later) {
+            checked = true;
+            checkedSize = coded.size();
+            checkedSteps = steps.size();
+            return false;  // decided at the join, where the whole size is known
+        }
+        return coded.size() >= room;
+    }
 
     void breakLine() {
+        if (later) {
+            if (lineCounter > 0) steps.push_back({static_cast<uint32_t>(coded.size()), static_cast<uint32_t>(lineCounter)});
+            lineCounter = 0;
+            return;
+        }
         if (lineCounter > kLineLength) {
             lineCounter = 0;
             coded.append(kLiteralJoin);
@@ -260,7 +349,7 @@ struct Writer {
     // carry one and the page has a separator.
     void writeCode(int w, const char* cursor) {
         const EngineState& s = engine.scan;
-        intended.append(engine.dictionary.words[static_cast<size_t>(w)]);
+        intended.append(dictionary.words[static_cast<size_t>(w)]);
         if (w >= l - 3) {
             coded.push_back(t[0]);
             w -= l;
@@ -278,7 +367,7 @@ struct Writer {
     // `cursor` stands just past the token in the page.
     void writeWord(std::string_view token, const char* cursor, int w) {
         const EngineState& s = engine.scan;
-        if (w >= 0 && (wordScore(engine.dictionary, w) == 0 ||
+        if (w >= 0 && (wordScore(dictionary, w) == 0 ||
                        (s.spaceAppended && !blankIsInvisibleAt(cursor)))) {
             w = -1;  // coded, its blank would show where the page has none
         }
@@ -297,7 +386,7 @@ struct Writer {
         int word = -1;
         if (token.size() > 1) {  // shorter ones are never offered
             if (s.spaceAppended) token.push_back(' ');
-            word = lookupWord(engine.dictionary, token);
+            word = lookupWord(dictionary, token);
             if (s.spaceAppended) token.pop_back();
         }
         writeWord(token, cursor, word);
@@ -329,7 +418,6 @@ struct Writer {
     std::vector<KeptCode> keptCodes;
 
     void tabulateCodes() {
-        const Dictionary& dictionary = engine.dictionary;
         keptCodes.resize(static_cast<size_t>(dictionary.count));
         for (int w = 0; w < dictionary.count; ++w) {
             KeptCode& kept = keptCodes[static_cast<size_t>(w)];
@@ -356,7 +444,7 @@ struct Writer {
                 return;
             }
             const char* end = token->at + token->length;
-            const int w = token->length > 1 ? keptWord(engine.dictionary, token->word) : -1;
+            const int w = token->length > 1 ? keptWord(dictionary, token->word) : -1;
             s.spaceEmitted = 0;  // as nextToken before a token
             if (w >= 0 && blankIsInvisibleAt(end)) {
                 const KeptCode& kept = keptCodes[static_cast<size_t>(w)];
@@ -398,12 +486,156 @@ struct Writer {
             s.spaceEmitted = 0;  // as nextToken before a token
             const std::string_view token(p, static_cast<size_t>(scanTextToken(p)));
             p += token.size();
-            const int word = token.size() > 1 ? lookupTextWord(engine.dictionary, token, counter.readableEnd) : -1;
+            const int word = token.size() > 1 ? lookupTextWord(dictionary, token, counter.readableEnd) : -1;
             if (!writeTextToken(token, word)) break;
         }
         cursor = p;
     }
 };
+
+// Whether the scanner stands where a fresh scan of the page's body would: in body text,
+// outside every tag, comment, region and preformatted element. What else the state holds there
+// is set anew by the next token before anything reads it.
+bool atFreshBodyText(const EngineState& s, int headState) {
+    return headState == 0 && !s.inTag && !s.inQuote && !s.inSingleQuote && !s.inUnquotedValue &&
+           !s.afterEquals && !s.inMarkupComment && s.rawTextName.empty() && !s.scriptEscape &&
+           !s.collectingTagName && !s.inScript && !s.preformatted && !s.preDepth &&
+           std::all_of(s.preCount.begin(), s.preCount.end(), [](int n) { return n == 0; }) &&
+           !s.inComment && !s.keepCase && !s.specialTagOpen && !s.scriptPending &&
+           !s.skipToTagEnd && s.regionName.empty();
+}
+
+// Where a page's later part may begin: just after a '>' past the middle that blanks and then
+// text follow. The scan that reaches it shows whether it lies in body text.
+const char* splitPointOf(const char* from, const char* end) {
+    for (const char* p = from + (end - from) / 2; p < end; ++p) {
+        p = static_cast<const char*>(std::memchr(p, '>', static_cast<size_t>(end - p)));
+        if (!p) return nullptr;
+        const char* q = p + 1;
+        while (q < end && isBlank(static_cast<unsigned char>(*q))) ++q;
+        if (q < end && *q != '<') return p + 1;
+    }
+    return nullptr;
+}
+
+// The counting loop from `cursor` on. Returns `stop` when it reached it at fresh body text
+// (see atFreshBodyText), otherwise null at the page's end.
+char* countFrom(Counter& counter, char* cursor, int& headState, const char* stop) {
+    Engine& engine = counter.engine;
+    EngineState& s = engine.scan;
+    while (cursor) {
+        if (cursor == stop && atFreshBodyText(s, headState)) return cursor;
+        if (inBodyText(s, headState)) counter.countText(cursor);
+        std::string& token = nextToken(engine, cursor);
+        if (!cursor) break;
+        cursor += token.size();
+        headState = openHeadTag(engine, token, headState);
+        if (headState != 0) {
+            if (!s.skipToTagEnd) counter.headText += tokenWithSpacing(engine, token, cursor);
+        } else {
+            counter.count(token);
+        }
+        headState = closeHeadTag(engine, token, headState);
+    }
+    return nullptr;
+}
+
+// The writing loop from `cursor` on. Returns `stop` when it reached it at fresh body text,
+// otherwise null at the page's end or where the page proved not packable.
+char* writeFrom(Writer& writer, char* cursor, int& headState, const char* stop) {
+    Engine& engine = writer.engine;
+    EngineState& s = engine.scan;
+    TextBuffer& coded = writer.coded;
+    TextBuffer& intended = writer.intended;
+    while (cursor && writer.packable) {
+        if (cursor == stop && atFreshBodyText(s, headState)) return cursor;
+        if (inBodyText(s, headState)) {
+            writer.writeText(cursor);
+            if (!writer.packable) break;
+        }
+        std::string& token = nextToken(engine, cursor);
+        if (!cursor) break;
+        cursor += token.size();
+        s.preformatted = checkPreformatted(engine, token);
+        const bool comment = isCommentToken(engine, token);
+        const int scriptWasOpen = s.scriptPending;
+        headState = openHeadTag(engine, token, headState);
+        // A script after the body text began would run before that text once moved into
+        // the head: such a page is not packed.
+        if (s.scriptPending && !scriptWasOpen) {
+            if (writer.bodyStarted) writer.packable = false;
+            else if (writer.later) writer.scriptBeforeText = true;
+        }
+        if (s.inComment || comment || headState != 0 || s.skipToTagEnd) {
+            if (comment && !s.inComment && !keepsBlanks(s) && writer.later && intended.empty()) {
+                writer.needsEarlierText = true;
+            }
+            if (comment && !s.inComment && !keepsBlanks(s) && !intended.empty() &&
+                intended.back() != ' ' && isSeparatorAt(engine, cursor)) {
+                // A removed comment that a blank followed leaves that blank.
+                coded.push_back(' ');
+                intended.push_back(' ');
+                ++writer.lineCounter;
+            }
+        } else if (writer.outgrown()) {
+            writer.packable = false;  // the packed text outgrew its margin
+        } else if (keepsBlanks(s) && (token == "\n" || token == "\r")) {
+            coded.append(token == "\n" ? "\\n" : "\\r");
+            intended.append(token);
+            writer.lineCounter += 2;
+        } else {
+            writer.writeToken(token, cursor);
+        }
+        writer.breakLine();
+        headState = closeHeadTag(engine, token, headState);
+    }
+    return nullptr;
+}
+
+// Appends what `later` wrote after where `writer` stopped, with the line breaks `writer` would
+// have made had it gone on. False when the page, whole, is not packable.
+bool join(Writer& writer, Writer& later) {
+    if (!later.packable || (later.scriptBeforeText && writer.bodyStarted)) return false;
+    const size_t start = writer.coded.size();
+    const char* text = later.coded.data();
+    size_t copied = 0;
+    size_t joinsBeforeCheck = 0;
+    for (size_t i = 0; i < later.steps.size(); ++i) {
+        writer.lineCounter += static_cast<int>(later.steps[i].length);
+        if (writer.lineCounter > kLineLength) {
+            const size_t at = later.steps[i].codedSize;
+            writer.coded.append(text + copied, at - copied);
+            writer.coded.append(kLiteralJoin);
+            copied = at;
+            writer.lineCounter = 0;
+            if (i < later.checkedSteps) ++joinsBeforeCheck;
+        }
+    }
+    writer.coded.append(text + copied, later.coded.size() - copied);
+    writer.intended.append(later.intended.view());
+    // The overflow check the one writer would have made last.
+    return !later.checked ||
+           start + later.checkedSize + joinsBeforeCheck * kLiteralJoin.size() < writer.room;
+}
+
+// JavaScript packing's working memory, kept in the engine from page to page.
+struct PackingWorkspace {
+    SideThread sideThread;  // packs large pages' later parts
+    alignas(kApart) Engine side;  // the engine of the later part
+    alignas(kApart) std::vector<TextToken> tokens;
+    std::vector<TextRun> runs;
+    alignas(kApart) std::vector<TextToken> laterTokens;
+    std::vector<TextRun> laterRuns;
+    WriterBuffers written;
+    WriterBuffers laterWritten;
+    alignas(kApart) TextBuffer decoded;
+    std::string value;  // the coded text's value, as JavaScript reads its literals
+};
+
+PackingWorkspace& workspaceOf(Engine& engine) {
+    if (!engine.workspace.packing) engine.workspace.packing = std::make_shared<PackingWorkspace>();
+    return *static_cast<PackingWorkspace*>(engine.workspace.packing.get());
+}
 
 }  // namespace
 
@@ -424,8 +656,12 @@ bool declaresCharset(std::string_view page) {
     return false;
 }
 
-bool decodePacked(std::string_view t, std::string_view s, std::string_view c, int l,
-                  std::string& decoded) {
+namespace {
+
+// Decodes c as the packed page's decoder does into `text`; false where that decoder would
+// go wrong.
+bool decodeInto(std::string_view t, std::string_view s, std::string_view c, int l,
+                TextBuffer& text) {
     // Entry k of s runs from just after its k-th '~' to the next one. Past the last '~' the
     // decoder's indexOf finds none (0) and then starts over from the first.
     std::vector<size_t> afterTildes{0};
@@ -440,58 +676,101 @@ bool decodePacked(std::string_view t, std::string_view s, std::string_view c, in
     std::array<long, 256> position;
     position.fill(-1);
     for (size_t k = t.size(); k-- > 0;) position[static_cast<unsigned char>(t[k])] = static_cast<long>(k);
-    // Bytes that stand for themselves while the case toggle is off: no code, no capital.
-    std::array<bool, 256> itself{};
+    // What each byte does in c: stands for itself while the case toggle is off (no code, no
+    // capital), toggles the case, stands for a word (or fails to), escapes, or is a letter or
+    // other byte that the toggle and capitals act on.
+    enum Action : unsigned char { kItself, kToggle, kWord, kEscape, kOther, kBadWord };
+    struct Entry {
+        size_t from = 0;
+        size_t length = 0;
+        bool valid = false;
+    };
+    // Entry z of s as the decoder's substring(r[z], r[z+1]-1) reads it.
+    const auto entryOf = [&](size_t z) {
+        Entry entry;
+        if (z + 1 >= starts.size()) return entry;
+        const size_t from = starts[z];
+        const size_t to = starts[z + 1];
+        if (to == 0 || to - 1 < from) return entry;
+        return Entry{from, to - 1 - from, true};
+    };
+    std::array<Action, 256> action{};
+    std::array<Entry, 256> single{};   // the word a code byte stands for
+    std::array<Entry, 256> escaped{};  // the word a byte after the escape stands for
     for (int b = 0; b < 256; ++b) {
-        const long z = position[static_cast<size_t>(b)];
-        itself[static_cast<size_t>(b)] = (z < 0 || z >= l) && z != 1 && !(b >= 'A' && b <= 'Z');
+        const size_t byte = static_cast<size_t>(b);
+        const long z = position[byte];
+        if (z >= 0) escaped[byte] = entryOf(static_cast<size_t>(z + l));
+        if (z == 1) {
+            action[byte] = kToggle;
+        } else if (z == 0) {
+            action[byte] = kEscape;
+        } else if (z > 0 && z < l) {
+            single[byte] = entryOf(static_cast<size_t>(z));
+            action[byte] = single[byte].valid ? kWord : kBadWord;
+        } else {
+            action[byte] = b >= 'A' && b <= 'Z' ? kOther : kItself;
+        }
     }
-    TextBuffer text;
+    text.clear();
     text.reserve(c.size() * 2);
     int u = 0;
     for (size_t i = 0; i < c.size(); ++i) {
-        if (u == 0 && itself[static_cast<unsigned char>(c[i])]) {
-            size_t end = i + 1;
-            while (end < c.size() && itself[static_cast<unsigned char>(c[end])]) ++end;
-            text.append(c.data() + i, end - i);
-            i = end - 1;
-            continue;
-        }
-        char w = c[i];
-        long z = position[static_cast<unsigned char>(w)];
-        if (z == 1) {
-            u = 1 - u;
-        } else if (z > -1 && z < l) {
-            if (z == 0) {
+        const unsigned char w = static_cast<unsigned char>(c[i]);
+        switch (action[w]) {
+            case kItself:
+                if (u == 0) {
+                    size_t end = i + 1;
+                    while (end < c.size() && action[static_cast<unsigned char>(c[end])] == kItself) ++end;
+                    text.append(c.data() + i, end - i);
+                    i = end - 1;
+                    break;
+                }
+                [[fallthrough]];
+            case kOther: {
+                const bool capital = w >= 'A' && w <= 'Z';
+                if (u == 1 && !capital) {
+                    if (w >= 0x80) return false;
+                    text.push_back(toAsciiUpper(static_cast<char>(w)));
+                } else if (u == 0 && capital) {
+                    text.push_back(toAsciiLower(static_cast<char>(w)));
+                } else {
+                    text.push_back(static_cast<char>(w));
+                }
+                if (capital) text.push_back(' ');
+                break;
+            }
+            case kToggle:
+                u = 1 - u;
+                break;
+            case kWord:
+                text.append(s.data() + single[w].from, single[w].length);
+                break;
+            case kEscape: {
                 if (++i >= c.size()) return false;
-                const long second = position[static_cast<unsigned char>(c[i])];
-                if (second < 0) return false;
-                z = second + l;
+                const unsigned char second = static_cast<unsigned char>(c[i]);
+                if (position[second] < 0 || !escaped[second].valid) return false;
+                text.append(s.data() + escaped[second].from, escaped[second].length);
+                break;
             }
-            if (static_cast<size_t>(z) + 1 >= starts.size()) return false;
-            const size_t from = starts[static_cast<size_t>(z)];
-            const size_t to = starts[static_cast<size_t>(z) + 1];
-            if (to == 0 || to - 1 < from) return false;
-            text.append(s.substr(from, to - 1 - from));
-        } else {
-            const bool capital = w >= 'A' && w <= 'Z';
-            if (u == 1 && !capital) {
-                if (static_cast<unsigned char>(w) >= 0x80) return false;
-                text.push_back(toAsciiUpper(w));
-            } else if (u == 0 && capital) {
-                text.push_back(toAsciiLower(w));
-            } else {
-                text.push_back(w);
-            }
-            if (capital) text.push_back(' ');
+            case kBadWord:
+                return false;
         }
     }
+    return true;
+}
+
+}  // namespace
+
+bool decodePacked(std::string_view t, std::string_view s, std::string_view c, int l,
+                  std::string& decoded) {
+    TextBuffer text;
+    if (!decodeInto(t, s, c, l, text)) return false;
     decoded = text.take();
     return true;
 }
 
 std::optional<std::string> packJavaScript(Engine& engine, std::string& page) {
-    EngineState& s = engine.scan;
     const EngineOptions& options = engine.options;
     Dictionary& dictionary = engine.dictionary;
     const size_t size = page.size() + 1;
@@ -506,22 +785,58 @@ std::optional<std::string> packJavaScript(Engine& engine, std::string& page) {
     int headState = clearHeadTag(engine);
     std::string header;
     const size_t h = serverHeaderLength(engine, page, &header);
-    Counter counter(engine);
+    PackingWorkspace& workspace = workspaceOf(engine);
+    Counter counter(engine, workspace.tokens, workspace.runs);
     counter.readableEnd = page.data() + page.size() + 1;  // the terminating zero is read too
     counter.tokens.reserve(page.size() / 4);  // text words run about five bytes with a blank
     char* cursor = page.data() + h;
-    while (cursor) {
-        if (inBodyText(s, headState)) counter.countText(cursor);
-        std::string& token = nextToken(engine, cursor);
-        if (!cursor) break;
-        cursor += token.size();
-        headState = openHeadTag(engine, token, headState);
-        if (headState != 0) {
-            if (!s.skipToTagEnd) counter.headText += tokenWithSpacing(engine, token, cursor);
-        } else {
-            counter.count(token);
+    // A large page is counted and written in two parts side by side: a second engine takes
+    // the part from a split point on, from a fresh state, and its work is kept where the
+    // scan of the first part reaches that point in that state.
+    const char* split = nullptr;
+    if (options.sideBySideSize > 0 && page.size() - h >= static_cast<size_t>(options.sideBySideSize)) {
+        split = splitPointOf(cursor, page.data() + page.size());
+    }
+    Engine& side = workspace.side;
+    side.options = options;
+    side.console = nullptr;
+    Counter laterCounter(side, workspace.laterTokens, workspace.laterRuns);
+    // Waits for the side thread however this function is left.
+    struct SideWork {
+        SideThread* thread = nullptr;
+        bool start(SideThread& on, std::function<void()> task) {
+            if (!on.start(std::move(task))) return false;
+            thread = &on;
+            return true;
         }
-        headState = closeHeadTag(engine, token, headState);
+        void wait() {
+            if (thread) std::exchange(thread, nullptr)->wait();
+        }
+        ~SideWork() {
+            try {
+                wait();
+            } catch (...) {
+            }
+        }
+    } sideWork;
+    if (split) {
+        laterCounter.readableEnd = counter.readableEnd;
+        const size_t laterSize = static_cast<size_t>(page.data() + page.size() - split);
+        laterCounter.tokens.reserve(laterSize / 4);
+        const bool started = sideWork.start(workspace.sideThread, [&] {
+            resetPageState(side);
+            initDictionary(side.dictionary, std::numeric_limits<size_t>::max());
+            int laterHead = clearHeadTag(side);
+            countFrom(laterCounter, const_cast<char*>(split), laterHead, nullptr);
+        });
+        if (!started) split = nullptr;
+    }
+    char* stopped = countFrom(counter, cursor, headState, split);
+    sideWork.wait();
+    if (stopped) {
+        absorb(counter, laterCounter);
+    } else {
+        split = nullptr;  // the split point lay elsewhere than in body text
     }
     // Both cases of a letter count as used: the decoder's case toggle makes either.
     for (int c = 0; c < 256; ++c) {
@@ -566,63 +881,56 @@ std::optional<std::string> packJavaScript(Engine& engine, std::string& page) {
     cursor = page.data() + h;
     // The packed text may not reach the page's size and its margin.
     const size_t limit = size + kOverflowMargin;
-    Writer writer(engine, t, l, limit > packedStart + 3 ? limit - packedStart - 3 : 0,
-                  counter);
+    Writer writer(engine, dictionary, t, l, limit > packedStart + 3 ? limit - packedStart - 3 : 0,
+                  counter, workspace.written);
     writer.tabulateCodes();
     writer.coded.reserve(page.size() / 2 + 256);
     writer.intended.reserve(page.size() + 256);
-    TextBuffer& coded = writer.coded;
-    TextBuffer& intended = writer.intended;
-    while (cursor && writer.packable) {
-        if (inBodyText(s, headState)) {
-            writer.writeText(cursor);
-            if (!writer.packable) break;
-        }
-        std::string& token = nextToken(engine, cursor);
-        if (!cursor) break;
-        cursor += token.size();
-        s.preformatted = checkPreformatted(engine, token);
-        const bool comment = isCommentToken(engine, token);
-        const int scriptWasOpen = s.scriptPending;
-        headState = openHeadTag(engine, token, headState);
-        // A script after the body text began would run before that text once moved into
-        // the head: such a page is not packed.
-        if (s.scriptPending && !scriptWasOpen && writer.bodyStarted) writer.packable = false;
-        if (s.inComment || comment || headState != 0 || s.skipToTagEnd) {
-            if (comment && !s.inComment && !keepsBlanks(s) && !intended.empty() &&
-                intended.back() != ' ' && isSeparatorAt(engine, cursor)) {
-                // A removed comment that a blank followed leaves that blank.
-                coded.push_back(' ');
-                intended.push_back(' ');
-                ++writer.lineCounter;
-            }
-        } else if (writer.outgrown()) {
-            writer.packable = false;  // the packed text outgrew its margin
-        } else if (keepsBlanks(s) && (token == "\n" || token == "\r")) {
-            coded.append(token == "\n" ? "\\n" : "\\r");
-            intended.append(token);
-            writer.lineCounter += 2;
-        } else {
-            writer.writeToken(token, cursor);
-        }
-        writer.breakLine();
-        headState = closeHeadTag(engine, token, headState);
+    Writer laterWriter(side, dictionary, t, l, writer.room, counter, workspace.laterWritten);
+    if (split) {
+        laterWriter.later = true;
+        laterWriter.keptCodes = writer.keptCodes;
+        laterWriter.nextRun = static_cast<size_t>(
+            std::lower_bound(counter.runs.begin(), counter.runs.end(), split,
+                             [](const TextRun& run, const char* at) { return run.start < at; }) -
+            counter.runs.begin());
+        const bool started = sideWork.start(workspace.sideThread, [&] {
+            resetPageState(side);
+            int laterHead = clearHeadTag(side);
+            writeFrom(laterWriter, const_cast<char*>(split), laterHead, nullptr);
+        });
+        if (!started) split = nullptr;
+    }
+    cursor = writeFrom(writer, cursor, headState, split);
+    sideWork.wait();
+    if (cursor) {
+        // Stopped at the split point: the later part is joined on, or written here after all
+        // when it depended on what this part wrote.
+        if (laterWriter.needsEarlierText) writeFrom(writer, cursor, headState, nullptr);
+        else if (!join(writer, laterWriter)) return std::nullopt;
     }
     if (!writer.packable) return std::nullopt;
+    TextBuffer& coded = writer.coded;
+    TextBuffer& intended = writer.intended;
     const int percentStep = static_cast<int>(coded.size() / 100);
 
     // Self-check: the head ends outside any markup, the literals are safe, and the decoder
     // rebuilds exactly the intended text.
-    const std::string codedRaw = hideMarkup(coded.take());
+    std::string hidden;
+    std::string_view codedRaw = coded.view();
+    if (needsHiding(codedRaw)) {
+        hidden = hideMarkup(std::string(codedRaw));
+        codedRaw = hidden;
+    }
     if (!endsOutsideMarkup(std::string(PACKED_MARKER) + headText)) return std::nullopt;
-    std::string value;
+    std::string& value = workspace.value;
+    value.clear();
     if (!readLiterals(t, value) || value != t) return std::nullopt;
     value.clear();
     if (!readLiterals(hideMarkup(wordList), value) || value != wordList) return std::nullopt;
     value.clear();
-    std::string decoded;
-    if (!readLiterals(codedRaw, value) || !decodePacked(t, words, value, l, decoded) ||
-        decoded != intended.view()) {
+    if (!readLiterals(codedRaw, value) || !decodeInto(t, words, value, l, workspace.decoded) ||
+        workspace.decoded.view() != intended.view()) {
         return std::nullopt;
     }
 

@@ -1,0 +1,34 @@
+// A thread that runs one task at a time beside its owner's work. It is kept from page to page,
+// so neither the thread nor its memory is set up anew for each page.
+#pragma once
+
+#include <condition_variable>
+#include <exception>
+#include <functional>
+#include <mutex>
+#include <thread>
+
+class SideThread {
+public:
+    SideThread() = default;
+    SideThread(const SideThread&) = delete;
+    SideThread& operator=(const SideThread&) = delete;
+    ~SideThread();
+
+    // Starts `task` on the thread, starting the thread first if need be. False when no thread
+    // can be started: the caller then does the work itself.
+    bool start(std::function<void()> task);
+    // Waits until the task started last has ended; rethrows what it threw.
+    void wait();
+
+private:
+    void run();
+
+    std::thread thread_;
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::function<void()> task_;
+    bool busy_ = false;
+    bool stopping_ = false;
+    std::exception_ptr failure_;
+};
