@@ -122,8 +122,16 @@ bool readLiterals(std::string_view raw, std::string& value) {
 }
 
 bool hasNonAscii(std::string_view text) {
-    return std::any_of(text.begin(), text.end(),
-                       [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
+    // Eight bytes at a time: their high bits gathered.
+    uint64_t high = 0;
+    size_t i = 0;
+    for (; i + 8 <= text.size(); i += 8) {
+        uint64_t chunk;
+        std::memcpy(&chunk, text.data() + i, 8);
+        high |= chunk;
+    }
+    for (; i < text.size(); ++i) high |= static_cast<unsigned char>(text[i]);
+    return (high & 0x8080808080808080ull) != 0;
 }
 
 // Whether the scanner stands in ordinary text of the page's body: outside tags, comments,
@@ -207,24 +215,16 @@ struct alignas(kApart) Counter {
     }
 };
 
-// Takes in what `later` counted from where this counter stopped to the page's end, as if this
-// counter had gone on.
-void absorb(Counter& counter, Counter& later) {
+// Takes in the words, bytes and head text that `later` counted from where this counter
+// stopped to the page's end, as if this counter had gone on. `firstSeen` receives the
+// first-seen number here of each of later's words (-1: not taken); later's text tokens stay
+// with it and are numbered anew by renumberWords.
+void absorb(Counter& counter, const Counter& later, std::vector<int>& firstSeen) {
     Dictionary& dictionary = counter.engine.dictionary;
     const Dictionary& laterWords = later.engine.dictionary;
-    std::vector<int> firstSeen(laterWords.words.size());
+    firstSeen.resize(laterWords.words.size());
     for (size_t w = 0; w < laterWords.words.size(); ++w) {
         firstSeen[w] = mergeWord(dictionary, laterWords.words[w], laterWords.counts[w]);
-    }
-    const size_t offset = counter.tokens.size();
-    for (TextToken token : later.tokens) {
-        if (token.word >= 0) token.word = firstSeen[static_cast<size_t>(token.word)];
-        counter.tokens.push_back(token);
-    }
-    for (TextRun run : later.runs) {
-        run.first += offset;
-        run.last += offset;
-        counter.runs.push_back(run);
     }
     counter.headText += later.headText;
     for (size_t c = 0; c < 256; ++c) {
@@ -233,7 +233,12 @@ void absorb(Counter& counter, Counter& later) {
     }
 }
 
-// The writing pass: the coded text, and beside it the text it must decode to.
+void renumberWords(Counter& counter, const std::vector<int>& firstSeen) {
+    for (TextToken& token : counter.tokens) {
+        if (token.word >= 0) token.word = firstSeen[static_cast<size_t>(token.word)];
+    }
+}
+
 // What a writer of a page's later part notes where a line break may follow.
 struct WriterStep {
     uint32_t codedSize;  // the coded text's size there
@@ -508,7 +513,8 @@ bool atFreshBodyText(const EngineState& s, int headState) {
 // Where a page's later part may begin: just after a '>' past the middle that blanks and then
 // text follow. The scan that reaches it shows whether it lies in body text.
 const char* splitPointOf(const char* from, const char* end) {
-    for (const char* p = from + (end - from) / 2; p < end; ++p) {
+    // A little past the middle: the later part's thread starts a little after this one.
+    for (const char* p = from + (end - from) * 8 / 15; p < end; ++p) {
         p = static_cast<const char*>(std::memchr(p, '>', static_cast<size_t>(end - p)));
         if (!p) return nullptr;
         const char* q = p + 1;
@@ -626,10 +632,13 @@ struct PackingWorkspace {
     std::vector<TextRun> runs;
     alignas(kApart) std::vector<TextToken> laterTokens;
     std::vector<TextRun> laterRuns;
+    std::vector<int> laterFirstSeen;  // the later part's words numbered as in the whole
     WriterBuffers written;
     WriterBuffers laterWritten;
     alignas(kApart) TextBuffer decoded;
     std::string value;  // the coded text's value, as JavaScript reads its literals
+    alignas(kApart) TextBuffer laterDecoded;
+    std::string laterValue;
 };
 
 PackingWorkspace& workspaceOf(Engine& engine) {
@@ -659,9 +668,9 @@ bool declaresCharset(std::string_view page) {
 namespace {
 
 // Decodes c as the packed page's decoder does into `text`; false where that decoder would
-// go wrong.
+// go wrong. `endCase` receives the case toggle's state at the end.
 bool decodeInto(std::string_view t, std::string_view s, std::string_view c, int l,
-                TextBuffer& text) {
+                TextBuffer& text, int* endCase = nullptr) {
     // Entry k of s runs from just after its k-th '~' to the next one. Past the last '~' the
     // decoder's indexOf finds none (0) and then starts over from the first.
     std::vector<size_t> afterTildes{0};
@@ -757,7 +766,17 @@ bool decodeInto(std::string_view t, std::string_view s, std::string_view c, int 
                 return false;
         }
     }
+    if (endCase) *endCase = u;
     return true;
+}
+
+// Whether the coded literals `raw` read as a value that decodes to exactly `intended`.
+bool decodesTo(std::string_view raw, std::string_view t, std::string_view words, int l,
+               std::string_view intended, std::string& value, TextBuffer& decoded,
+               int* endCase = nullptr) {
+    value.clear();
+    return readLiterals(raw, value) && decodeInto(t, words, value, l, decoded, endCase) &&
+           decoded.view() == intended;
 }
 
 }  // namespace
@@ -834,7 +853,7 @@ std::optional<std::string> packJavaScript(Engine& engine, std::string& page) {
     char* stopped = countFrom(counter, cursor, headState, split);
     sideWork.wait();
     if (stopped) {
-        absorb(counter, laterCounter);
+        absorb(counter, laterCounter, workspace.laterFirstSeen);
     } else {
         split = nullptr;  // the split point lay elsewhere than in body text
     }
@@ -886,15 +905,13 @@ std::optional<std::string> packJavaScript(Engine& engine, std::string& page) {
     writer.tabulateCodes();
     writer.coded.reserve(page.size() / 2 + 256);
     writer.intended.reserve(page.size() + 256);
-    Writer laterWriter(side, dictionary, t, l, writer.room, counter, workspace.laterWritten);
+    Writer laterWriter(side, dictionary, t, l, writer.room, laterCounter,
+                       workspace.laterWritten);
     if (split) {
         laterWriter.later = true;
         laterWriter.keptCodes = writer.keptCodes;
-        laterWriter.nextRun = static_cast<size_t>(
-            std::lower_bound(counter.runs.begin(), counter.runs.end(), split,
-                             [](const TextRun& run, const char* at) { return run.start < at; }) -
-            counter.runs.begin());
         const bool started = sideWork.start(workspace.sideThread, [&] {
+            renumberWords(laterCounter, workspace.laterFirstSeen);
             resetPageState(side);
             int laterHead = clearHeadTag(side);
             writeFrom(laterWriter, const_cast<char*>(split), laterHead, nullptr);
@@ -903,11 +920,18 @@ std::optional<std::string> packJavaScript(Engine& engine, std::string& page) {
     }
     cursor = writeFrom(writer, cursor, headState, split);
     sideWork.wait();
+    size_t joinedCoded = 0;     // where the later part's coded text begins, when joined
+    size_t joinedIntended = 0;  // and its intended text
     if (cursor) {
         // Stopped at the split point: the later part is joined on, or written here after all
         // when it depended on what this part wrote.
-        if (laterWriter.needsEarlierText) writeFrom(writer, cursor, headState, nullptr);
-        else if (!join(writer, laterWriter)) return std::nullopt;
+        if (laterWriter.needsEarlierText) {
+            writeFrom(writer, cursor, headState, nullptr);
+        } else {
+            joinedCoded = writer.coded.size();
+            joinedIntended = writer.intended.size();
+            if (!join(writer, laterWriter)) return std::nullopt;
+        }
     }
     if (!writer.packable) return std::nullopt;
     TextBuffer& coded = writer.coded;
@@ -928,9 +952,33 @@ std::optional<std::string> packJavaScript(Engine& engine, std::string& page) {
     if (!readLiterals(t, value) || value != t) return std::nullopt;
     value.clear();
     if (!readLiterals(hideMarkup(wordList), value) || value != wordList) return std::nullopt;
-    value.clear();
-    if (!readLiterals(codedRaw, value) || !decodeInto(t, words, value, l, workspace.decoded) ||
-        workspace.decoded.view() != intended.view()) {
+    // A joined page is checked in its two parts side by side. Decoding the parts one after
+    // the other is decoding the whole where the first part ends with the case toggle off and
+    // the join lies outside escapes and markup: every token and line break is written whole,
+    // and no '<' stands close enough before the join to open markup across it.
+    bool decoded = false;
+    const size_t b = joinedCoded;
+    if (b > 0 && hidden.empty() &&
+        !std::memchr(codedRaw.data() + (b > 8 ? b - 8 : 0), '<', std::min<size_t>(b, 8))) {
+        bool laterDecoded = false;
+        const bool started = sideWork.start(workspace.sideThread, [&] {
+            laterDecoded = decodesTo(codedRaw.substr(b), t, words, l,
+                                     intended.view().substr(joinedIntended), workspace.laterValue,
+                                     workspace.laterDecoded);
+        });
+        if (started) {
+            int endCase = 1;
+            const bool firstDecoded =
+                decodesTo(codedRaw.substr(0, b), t, words, l,
+                          intended.view().substr(0, joinedIntended), value, workspace.decoded,
+                          &endCase);
+            sideWork.wait();
+            decoded = firstDecoded && endCase == 0 && laterDecoded;
+        }
+    }
+    // Otherwise, and to be sure when the parts did not come back, the whole in one piece.
+    if (!decoded &&
+        !decodesTo(codedRaw, t, words, l, intended.view(), value, workspace.decoded)) {
         return std::nullopt;
     }
 
