@@ -10,6 +10,7 @@
 #include <system_error>
 
 #include "engine.h"
+#include "packed_writer.h"
 #include "tag_table.h"
 
 #ifndef _WIN32
@@ -189,7 +190,10 @@ long packBest(Engine& engine, std::string& page, std::string* outputName, long l
     if (flags == 0) flags = FLAG_DEFAULT_SET;
 
     std::future<std::string> sidePlain;
-    if ((flags & FLAG_PLAIN) && (flags & FLAG_JAVASCRIPT) && page.size() >= kSideBySideSize) {
+    // JavaScript packing keeps both processors busy on the pages it splits; there plain
+    // compaction follows it.
+    if ((flags & FLAG_PLAIN) && (flags & FLAG_JAVASCRIPT) && page.size() >= kSideBySideSize &&
+        !packsSideBySide(engine, page.size())) {
         sidePlain = startPlainCompaction(engine.options, page);
     }
     std::optional<std::string> packed;

@@ -648,6 +648,11 @@ PackingWorkspace& workspaceOf(Engine& engine) {
 
 }  // namespace
 
+bool packsSideBySide(const Engine& engine, size_t size) {
+    return engine.options.sideBySideSize > 0 &&
+           size >= static_cast<size_t>(engine.options.sideBySideSize);
+}
+
 bool declaresCharset(std::string_view page) {
     if (page.substr(0, 3) == "\xEF\xBB\xBF" || page.substr(0, 2) == "\xFE\xFF" ||
         page.substr(0, 2) == "\xFF\xFE") {
@@ -813,7 +818,7 @@ std::optional<std::string> packJavaScript(Engine& engine, std::string& page) {
     // the part from a split point on, from a fresh state, and its work is kept where the
     // scan of the first part reaches that point in that state.
     const char* split = nullptr;
-    if (options.sideBySideSize > 0 && page.size() - h >= static_cast<size_t>(options.sideBySideSize)) {
+    if (packsSideBySide(engine, page.size() - h)) {
         split = splitPointOf(cursor, page.data() + page.size());
     }
     Engine& side = workspace.side;

@@ -13,5 +13,8 @@
 bool decodePacked(std::string_view t, std::string_view s, std::string_view c, int l,
                   std::string& decoded);
 
+// Whether JavaScript packing splits a page of `size` bytes between two threads.
+bool packsSideBySide(const Engine& engine, size_t size);
+
 // Whether the page declares its character set (byte-order mark or META).
 bool declaresCharset(std::string_view page);
