@@ -639,6 +639,7 @@ struct PackingWorkspace {
     std::string value;  // the coded text's value, as JavaScript reads its literals
     alignas(kApart) TextBuffer laterDecoded;
     std::string laterValue;
+    SideBySideSteps steps;  // of the last page
 };
 
 PackingWorkspace& workspaceOf(Engine& engine) {
@@ -647,6 +648,11 @@ PackingWorkspace& workspaceOf(Engine& engine) {
 }
 
 }  // namespace
+
+SideBySideSteps lastSideBySideSteps(const Engine& engine) {
+    const auto* workspace = static_cast<const PackingWorkspace*>(engine.workspace.packing.get());
+    return workspace ? workspace->steps : SideBySideSteps{};
+}
 
 bool packsSideBySide(const Engine& engine, size_t size) {
     return engine.options.sideBySideSize > 0 &&
@@ -810,6 +816,7 @@ std::optional<std::string> packJavaScript(Engine& engine, std::string& page) {
     std::string header;
     const size_t h = serverHeaderLength(engine, page, &header);
     PackingWorkspace& workspace = workspaceOf(engine);
+    workspace.steps = {};
     Counter counter(engine, workspace.tokens, workspace.runs);
     counter.readableEnd = page.data() + page.size() + 1;  // the terminating zero is read too
     counter.tokens.reserve(page.size() / 4);  // text words run about five bytes with a blank
@@ -859,6 +866,7 @@ std::optional<std::string> packJavaScript(Engine& engine, std::string& page) {
     sideWork.wait();
     if (stopped) {
         absorb(counter, laterCounter, workspace.laterFirstSeen);
+        workspace.steps.counted = true;
     } else {
         split = nullptr;  // the split point lay elsewhere than in body text
     }
@@ -935,6 +943,7 @@ std::optional<std::string> packJavaScript(Engine& engine, std::string& page) {
         } else {
             joinedCoded = writer.coded.size();
             joinedIntended = writer.intended.size();
+            workspace.steps.written = true;
             if (!join(writer, laterWriter)) return std::nullopt;
         }
     }
@@ -979,6 +988,7 @@ std::optional<std::string> packJavaScript(Engine& engine, std::string& page) {
                           &endCase);
             sideWork.wait();
             decoded = firstDecoded && endCase == 0 && laterDecoded;
+            workspace.steps.checked = decoded;
         }
     }
     // Otherwise, and to be sure when the parts did not come back, the whole in one piece.

@@ -16,5 +16,13 @@ bool decodePacked(std::string_view t, std::string_view s, std::string_view c, in
 // Whether JavaScript packing splits a page of `size` bytes between two threads.
 bool packsSideBySide(const Engine& engine, size_t size);
 
+// Which steps of the last page JavaScript packing took in two parts side by side.
+struct SideBySideSteps {
+    bool counted = false;
+    bool written = false;
+    bool checked = false;
+};
+SideBySideSteps lastSideBySideSteps(const Engine& engine);
+
 // Whether the page declares its character set (byte-order mark or META).
 bool declaresCharset(std::string_view page);

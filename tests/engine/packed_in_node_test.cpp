@@ -8,6 +8,7 @@
 #include <string>
 
 #include "engine_helpers.h"
+#include "long_page.h"
 #include "packed_page.h"
 #include "packed_writer.h"
 
@@ -83,7 +84,9 @@ TEST(PackedInNode, ScriptsWriteWhatTheDecoderRebuilds) {
     }
     std::mt19937 random(20261207);
     for (int i = 0; i < 150; ++i) add("generated-" + std::to_string(i), generatedPage(random));
-    ASSERT_GT(written, 150);
+    // Long pages, which packing splits between two threads.
+    for (int i = 0; i < 4; ++i) add("long-" + std::to_string(i), longPage(random, 40000));
+    ASSERT_GT(written, 154);
 
     const std::string command = "node \"" + std::string(QUILLBOX_SOURCE_DIR) +
                                 "/tools/check-packed-pages.mjs\" \"" + folder.path().string() +

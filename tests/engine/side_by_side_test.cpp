@@ -1,0 +1,136 @@
+// Large pages are packed in two parts on two threads: the result must be the one a single
+// thread gives, whatever lies at the split point, and the side thread must behave.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <filesystem>
+#include <thread>
+#include <random>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "dictionary.h"
+#include "engine_helpers.h"
+#include "long_page.h"
+#include "packed_writer.h"
+#include "side_thread.h"
+
+namespace {
+
+std::optional<std::string> packWithSplitAt(std::string page, int sideBySideSize, int variant,
+                                           SideBySideSteps* steps = nullptr) {
+    Engine engine = quietEngine();
+    engine.options.sideBySideSize = sideBySideSize;
+    engine.options.keepComments = variant & 1;
+    engine.options.removeMeta = (variant >> 1) & 1;
+    engine.options.codeCharLimit = (variant & 4) ? 90 : 256;
+    std::optional<std::string> packed = packJavaScript(engine, page);
+    if (steps) *steps = lastSideBySideSteps(engine);
+    return packed;
+}
+
+TEST(SideBySide, SplitPagesPackAsOneThreadPacksThem) {
+    std::mt19937 random(20261207);
+    int counted = 0;
+    int written = 0;
+    int checked = 0;
+    int tries = 0;
+    for (int round = 0; round < 24; ++round) {
+        const std::string page = longPage(random, 3000 + 1500 * static_cast<size_t>(round));
+        for (int variant = 0; variant < 8; ++variant) {
+            SideBySideSteps steps;
+            const auto split = packWithSplitAt(page, 1, variant, &steps);
+            EXPECT_EQ(split, packWithSplitAt(page, 0, variant))
+                << "round " << round << ", variant " << variant;
+            ++tries;
+            counted += steps.counted;
+            written += steps.written;
+            checked += steps.checked;
+        }
+    }
+    // The split points fell in all kinds of places, and most were taken.
+    EXPECT_GT(counted, tries / 2);
+    EXPECT_GT(written, tries / 2);
+    EXPECT_GT(checked, tries / 3);
+    EXPECT_LT(counted, tries);
+}
+
+TEST(SideBySide, GoldenPagesPackAsOneThreadPacksThem) {
+    for (const auto& entry :
+         std::filesystem::directory_iterator(std::filesystem::path(QUILLBOX_TEST_DATA) / "pages")) {
+        const std::string page = readFileBytes(entry.path());
+        for (int variant = 0; variant < 8; ++variant) {
+            EXPECT_EQ(packWithSplitAt(page, 1, variant), packWithSplitAt(page, 0, variant))
+                << entry.path().filename() << ", variant " << variant;
+        }
+    }
+}
+
+TEST(SideBySide, SmallPagesStayOnOneThread) {
+    SideBySideSteps steps;
+    std::mt19937 random(3);
+    ASSERT_TRUE(packWithSplitAt(longPage(random, 20000), 32768, 0, &steps));
+    EXPECT_FALSE(steps.counted || steps.written || steps.checked);
+}
+
+// Offering words to one dictionary, or their first part to one and the rest to another that
+// is then merged in, gives the same words, order and counts.
+TEST(SideBySide, MergedDictionaryEqualsOneDictionary) {
+    const std::vector<std::string> words = {"ab", "cd", "ab", "ef", "gh", "cd", "ij", "kl",
+                                            "ab", "mn", "ef", "op", "qr", "mn", "st", "op"};
+    for (const size_t capacity : {size_t{100}, size_t{5}}) {
+        Dictionary whole;
+        initDictionary(whole, capacity);
+        for (const auto& w : words) offerWord(whole, w);
+        for (size_t cut = 0; cut <= words.size(); ++cut) {
+            Dictionary first;
+            initDictionary(first, capacity);
+            Dictionary later;
+            initDictionary(later, words.size());
+            for (size_t i = 0; i < cut; ++i) offerWord(first, words[i]);
+            for (size_t i = cut; i < words.size(); ++i) offerWord(later, words[i]);
+            for (size_t w = 0; w < later.words.size(); ++w) {
+                const int number = mergeWord(first, later.words[w], later.counts[w]);
+                // The number the word has in the whole, or -1 where the whole had no room.
+                const auto found = std::find(whole.words.begin(), whole.words.end(), later.words[w]);
+                EXPECT_EQ(number, found == whole.words.end()
+                                      ? -1
+                                      : static_cast<int>(found - whole.words.begin()));
+            }
+            EXPECT_EQ(first.words, whole.words) << "capacity " << capacity << ", cut " << cut;
+            EXPECT_EQ(first.counts, whole.counts) << "capacity " << capacity << ", cut " << cut;
+        }
+    }
+}
+
+TEST(SideThread, RunsTasksAndReportsTheirFailure) {
+    SideThread thread;
+    int total = 0;
+    for (int i = 1; i <= 100; ++i) {
+        ASSERT_TRUE(thread.start([&total, i] { total += i; }));
+        thread.wait();
+    }
+    EXPECT_EQ(total, 5050);
+    ASSERT_TRUE(thread.start([] { throw std::runtime_error("task failed"); }));
+    EXPECT_THROW(thread.wait(), std::runtime_error);
+    ASSERT_TRUE(thread.start([&total] { total = 0; }));  // usable after a failure
+    thread.wait();
+    EXPECT_EQ(total, 0);
+}
+
+TEST(SideThread, RefusesASecondTaskWhileBusy) {
+    SideThread thread;
+    std::atomic<bool> release{false};
+    ASSERT_TRUE(thread.start([&release] {
+        while (!release.load()) std::this_thread::yield();
+    }));
+    EXPECT_FALSE(thread.start([] {}));
+    release = true;
+    thread.wait();
+    EXPECT_TRUE(thread.start([] {}));
+    thread.wait();
+}
+
+}  // namespace
