@@ -618,7 +618,6 @@ bool join(Writer& writer, Writer& later) {
         }
     }
     writer.coded.append(text + copied, later.coded.size() - copied);
-    writer.intended.append(later.intended.view());
     // The overflow check the one writer would have made last.
     return !later.checked ||
            start + later.checkedSize + joinsBeforeCheck * kLiteralJoin.size() < writer.room;
@@ -933,16 +932,16 @@ std::optional<std::string> packJavaScript(Engine& engine, std::string& page) {
     }
     cursor = writeFrom(writer, cursor, headState, split);
     sideWork.wait();
-    size_t joinedCoded = 0;     // where the later part's coded text begins, when joined
-    size_t joinedIntended = 0;  // and its intended text
+    bool joined = false;     // the later part's coded text was joined on
+    size_t joinedCoded = 0;  // where it begins
     if (cursor) {
         // Stopped at the split point: the later part is joined on, or written here after all
         // when it depended on what this part wrote.
         if (laterWriter.needsEarlierText) {
             writeFrom(writer, cursor, headState, nullptr);
         } else {
+            joined = true;
             joinedCoded = writer.coded.size();
-            joinedIntended = writer.intended.size();
             workspace.steps.written = true;
             if (!join(writer, laterWriter)) return std::nullopt;
         }
@@ -976,25 +975,25 @@ std::optional<std::string> packJavaScript(Engine& engine, std::string& page) {
         !std::memchr(codedRaw.data() + (b > 8 ? b - 8 : 0), '<', std::min<size_t>(b, 8))) {
         bool laterDecoded = false;
         const bool started = sideWork.start(workspace.sideThread, [&] {
-            laterDecoded = decodesTo(codedRaw.substr(b), t, words, l,
-                                     intended.view().substr(joinedIntended), workspace.laterValue,
-                                     workspace.laterDecoded);
+            laterDecoded = decodesTo(codedRaw.substr(b), t, words, l, laterWriter.intended.view(),
+                                     workspace.laterValue, workspace.laterDecoded);
         });
         if (started) {
             int endCase = 1;
-            const bool firstDecoded =
-                decodesTo(codedRaw.substr(0, b), t, words, l,
-                          intended.view().substr(0, joinedIntended), value, workspace.decoded,
-                          &endCase);
+            const bool firstDecoded = decodesTo(codedRaw.substr(0, b), t, words, l,
+                                                intended.view(), value, workspace.decoded,
+                                                &endCase);
             sideWork.wait();
             decoded = firstDecoded && endCase == 0 && laterDecoded;
             workspace.steps.checked = decoded;
         }
     }
     // Otherwise, and to be sure when the parts did not come back, the whole in one piece.
-    if (!decoded &&
-        !decodesTo(codedRaw, t, words, l, intended.view(), value, workspace.decoded)) {
-        return std::nullopt;
+    if (!decoded) {
+        if (joined) intended.append(laterWriter.intended.view());
+        if (!decodesTo(codedRaw, t, words, l, intended.view(), value, workspace.decoded)) {
+            return std::nullopt;
+        }
     }
 
     out += "c=\"";

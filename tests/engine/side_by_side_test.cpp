@@ -57,6 +57,26 @@ TEST(SideBySide, SplitPagesPackAsOneThreadPacksThem) {
     EXPECT_LT(counted, tries);
 }
 
+TEST(SideBySide, SplitAfterWhatWritesNothingPacksAsOneThreadPacksIt) {
+    // The split point falls on the first text after a long head or a long comment: the first
+    // part writes only the head part, or (when comments go) no coded text at all.
+    std::string styled = "<html><head><title>t</title><style>";
+    while (styled.size() < 3000) styled += "p{color:red} ";
+    styled += "</style></head>\n<body>";
+    std::string commented = "<!-- ";
+    while (commented.size() < 3000) commented += "a note ";
+    commented += "-->";
+    for (std::string page : {styled, commented}) {
+        for (int i = 0; i < 300; ++i) page += i % 3 ? "canal " : "lock ";
+        for (int variant = 0; variant < 8; ++variant) {
+            SideBySideSteps steps;
+            const auto split = packWithSplitAt(page, 1, variant, &steps);
+            EXPECT_TRUE(steps.counted && steps.written) << page.substr(0, 10) << variant;
+            EXPECT_EQ(split, packWithSplitAt(page, 0, variant)) << page.substr(0, 10) << variant;
+        }
+    }
+}
+
 TEST(SideBySide, GoldenPagesPackAsOneThreadPacksThem) {
     for (const auto& entry :
          std::filesystem::directory_iterator(std::filesystem::path(QUILLBOX_TEST_DATA) / "pages")) {
