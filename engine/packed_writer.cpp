@@ -218,7 +218,7 @@ struct alignas(kApart) Counter {
 // Takes in the words, bytes and head text that `later` counted from where this counter
 // stopped to the page's end, as if this counter had gone on. `firstSeen` receives the
 // first-seen number here of each of later's words (-1: not taken); later's text tokens stay
-// with it and are numbered anew by renumberWords.
+// with it, to be numbered anew by renumberWords.
 void absorb(Counter& counter, const Counter& later, std::vector<int>& firstSeen) {
     Dictionary& dictionary = counter.engine.dictionary;
     const Dictionary& laterWords = later.engine.dictionary;
@@ -256,7 +256,7 @@ struct alignas(kApart) Writer {
     Writer(Engine& owner, const Dictionary& words, const std::string& codes, int codeCount,
            size_t literalRoom, const Counter& counted, WriterBuffers& buffers)
         : engine(owner), dictionary(words), t(codes), l(codeCount), room(literalRoom),
-          counter(counted), coded(buffers.coded), intended(buffers.intended),
+          counter(&counted), coded(buffers.coded), intended(buffers.intended),
           steps(buffers.steps) {
         coded.clear();
         intended.clear();
@@ -267,7 +267,9 @@ struct alignas(kApart) Writer {
     const std::string& t;
     int l;
     size_t room;  // the coded text's literal bytes must stay below this
-    const Counter& counter;
+    const Counter* counter;      // whose text runs are replayed
+    const Counter* nextCounter = nullptr;  // whose runs are replayed from `nextFrom` on
+    const char* nextFrom = nullptr;
     size_t nextRun = 0;
     TextBuffer& coded;
     TextBuffer& intended;
@@ -442,8 +444,8 @@ struct alignas(kApart) Writer {
     // wherever that blank does not show and needs no separator after it.
     void writeRun(const TextRun& run) {
         EngineState& s = engine.scan;
-        const TextToken* const last = counter.tokens.data() + run.last;
-        for (const TextToken* token = counter.tokens.data() + run.first; token != last; ++token) {
+        const TextToken* const last = counter->tokens.data() + run.last;
+        for (const TextToken* token = counter->tokens.data() + run.first; token != last; ++token) {
             if (outgrown()) {
                 packable = false;  // the packed text outgrew its margin
                 return;
@@ -468,7 +470,7 @@ struct alignas(kApart) Writer {
             }
             breakLine();
         }
-        s.spaceAppended = run.last > run.first && counter.tokens[run.last - 1].length > 1;
+        s.spaceAppended = run.last > run.first && counter->tokens[run.last - 1].length > 1;
         noteTextTokenEnd(s, last[-1].at + last[-1].length);
         if (!engine.options.keepComments) s.inComment = 0;
     }
@@ -477,11 +479,16 @@ struct alignas(kApart) Writer {
     // the token loop would write it.
     void writeText(char*& cursor) {
         EngineState& s = engine.scan;
-        while (nextRun < counter.runs.size() && counter.runs[nextRun].start < cursor) ++nextRun;
-        if (nextRun < counter.runs.size() && counter.runs[nextRun].start == cursor) {
+        if (nextCounter && cursor >= nextFrom) {
+            counter = std::exchange(nextCounter, nullptr);
+            nextRun = 0;
+        }
+        const std::vector<TextRun>& runs = counter->runs;
+        while (nextRun < runs.size() && runs[nextRun].start < cursor) ++nextRun;
+        if (nextRun < runs.size() && runs[nextRun].start == cursor) {
             // The counting pass cut this run: its tokens are taken as they are.
-            writeRun(counter.runs[nextRun]);
-            if (packable) cursor = const_cast<char*>(counter.runs[nextRun].end);
+            writeRun(runs[nextRun]);
+            if (packable) cursor = const_cast<char*>(runs[nextRun].end);
             return;
         }
         char* p = cursor;
@@ -491,7 +498,7 @@ struct alignas(kApart) Writer {
             s.spaceEmitted = 0;  // as nextToken before a token
             const std::string_view token(p, static_cast<size_t>(scanTextToken(p)));
             p += token.size();
-            const int word = token.size() > 1 ? lookupTextWord(dictionary, token, counter.readableEnd) : -1;
+            const int word = token.size() > 1 ? lookupTextWord(dictionary, token, counter->readableEnd) : -1;
             if (!writeTextToken(token, word)) break;
         }
         cursor = p;
@@ -510,11 +517,10 @@ bool atFreshBodyText(const EngineState& s, int headState) {
            !s.skipToTagEnd && s.regionName.empty();
 }
 
-// Where a page's later part may begin: just after a '>' past the middle that blanks and then
-// text follow. The scan that reaches it shows whether it lies in body text.
-const char* splitPointOf(const char* from, const char* end) {
-    // A little past the middle: the later part's thread starts a little after this one.
-    for (const char* p = from + (end - from) * 8 / 15; p < end; ++p) {
+// Where a page's later part may begin: just after a '>' past the given share of the page that
+// blanks and then text follow. The scan that reaches it shows whether it lies in body text.
+const char* splitPointOf(const char* from, const char* end, int numerator, int denominator) {
+    for (const char* p = from + (end - from) * numerator / denominator; p < end; ++p) {
         p = static_cast<const char*>(std::memchr(p, '>', static_cast<size_t>(end - p)));
         if (!p) return nullptr;
         const char* q = p + 1;
@@ -800,6 +806,11 @@ bool decodePacked(std::string_view t, std::string_view s, std::string_view c, in
 }
 
 std::optional<std::string> packJavaScript(Engine& engine, std::string& page) {
+    return packJavaScriptAlongside(engine, page, nullptr);
+}
+
+std::optional<std::string> packJavaScriptAlongside(Engine& engine, std::string& page,
+                                                   const std::function<void()>& alongside) {
     const EngineOptions& options = engine.options;
     Dictionary& dictionary = engine.dictionary;
     const size_t size = page.size() + 1;
@@ -823,9 +834,14 @@ std::optional<std::string> packJavaScript(Engine& engine, std::string& page) {
     // A large page is counted and written in two parts side by side: a second engine takes
     // the part from a split point on, from a fresh state, and its work is kept where the
     // scan of the first part reaches that point in that state.
+    // The later part's thread counts a little less than half, as it starts a little later,
+    // and less again when it first runs `alongside`; it writes a little less than half.
     const char* split = nullptr;
+    const char* writingSplit = nullptr;
     if (packsSideBySide(engine, page.size() - h)) {
-        split = splitPointOf(cursor, page.data() + page.size());
+        const char* end = page.data() + page.size();
+        split = alongside ? splitPointOf(cursor, end, 7, 10) : splitPointOf(cursor, end, 8, 15);
+        writingSplit = splitPointOf(cursor, end, 8, 15);
     }
     Engine& side = workspace.side;
     side.options = options;
@@ -854,6 +870,7 @@ std::optional<std::string> packJavaScript(Engine& engine, std::string& page) {
         const size_t laterSize = static_cast<size_t>(page.data() + page.size() - split);
         laterCounter.tokens.reserve(laterSize / 4);
         const bool started = sideWork.start(workspace.sideThread, [&] {
+            if (alongside) alongside();
             resetPageState(side);
             initDictionary(side.dictionary, std::numeric_limits<size_t>::max());
             int laterHead = clearHeadTag(side);
@@ -861,13 +878,15 @@ std::optional<std::string> packJavaScript(Engine& engine, std::string& page) {
         });
         if (!started) split = nullptr;
     }
+    if (!split && alongside) alongside();
     char* stopped = countFrom(counter, cursor, headState, split);
     sideWork.wait();
     if (stopped) {
         absorb(counter, laterCounter, workspace.laterFirstSeen);
+        renumberWords(laterCounter, workspace.laterFirstSeen);
         workspace.steps.counted = true;
     } else {
-        split = nullptr;  // the split point lay elsewhere than in body text
+        split = nullptr;  // the split point lay elsewhere than in body text: all counted here
     }
     // Both cases of a letter count as used: the decoder's case toggle makes either.
     for (int c = 0; c < 256; ++c) {
@@ -917,20 +936,33 @@ std::optional<std::string> packJavaScript(Engine& engine, std::string& page) {
     writer.tabulateCodes();
     writer.coded.reserve(page.size() / 2 + 256);
     writer.intended.reserve(page.size() + 256);
+    if (split) {
+        writer.nextCounter = &laterCounter;  // where this part's writing goes on past its end
+        writer.nextFrom = split;
+    }
     Writer laterWriter(side, dictionary, t, l, writer.room, laterCounter,
                        workspace.laterWritten);
-    if (split) {
+    if (writingSplit) {
+        // The later part's runs up to the counting split point are in this part's counter.
         laterWriter.later = true;
         laterWriter.keptCodes = writer.keptCodes;
+        laterWriter.counter = &counter;
+        laterWriter.nextRun = static_cast<size_t>(
+            std::lower_bound(counter.runs.begin(), counter.runs.end(), writingSplit,
+                             [](const TextRun& run, const char* at) { return run.start < at; }) -
+            counter.runs.begin());
+        if (split) {
+            laterWriter.nextCounter = &laterCounter;
+            laterWriter.nextFrom = split;
+        }
         const bool started = sideWork.start(workspace.sideThread, [&] {
-            renumberWords(laterCounter, workspace.laterFirstSeen);
             resetPageState(side);
             int laterHead = clearHeadTag(side);
-            writeFrom(laterWriter, const_cast<char*>(split), laterHead, nullptr);
+            writeFrom(laterWriter, const_cast<char*>(writingSplit), laterHead, nullptr);
         });
-        if (!started) split = nullptr;
+        if (!started) writingSplit = nullptr;
     }
-    cursor = writeFrom(writer, cursor, headState, split);
+    cursor = writeFrom(writer, cursor, headState, writingSplit);
     sideWork.wait();
     bool joined = false;     // the later part's coded text was joined on
     size_t joinedCoded = 0;  // where it begins

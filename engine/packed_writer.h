@@ -2,6 +2,8 @@
 // rest in the browser from a code table t, a word list s and the coded text c.
 #pragma once
 
+#include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -12,6 +14,11 @@
 // would differ from plain bytes (upper-casing a non-ASCII byte, an entry out of range).
 bool decodePacked(std::string_view t, std::string_view s, std::string_view c, int l,
                   std::string& decoded);
+
+// As packJavaScript; `alongside` (may be empty) runs once on the second thread where the page
+// is split between two, and otherwise on the calling thread first.
+std::optional<std::string> packJavaScriptAlongside(Engine& engine, std::string& page,
+                                                   const std::function<void()>& alongside);
 
 // Whether JavaScript packing splits a page of `size` bytes between two threads.
 bool packsSideBySide(const Engine& engine, size_t size);

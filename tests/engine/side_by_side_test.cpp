@@ -19,6 +19,8 @@
 
 namespace {
 
+// Packs the page with the options of `variant`; with a task alongside (variant 8 and up) the
+// split points of counting and writing differ, and the task must run once.
 std::optional<std::string> packWithSplitAt(std::string page, int sideBySideSize, int variant,
                                            SideBySideSteps* steps = nullptr) {
     Engine engine = quietEngine();
@@ -26,7 +28,11 @@ std::optional<std::string> packWithSplitAt(std::string page, int sideBySideSize,
     engine.options.keepComments = variant & 1;
     engine.options.removeMeta = (variant >> 1) & 1;
     engine.options.codeCharLimit = (variant & 4) ? 90 : 256;
-    std::optional<std::string> packed = packJavaScript(engine, page);
+    int ran = 0;
+    std::optional<std::string> packed =
+        variant & 8 ? packJavaScriptAlongside(engine, page, [&ran] { ++ran; })
+                    : packJavaScript(engine, page);
+    EXPECT_EQ(ran, variant & 8 ? 1 : 0);
     if (steps) *steps = lastSideBySideSteps(engine);
     return packed;
 }
@@ -39,10 +45,10 @@ TEST(SideBySide, SplitPagesPackAsOneThreadPacksThem) {
     int tries = 0;
     for (int round = 0; round < 24; ++round) {
         const std::string page = longPage(random, 3000 + 1500 * static_cast<size_t>(round));
-        for (int variant = 0; variant < 8; ++variant) {
+        for (int variant = 0; variant < 16; ++variant) {
             SideBySideSteps steps;
             const auto split = packWithSplitAt(page, 1, variant, &steps);
-            EXPECT_EQ(split, packWithSplitAt(page, 0, variant))
+            EXPECT_EQ(split, packWithSplitAt(page, 0, variant & 7))
                 << "round " << round << ", variant " << variant;
             ++tries;
             counted += steps.counted;
@@ -81,18 +87,21 @@ TEST(SideBySide, GoldenPagesPackAsOneThreadPacksThem) {
     for (const auto& entry :
          std::filesystem::directory_iterator(std::filesystem::path(QUILLBOX_TEST_DATA) / "pages")) {
         const std::string page = readFileBytes(entry.path());
-        for (int variant = 0; variant < 8; ++variant) {
-            EXPECT_EQ(packWithSplitAt(page, 1, variant), packWithSplitAt(page, 0, variant))
+        for (int variant = 0; variant < 16; ++variant) {
+            EXPECT_EQ(packWithSplitAt(page, 1, variant), packWithSplitAt(page, 0, variant & 7))
                 << entry.path().filename() << ", variant " << variant;
         }
     }
 }
 
 TEST(SideBySide, SmallPagesStayOnOneThread) {
-    SideBySideSteps steps;
     std::mt19937 random(3);
-    ASSERT_TRUE(packWithSplitAt(longPage(random, 20000), 32768, 0, &steps));
-    EXPECT_FALSE(steps.counted || steps.written || steps.checked);
+    const std::string page = longPage(random, 20000);
+    for (const int variant : {0, 8}) {  // the task alongside runs on this thread
+        SideBySideSteps steps;
+        ASSERT_TRUE(packWithSplitAt(page, 32768, variant, &steps));
+        EXPECT_FALSE(steps.counted || steps.written || steps.checked);
+    }
 }
 
 // Offering words to one dictionary, or their first part to one and the rest to another that
