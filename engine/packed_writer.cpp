@@ -4,9 +4,9 @@
 #include <array>
 #include <cstring>
 #include <functional>
+#include <limits>
 #include <memory>
 #include <utility>
-#include <limits>
 
 #include "dictionary.h"
 #include "regions.h"
@@ -50,8 +50,7 @@ bool opensMarkup(std::string_view rest) {
            startsWithIgnoreCase(rest, "/script");
 }
 
-// Hides "<!--", "<script" and "</script" from the HTML parser inside a script literal by
-// writing their '<' as the escape \x3C, which JavaScript reads as the same character.
+// Whether a script literal holds "<!--", "<script" or "</script", which hideMarkup hides.
 bool needsHiding(std::string_view raw) {
     for (size_t i = raw.find('<'); i != std::string_view::npos; i = raw.find('<', i + 1)) {
         if (opensMarkup(raw.substr(i + 1))) return true;
@@ -59,6 +58,8 @@ bool needsHiding(std::string_view raw) {
     return false;
 }
 
+// Hides "<!--", "<script" and "</script" from the HTML parser inside a script literal by
+// writing their '<' as the escape \x3C, which JavaScript reads as the same character.
 std::string hideMarkup(std::string raw) {
     std::string out;
     size_t copied = 0;
@@ -197,8 +198,9 @@ struct alignas(kApart) Counter {
             int word = -1;
             bool known = false;
             if (n > 1) {  // the token takes a blank, which is never a code
-                word = offerTextWord(engine.dictionary, std::string_view(p, static_cast<size_t>(n)),
-                                     readableEnd, known);
+                word = offerTextWord(engine.dictionary,
+                                     std::string_view(p, static_cast<size_t>(n)), readableEnd,
+                                     known);
             }
             if (!known) {  // a known word's bytes were marked when it was first seen
                 for (int i = 0; i < n; ++i) byteSeen[static_cast<unsigned char>(p[i])] = 1;
@@ -299,7 +301,10 @@ struct alignas(kApart) Writer {
 
     void breakLine() {
         if (later) {
-            if (lineCounter > 0) steps.push_back({static_cast<uint32_t>(coded.size()), static_cast<uint32_t>(lineCounter)});
+            if (lineCounter > 0) {
+                steps.push_back({static_cast<uint32_t>(coded.size()),
+                                 static_cast<uint32_t>(lineCounter)});
+            }
             lineCounter = 0;
             return;
         }
@@ -498,7 +503,8 @@ struct alignas(kApart) Writer {
             s.spaceEmitted = 0;  // as nextToken before a token
             const std::string_view token(p, static_cast<size_t>(scanTextToken(p)));
             p += token.size();
-            const int word = token.size() > 1 ? lookupTextWord(dictionary, token, counter->readableEnd) : -1;
+            const int word =
+                token.size() > 1 ? lookupTextWord(dictionary, token, counter->readableEnd) : -1;
             if (!writeTextToken(token, word)) break;
         }
         cursor = p;
@@ -604,8 +610,9 @@ char* writeFrom(Writer& writer, char* cursor, int& headState, const char* stop) 
     return nullptr;
 }
 
-// Appends what `later` wrote after where `writer` stopped, with the line breaks `writer` would
-// have made had it gone on. False when the page, whole, is not packable.
+// Appends the coded text `later` wrote after where `writer` stopped, with the line breaks
+// `writer` would have made had it gone on; the intended texts stay apart, to be checked part
+// by part. False when the page, whole, is not packable.
 bool join(Writer& writer, Writer& later) {
     if (!later.packable || (later.scriptBeforeText && writer.bodyStarted)) return false;
     const size_t start = writer.coded.size();
@@ -746,7 +753,10 @@ bool decodeInto(std::string_view t, std::string_view s, std::string_view c, int 
             case kItself:
                 if (u == 0) {
                     size_t end = i + 1;
-                    while (end < c.size() && action[static_cast<unsigned char>(c[end])] == kItself) ++end;
+                    while (end < c.size() &&
+                           action[static_cast<unsigned char>(c[end])] == kItself) {
+                        ++end;
+                    }
                     text.append(c.data() + i, end - i);
                     i = end - 1;
                     break;
@@ -833,9 +843,9 @@ std::optional<std::string> packJavaScriptAlongside(Engine& engine, std::string& 
     char* cursor = page.data() + h;
     // A large page is counted and written in two parts side by side: a second engine takes
     // the part from a split point on, from a fresh state, and its work is kept where the
-    // scan of the first part reaches that point in that state.
-    // The later part's thread counts a little less than half, as it starts a little later,
-    // and less again when it first runs `alongside`; it writes a little less than half.
+    // scan of the first part reaches that point in that state. The later part's thread
+    // counts a little less than half, as it starts a little later, and less again when it
+    // first runs `alongside`; it writes a little less than half.
     const char* split = nullptr;
     const char* writingSplit = nullptr;
     if (packsSideBySide(engine, page.size() - h)) {
@@ -890,7 +900,8 @@ std::optional<std::string> packJavaScriptAlongside(Engine& engine, std::string& 
     }
     // Both cases of a letter count as used: the decoder's case toggle makes either.
     for (int c = 0; c < 256; ++c) {
-        const unsigned n = counter.byteCounts[static_cast<size_t>(c)] + counter.byteSeen[static_cast<size_t>(c)];
+        const unsigned n =
+            counter.byteCounts[static_cast<size_t>(c)] + counter.byteSeen[static_cast<size_t>(c)];
         if (c >= 'a' && c <= 'z') engine.histogram[static_cast<size_t>(c - 32)] += n;
         else if (c >= 'A' && c <= 'Z') engine.histogram[static_cast<size_t>(c + 32)] += n;
         engine.histogram[static_cast<size_t>(c)] += n;
