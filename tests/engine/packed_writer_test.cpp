@@ -8,6 +8,7 @@
 #include "engine_helpers.h"
 #include "packed_page.h"
 #include "packed_writer.h"
+#include "word_probe.h"
 
 namespace {
 
@@ -71,6 +72,34 @@ TEST(Dictionary, EqualScoresKeepFirstSeenOrder) {
     EXPECT_EQ(dictionary.words[2], "aa ");
     EXPECT_EQ(lookupWord(dictionary, "aa "), 2);
     EXPECT_EQ(lookupWord(dictionary, "zz "), -1);
+}
+
+// A text word read in place from the page (eight bytes at a time where the page goes on) is
+// the same word as a token with its blank: at every length, with the page ending right after
+// it or going on, either way round.
+TEST(Dictionary, TextWordsInPlaceMatchTokensWithTheirBlank) {
+    const std::string letters = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ";
+    for (size_t length = 2; length <= 40; ++length) {
+        const std::string word = letters.substr(length % 7, length);
+        for (const char* after : {"", " and more text after it"}) {
+            const std::string page = word + after;  // the word at the page's start
+            const char* readableEnd = page.data() + page.size() + 1;
+            Dictionary dictionary;
+            initDictionary(dictionary);
+            bool known = true;
+            EXPECT_EQ(word_probe::offerTextWord(dictionary, std::string_view(page.data(), length),
+                                                readableEnd, known),
+                      0);
+            EXPECT_FALSE(known);
+            EXPECT_EQ(offerWord(dictionary, word + " "), 0) << word;
+            EXPECT_EQ(offerWord(dictionary, word), 1) << word;  // without its blank: another
+            EXPECT_EQ(word_probe::offerTextWord(dictionary, std::string_view(page.data(), length),
+                                                readableEnd, known),
+                      0);
+            EXPECT_TRUE(known);
+            EXPECT_EQ(dictionary.counts, (std::vector<int>{2, 0})) << word;
+        }
+    }
 }
 
 TEST(Dictionary, TrimKeepsRepeatedWordsUpToTheCodeCharacters) {
