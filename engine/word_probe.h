@@ -46,8 +46,10 @@ inline uint64_t byteAt(size_t n, unsigned char c) {
 // Eight bytes of the key's word (its blank included) from `from`, zero padded past its end.
 inline uint64_t pieceAt(const Key& key, size_t from) {
     char piece[8] = {};
-    if (from < key.length) {
-        copyBytes(piece, key.bytes + from, std::min<size_t>(8, key.length - from));
+    if (from + 8 <= key.length) {
+        std::memcpy(piece, key.bytes + from, 8);
+    } else if (from < key.length) {
+        copyFewBytes(piece, key.bytes + from, key.length - from);
     }
     if (key.blank && key.length >= from && key.length - from < 8) piece[key.length - from] = ' ';
     return load8(piece);
