@@ -189,33 +189,28 @@ long packBest(Engine& engine, std::string& page, std::string* outputName, long l
     const unsigned long size = page.size() + 1;  // the terminator counts, as it always has
     if (flags == 0) flags = FLAG_DEFAULT_SET;
 
-    // Plain compaction runs beside JavaScript packing on a large page: on the second thread of
-    // the pages that packing splits between two, otherwise on a thread of its own.
+    // On a page of 16 KB up to the size that JavaScript packing splits between two threads,
+    // plain compaction runs beside it on a thread of its own. Otherwise it follows, and only
+    // where it could be the shorter: the packed page may already be no longer than the body
+    // text that plain compaction keeps.
     const bool both = (flags & FLAG_PLAIN) && (flags & FLAG_JAVASCRIPT);
-    const bool alongside = both && packsSideBySide(engine, page.size());
     std::future<std::string> sidePlain;
-    if (both && !alongside && page.size() >= kSideBySideSize) {
+    if (both && page.size() >= kSideBySideSize && !packsSideBySide(engine, page.size())) {
         sidePlain = startPlainCompaction(engine.options, page);
     }
-    std::optional<std::string> plain;
     std::optional<std::string> packed;
     if (flags & FLAG_JAVASCRIPT) {
         std::string workCopy = page;
-        if (alongside) {
-            Engine plainEngine;
-            plainEngine.options = engine.options;
-            plainEngine.console = nullptr;
-            packed = packJavaScriptAlongside(engine, workCopy,
-                                             [&] { plain = compactPlain(plainEngine, page); });
-        } else {
-            packed = packJavaScript(engine, workCopy);
-        }
+        packed = packJavaScript(engine, workCopy);
     }
     progressDot(engine);
     // A page that JavaScript packing cannot bring back intact is compacted plainly instead.
+    std::optional<std::string> plain;
     if (sidePlain.valid()) {
         plain = sidePlain.get();
-    } else if (!plain && ((flags & FLAG_PLAIN) || ((flags & FLAG_JAVASCRIPT) && !packed))) {
+    } else if (packed && both && packed->size() <= lastPlainFloor(engine)) {
+        // Plain compaction cannot be shorter.
+    } else if ((flags & FLAG_PLAIN) || ((flags & FLAG_JAVASCRIPT) && !packed)) {
         plain = compactPlain(engine, page);
     }
 

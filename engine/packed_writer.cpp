@@ -173,6 +173,7 @@ struct alignas(kApart) Counter {
     std::array<unsigned, 256> byteCounts{};  // bytes as they stand, in tokens of the token loop
     std::array<unsigned char, 256> byteSeen{};  // bytes seen in text runs
     const char* readableEnd = nullptr;        // the page may be read up to here
+    size_t textBytes = 0;  // bytes of the text runs' tokens, which plain compaction keeps too
     std::vector<TextToken>& tokens;  // the text runs' tokens, in page order
     std::vector<TextRun>& runs;
 
@@ -206,6 +207,7 @@ struct alignas(kApart) Counter {
                 for (int i = 0; i < n; ++i) byteSeen[static_cast<unsigned char>(p[i])] = 1;
             }
             tokens.push_back({p, static_cast<uint16_t>(n), word});
+            textBytes += static_cast<size_t>(n);
             p += n;
         }
         if (tokens.size() > first) {
@@ -229,6 +231,7 @@ void absorb(Counter& counter, const Counter& later, std::vector<int>& firstSeen)
         firstSeen[w] = mergeWord(dictionary, laterWords.words[w], laterWords.counts[w]);
     }
     counter.headText += later.headText;
+    counter.textBytes += later.textBytes;
     for (size_t c = 0; c < 256; ++c) {
         counter.byteCounts[c] += later.byteCounts[c];
         counter.byteSeen[c] |= later.byteSeen[c];
@@ -523,10 +526,10 @@ bool atFreshBodyText(const EngineState& s, int headState) {
            !s.skipToTagEnd && s.regionName.empty();
 }
 
-// Where a page's later part may begin: just after a '>' past the given share of the page that
-// blanks and then text follow. The scan that reaches it shows whether it lies in body text.
-const char* splitPointOf(const char* from, const char* end, int numerator, int denominator) {
-    for (const char* p = from + (end - from) * numerator / denominator; p < end; ++p) {
+// Where a page's later part may begin: just after a '>' a little past the middle that blanks
+// and then text follow. The scan that reaches it shows whether it lies in body text.
+const char* splitPointOf(const char* from, const char* end) {
+    for (const char* p = from + (end - from) * 8 / 15; p < end; ++p) {
         p = static_cast<const char*>(std::memchr(p, '>', static_cast<size_t>(end - p)));
         if (!p) return nullptr;
         const char* q = p + 1;
@@ -652,6 +655,7 @@ struct PackingWorkspace {
     alignas(kApart) TextBuffer laterDecoded;
     std::string laterValue;
     SideBySideSteps steps;  // of the last page
+    size_t plainFloor = 0;  // of the last page
 };
 
 PackingWorkspace& workspaceOf(Engine& engine) {
@@ -660,6 +664,11 @@ PackingWorkspace& workspaceOf(Engine& engine) {
 }
 
 }  // namespace
+
+size_t lastPlainFloor(const Engine& engine) {
+    const auto* workspace = static_cast<const PackingWorkspace*>(engine.workspace.packing.get());
+    return workspace ? workspace->plainFloor : 0;
+}
 
 SideBySideSteps lastSideBySideSteps(const Engine& engine) {
     const auto* workspace = static_cast<const PackingWorkspace*>(engine.workspace.packing.get());
@@ -816,11 +825,6 @@ bool decodePacked(std::string_view t, std::string_view s, std::string_view c, in
 }
 
 std::optional<std::string> packJavaScript(Engine& engine, std::string& page) {
-    return packJavaScriptAlongside(engine, page, nullptr);
-}
-
-std::optional<std::string> packJavaScriptAlongside(Engine& engine, std::string& page,
-                                                   const std::function<void()>& alongside) {
     const EngineOptions& options = engine.options;
     Dictionary& dictionary = engine.dictionary;
     const size_t size = page.size() + 1;
@@ -837,6 +841,7 @@ std::optional<std::string> packJavaScriptAlongside(Engine& engine, std::string& 
     const size_t h = serverHeaderLength(engine, page, &header);
     PackingWorkspace& workspace = workspaceOf(engine);
     workspace.steps = {};
+    workspace.plainFloor = 0;
     Counter counter(engine, workspace.tokens, workspace.runs);
     counter.readableEnd = page.data() + page.size() + 1;  // the terminating zero is read too
     counter.tokens.reserve(page.size() / 4);  // text words run about five bytes with a blank
@@ -844,15 +849,13 @@ std::optional<std::string> packJavaScriptAlongside(Engine& engine, std::string& 
     // A large page is counted and written in two parts side by side: a second engine takes
     // the part from a split point on, from a fresh state, and its work is kept where the
     // scan of the first part reaches that point in that state. The later part's thread
-    // counts a little less than half, as it starts a little later, and less again when it
-    // first runs `alongside`; it writes a little less than half.
+    // takes a little less than half, as it starts a little later. Counting and writing may
+    // keep or drop the split on their own.
     const char* split = nullptr;
-    const char* writingSplit = nullptr;
     if (packsSideBySide(engine, page.size() - h)) {
-        const char* end = page.data() + page.size();
-        split = alongside ? splitPointOf(cursor, end, 7, 10) : splitPointOf(cursor, end, 8, 15);
-        writingSplit = splitPointOf(cursor, end, 8, 15);
+        split = splitPointOf(cursor, page.data() + page.size());
     }
+    const char* writingSplit = split;
     Engine& side = workspace.side;
     side.options = options;
     side.console = nullptr;
@@ -880,7 +883,6 @@ std::optional<std::string> packJavaScriptAlongside(Engine& engine, std::string& 
         const size_t laterSize = static_cast<size_t>(page.data() + page.size() - split);
         laterCounter.tokens.reserve(laterSize / 4);
         const bool started = sideWork.start(workspace.sideThread, [&] {
-            if (alongside) alongside();
             resetPageState(side);
             initDictionary(side.dictionary, std::numeric_limits<size_t>::max());
             int laterHead = clearHeadTag(side);
@@ -888,7 +890,6 @@ std::optional<std::string> packJavaScriptAlongside(Engine& engine, std::string& 
         });
         if (!started) split = nullptr;
     }
-    if (!split && alongside) alongside();
     char* stopped = countFrom(counter, cursor, headState, split);
     sideWork.wait();
     if (stopped) {
@@ -898,6 +899,7 @@ std::optional<std::string> packJavaScriptAlongside(Engine& engine, std::string& 
     } else {
         split = nullptr;  // the split point lay elsewhere than in body text: all counted here
     }
+    workspace.plainFloor = counter.textBytes;
     // Both cases of a letter count as used: the decoder's case toggle makes either.
     for (int c = 0; c < 256; ++c) {
         const unsigned n =
@@ -954,7 +956,7 @@ std::optional<std::string> packJavaScriptAlongside(Engine& engine, std::string& 
     Writer laterWriter(side, dictionary, t, l, writer.room, laterCounter,
                        workspace.laterWritten);
     if (writingSplit) {
-        // The later part's runs up to the counting split point are in this part's counter.
+        // Where counting was not split, the later part's runs are in this part's counter.
         laterWriter.later = true;
         laterWriter.keptCodes = writer.keptCodes;
         laterWriter.counter = &counter;

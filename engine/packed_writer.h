@@ -2,7 +2,6 @@
 // rest in the browser from a code table t, a word list s and the coded text c.
 #pragma once
 
-#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -15,10 +14,9 @@
 bool decodePacked(std::string_view t, std::string_view s, std::string_view c, int l,
                   std::string& decoded);
 
-// As packJavaScript; `alongside` (may be empty) runs once on the second thread where the page
-// is split between two, and otherwise on the calling thread first.
-std::optional<std::string> packJavaScriptAlongside(Engine& engine, std::string& page,
-                                                   const std::function<void()>& alongside);
+// A length that plain compaction of the last page JavaScript packing counted cannot go below:
+// the bytes of its body text, which plain compaction keeps as they stand.
+size_t lastPlainFloor(const Engine& engine);
 
 // Whether JavaScript packing splits a page of `size` bytes between two threads.
 bool packsSideBySide(const Engine& engine, size_t size);

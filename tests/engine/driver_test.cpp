@@ -1,13 +1,18 @@
 // The conversion driver: bounds, the packed-page marker, method choice, writing and the
 // progress line.
 #include <gtest/gtest.h>
+
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
+#include <filesystem>
+#include <random>
 #include <string>
 
 #include "engine_helpers.h"
+#include "long_page.h"
+#include "packed_writer.h"
 
 namespace {
 
@@ -189,6 +194,29 @@ TEST(Driver, LargePageCompactsPlainlyWithTheFlagsOptions) {
             reference.options.removeMeta = c.removeMeta;
             EXPECT_EQ(readFileBytes(output), compactText(reference, page))
                 << "size " << size << ", flags " << c.flags;
+        }
+    }
+}
+
+// packBest leaves plain compaction out where the packed page is no longer than the body text
+// that plain compaction keeps: that floor must never exceed plain compaction's length.
+TEST(Driver, PlainCompactionIsNeverShorterThanTheFloor) {
+    std::vector<std::string> pages;
+    for (const auto& entry :
+         std::filesystem::directory_iterator(std::filesystem::path(QUILLBOX_TEST_DATA) / "pages")) {
+        pages.push_back(readFileBytes(entry.path()));
+    }
+    std::mt19937 random(11);
+    for (int i = 0; i < 6; ++i) pages.push_back(longPage(random, 5000 + 8000 * i));
+    for (const std::string& page : pages) {
+        for (int variant = 0; variant < 8; ++variant) {
+            Engine engine = quietEngine();
+            engine.options.removeMeta = variant & 1;
+            engine.options.keepComments = (variant >> 1) & 1;
+            engine.options.serverHeader = (variant >> 2) & 1;
+            packText(engine, page);
+            EXPECT_LE(lastPlainFloor(engine), compactText(engine, page).size())
+                << page.substr(0, 40) << ", variant " << variant;
         }
     }
 }

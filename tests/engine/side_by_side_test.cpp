@@ -19,8 +19,7 @@
 
 namespace {
 
-// Packs the page with the options of `variant`; with a task alongside (variant 8 and up) the
-// split points of counting and writing differ, and the task must run once.
+// Packs the page with the options of `variant` (0 to 7).
 std::optional<std::string> packWithSplitAt(std::string page, int sideBySideSize, int variant,
                                            SideBySideSteps* steps = nullptr) {
     Engine engine = quietEngine();
@@ -28,11 +27,7 @@ std::optional<std::string> packWithSplitAt(std::string page, int sideBySideSize,
     engine.options.keepComments = variant & 1;
     engine.options.removeMeta = (variant >> 1) & 1;
     engine.options.codeCharLimit = (variant & 4) ? 90 : 256;
-    int ran = 0;
-    std::optional<std::string> packed =
-        variant & 8 ? packJavaScriptAlongside(engine, page, [&ran] { ++ran; })
-                    : packJavaScript(engine, page);
-    EXPECT_EQ(ran, variant & 8 ? 1 : 0);
+    std::optional<std::string> packed = packJavaScript(engine, page);
     if (steps) *steps = lastSideBySideSteps(engine);
     return packed;
 }
@@ -45,10 +40,10 @@ TEST(SideBySide, SplitPagesPackAsOneThreadPacksThem) {
     int tries = 0;
     for (int round = 0; round < 24; ++round) {
         const std::string page = longPage(random, 3000 + 1500 * static_cast<size_t>(round));
-        for (int variant = 0; variant < 16; ++variant) {
+        for (int variant = 0; variant < 8; ++variant) {
             SideBySideSteps steps;
             const auto split = packWithSplitAt(page, 1, variant, &steps);
-            EXPECT_EQ(split, packWithSplitAt(page, 0, variant & 7))
+            EXPECT_EQ(split, packWithSplitAt(page, 0, variant))
                 << "round " << round << ", variant " << variant;
             ++tries;
             counted += steps.counted;
@@ -87,8 +82,8 @@ TEST(SideBySide, GoldenPagesPackAsOneThreadPacksThem) {
     for (const auto& entry :
          std::filesystem::directory_iterator(std::filesystem::path(QUILLBOX_TEST_DATA) / "pages")) {
         const std::string page = readFileBytes(entry.path());
-        for (int variant = 0; variant < 16; ++variant) {
-            EXPECT_EQ(packWithSplitAt(page, 1, variant), packWithSplitAt(page, 0, variant & 7))
+        for (int variant = 0; variant < 8; ++variant) {
+            EXPECT_EQ(packWithSplitAt(page, 1, variant), packWithSplitAt(page, 0, variant))
                 << entry.path().filename() << ", variant " << variant;
         }
     }
@@ -96,12 +91,9 @@ TEST(SideBySide, GoldenPagesPackAsOneThreadPacksThem) {
 
 TEST(SideBySide, SmallPagesStayOnOneThread) {
     std::mt19937 random(3);
-    const std::string page = longPage(random, 20000);
-    for (const int variant : {0, 8}) {  // the task alongside runs on this thread
-        SideBySideSteps steps;
-        ASSERT_TRUE(packWithSplitAt(page, 32768, variant, &steps));
-        EXPECT_FALSE(steps.counted || steps.written || steps.checked);
-    }
+    SideBySideSteps steps;
+    ASSERT_TRUE(packWithSplitAt(longPage(random, 20000), 32768, 0, &steps));
+    EXPECT_FALSE(steps.counted || steps.written || steps.checked);
 }
 
 // Offering words to one dictionary, or their first part to one and the rest to another that
