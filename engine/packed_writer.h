@@ -2,7 +2,6 @@
 // rest in the browser from a code table t, a word list s and the coded text c.
 #pragma once
 
-#include <optional>
 #include <string>
 #include <string_view>
 
