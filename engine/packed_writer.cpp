@@ -650,10 +650,8 @@ struct PackingWorkspace {
     std::vector<int> laterFirstSeen;  // the later part's words numbered as in the whole
     WriterBuffers written;
     WriterBuffers laterWritten;
-    alignas(kApart) TextBuffer decoded;
-    std::string value;  // the coded text's value, as JavaScript reads its literals
-    alignas(kApart) TextBuffer laterDecoded;
-    std::string laterValue;
+    alignas(kApart) std::string value;  // the coded text's value, as JavaScript reads its literals
+    alignas(kApart) std::string laterValue;
     SideBySideSteps steps;  // of the last page
     size_t plainFloor = 0;  // of the last page
 };
@@ -699,10 +697,38 @@ bool declaresCharset(std::string_view page) {
 
 namespace {
 
-// Decodes c as the packed page's decoder does into `text`; false where that decoder would
-// go wrong. `endCase` receives the case toggle's state at the end.
-bool decodeInto(std::string_view t, std::string_view s, std::string_view c, int l,
-                TextBuffer& text, int* endCase = nullptr) {
+// Where decoded text goes: a buffer that keeps it, or a check against the text it must be.
+// The check reads no further than its text and remembers the first difference.
+struct MatchingSink {
+    std::string_view expected;
+    size_t at = 0;
+    bool same = true;
+
+    void append(const char* from, size_t n) {
+        if (n > expected.size() - at || !equalBytes(expected.data() + at, from, n)) {
+            same = false;
+            at = expected.size();  // every later piece differs as well
+            return;
+        }
+        at += n;
+    }
+    void push_back(char c) {
+        if (at < expected.size() && expected[at] == c) {
+            ++at;
+        } else {
+            same = false;
+            at = expected.size();
+        }
+    }
+    bool matched() const { return same && at == expected.size(); }
+};
+
+// Decodes c as the packed page's decoder does into `text` (a TextBuffer or a MatchingSink);
+// false where that decoder would go wrong. `endCase` receives the case toggle's state at the
+// end.
+template <typename Sink>
+bool decodeInto(std::string_view t, std::string_view s, std::string_view c, int l, Sink& text,
+                int* endCase = nullptr) {
     // Entry k of s runs from just after its k-th '~' to the next one. Past the last '~' the
     // decoder's indexOf finds none (0) and then starts over from the first.
     std::vector<size_t> afterTildes{0};
@@ -753,8 +779,6 @@ bool decodeInto(std::string_view t, std::string_view s, std::string_view c, int 
             action[byte] = b >= 'A' && b <= 'Z' ? kOther : kItself;
         }
     }
-    text.clear();
-    text.reserve(c.size() * 2);
     int u = 0;
     for (size_t i = 0; i < c.size(); ++i) {
         const unsigned char w = static_cast<unsigned char>(c[i]);
@@ -807,18 +831,25 @@ bool decodeInto(std::string_view t, std::string_view s, std::string_view c, int 
 
 // Whether the coded literals `raw` read as a value that decodes to exactly `intended`.
 bool decodesTo(std::string_view raw, std::string_view t, std::string_view words, int l,
-               std::string_view intended, std::string& value, TextBuffer& decoded,
-               int* endCase = nullptr) {
+               std::string_view intended, std::string& value, int* endCase = nullptr) {
     value.clear();
+    MatchingSink decoded{intended};
     return readLiterals(raw, value) && decodeInto(t, words, value, l, decoded, endCase) &&
-           decoded.view() == intended;
+           decoded.matched();
 }
 
 }  // namespace
 
+bool decodesExactly(std::string_view t, std::string_view s, std::string_view c, int l,
+                    std::string_view expected) {
+    MatchingSink decoded{expected};
+    return decodeInto(t, s, c, l, decoded) && decoded.matched();
+}
+
 bool decodePacked(std::string_view t, std::string_view s, std::string_view c, int l,
                   std::string& decoded) {
     TextBuffer text;
+    text.reserve(c.size() * 2);
     if (!decodeInto(t, s, c, l, text)) return false;
     decoded = text.take();
     return true;
@@ -1021,13 +1052,12 @@ std::optional<std::string> packJavaScript(Engine& engine, std::string& page) {
         bool laterDecoded = false;
         const bool started = sideWork.start(workspace.sideThread, [&] {
             laterDecoded = decodesTo(codedRaw.substr(b), t, words, l, laterWriter.intended.view(),
-                                     workspace.laterValue, workspace.laterDecoded);
+                                     workspace.laterValue);
         });
         if (started) {
             int endCase = 1;
-            const bool firstDecoded = decodesTo(codedRaw.substr(0, b), t, words, l,
-                                                intended.view(), value, workspace.decoded,
-                                                &endCase);
+            const bool firstDecoded =
+                decodesTo(codedRaw.substr(0, b), t, words, l, intended.view(), value, &endCase);
             sideWork.wait();
             decoded = firstDecoded && endCase == 0 && laterDecoded;
             workspace.steps.checked = decoded;
@@ -1036,7 +1066,7 @@ std::optional<std::string> packJavaScript(Engine& engine, std::string& page) {
     // Otherwise, and to be sure when the parts did not come back, the whole in one piece.
     if (!decoded) {
         if (joined) intended.append(laterWriter.intended.view());
-        if (!decodesTo(codedRaw, t, words, l, intended.view(), value, workspace.decoded)) {
+        if (!decodesTo(codedRaw, t, words, l, intended.view(), value)) {
             return std::nullopt;
         }
     }

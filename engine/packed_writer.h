@@ -13,6 +13,10 @@
 bool decodePacked(std::string_view t, std::string_view s, std::string_view c, int l,
                   std::string& decoded);
 
+// Whether decodePacked would rebuild exactly `expected`; found without building the text.
+bool decodesExactly(std::string_view t, std::string_view s, std::string_view c, int l,
+                    std::string_view expected);
+
 // A length that plain compaction of the last page JavaScript packing counted cannot go below:
 // the bytes of its body text, which plain compaction keeps as they stand.
 size_t lastPlainFloor(const Engine& engine);

@@ -68,7 +68,7 @@ public:
     }
     // Room for n more bytes: returns where they go; commit() then sets the new size.
     char* room(size_t n) {
-        if (size_ + n > bytes_.size()) bytes_.resize(2 * (size_ + n) + 64);
+        if (size_ + n > bytes_.size()) [[unlikely]] grow(n);
         return bytes_.data() + size_;
     }
     void commit(const char* end) { size_ = static_cast<size_t>(end - bytes_.data()); }
@@ -92,6 +92,9 @@ public:
     }
 
 private:
+    // Kept out of line so that the appends around it stay small enough to inline.
+    [[gnu::noinline]] void grow(size_t n) { bytes_.resize(2 * (size_ + n) + 64); }
+
     std::string bytes_;
     size_t size_ = 0;
 };

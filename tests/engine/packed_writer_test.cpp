@@ -188,6 +188,30 @@ TEST(PackedWriter, RoundTrips) {
     }
 }
 
+// The self-check's comparison: the decoded text and nothing else, not a byte short or over.
+TEST(PackedWriter, DecodesExactlyOnlyTheDecodedText) {
+    for (const RoundTripCase& c : kRoundTrips) {
+        SCOPED_TRACE(c.name);
+        Engine engine = quietEngine();
+        const PackedPage parts = packAndParse(engine, c.page);
+        const std::string decoded = decodedText(parts);
+        ASSERT_FALSE(decoded.empty());
+        const auto exact = [&](const std::string& text) {
+            return decodesExactly(parts.t, parts.s, parts.c, parts.l, text);
+        };
+        EXPECT_TRUE(exact(decoded));
+        EXPECT_FALSE(exact(""));
+        EXPECT_FALSE(exact(decoded.substr(0, decoded.size() - 1)));
+        EXPECT_FALSE(exact(decoded + " "));
+        EXPECT_FALSE(exact(decoded.substr(1)));
+        for (size_t at = 0; at < decoded.size(); ++at) {
+            std::string changed = decoded;
+            changed[at] = changed[at] == 'x' ? 'y' : 'x';
+            EXPECT_FALSE(exact(changed)) << "byte " << at;
+        }
+    }
+}
+
 TEST(PackedWriter, PreformattedLineBreaksAreEscapes) {
     Engine engine = quietEngine();
     std::string whole;
