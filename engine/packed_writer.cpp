@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstring>
 #include <functional>
 #include <limits>
@@ -697,28 +698,51 @@ bool declaresCharset(std::string_view page) {
 
 namespace {
 
+// Whether the first n bytes (n <= 16) at a and b are equal, where 16 bytes may be read at
+// each: two fixed-size compares under a mask, without a branch on n.
+inline bool equalPrefix16(const char* a, const char* b, size_t n) {
+    if constexpr (std::endian::native != std::endian::little) {
+        return equalBytes(a, b, n);
+    } else {
+        static constexpr auto kMasks = [] {
+            std::array<std::array<uint64_t, 2>, 17> masks{};
+            for (size_t k = 0; k <= 16; ++k) {
+                for (size_t i = 0; i < k; ++i) masks[k][i / 8] |= uint64_t{0xFF} << (8 * (i % 8));
+            }
+            return masks;
+        }();
+        uint64_t a0, a1, b0, b1;
+        std::memcpy(&a0, a, 8);
+        std::memcpy(&a1, a + 8, 8);
+        std::memcpy(&b0, b, 8);
+        std::memcpy(&b1, b + 8, 8);
+        return (((a0 ^ b0) & kMasks[n][0]) | ((a1 ^ b1) & kMasks[n][1])) == 0;
+    }
+}
+
+constexpr size_t kReadAhead = 16;  // bytes past a text's end that a check may read
+
 // Where decoded text goes: a buffer that keeps it, or a check against the text it must be.
-// The check reads no further than its text and remembers the first difference.
+// The check remembers the first difference; it reads up to `readable` bytes of its text,
+// which may run kReadAhead bytes past the text's end.
 struct MatchingSink {
     std::string_view expected;
+    size_t readable = expected.size();
     size_t at = 0;
     bool same = true;
 
     void append(const char* from, size_t n) {
+        if (n <= kReadAhead && at + kReadAhead <= readable) [[likely]] {
+            same &= at + n <= expected.size() && equalPrefix16(expected.data() + at, from, n);
+            at = std::min(at + n, expected.size());
+            return;
+        }
         if (n > expected.size() - at || !equalBytes(expected.data() + at, from, n)) {
             same = false;
             at = expected.size();  // every later piece differs as well
             return;
         }
         at += n;
-    }
-    void push_back(char c) {
-        if (at < expected.size() && expected[at] == c) {
-            ++at;
-        } else {
-            same = false;
-            at = expected.size();
-        }
     }
     bool matched() const { return same && at == expected.size(); }
 };
@@ -743,86 +767,69 @@ bool decodeInto(std::string_view t, std::string_view s, std::string_view c, int 
     std::array<long, 256> position;
     position.fill(-1);
     for (size_t k = t.size(); k-- > 0;) position[static_cast<unsigned char>(t[k])] = static_cast<long>(k);
-    // What each byte does in c: stands for itself while the case toggle is off (no code, no
-    // capital), toggles the case, stands for a word (or fails to), escapes, or is a letter or
-    // other byte that the toggle and capitals act on.
-    enum Action : unsigned char { kItself, kToggle, kWord, kEscape, kOther, kBadWord };
-    struct Entry {
-        size_t from = 0;
-        size_t length = 0;
-        bool valid = false;
+
+    // What a byte of c does under each state of the case toggle: writes a piece of `source`
+    // (a word of s, or the byte itself with its case set and the blank after a capital),
+    // toggles the case, escapes to the next byte's word, or makes the decoder go wrong.
+    enum Kind : uint8_t { kWrite, kToggle, kEscape, kFail };
+    struct Piece {
+        uint32_t from = 0;
+        uint32_t length = 0;
+        Kind kind = kFail;
+    };
+    std::string source(s);
+    const auto addPiece = [&](std::string_view bytes) {
+        Piece piece{static_cast<uint32_t>(source.size()), static_cast<uint32_t>(bytes.size()),
+                    kWrite};
+        source.append(bytes);
+        return piece;
     };
     // Entry z of s as the decoder's substring(r[z], r[z+1]-1) reads it.
     const auto entryOf = [&](size_t z) {
-        Entry entry;
-        if (z + 1 >= starts.size()) return entry;
+        Piece piece;
+        if (z + 1 >= starts.size()) return piece;
         const size_t from = starts[z];
         const size_t to = starts[z + 1];
-        if (to == 0 || to - 1 < from) return entry;
-        return Entry{from, to - 1 - from, true};
+        if (to == 0 || to - 1 < from) return piece;
+        return Piece{static_cast<uint32_t>(from), static_cast<uint32_t>(to - 1 - from), kWrite};
     };
-    std::array<Action, 256> action{};
-    std::array<Entry, 256> single{};   // the word a code byte stands for
-    std::array<Entry, 256> escaped{};  // the word a byte after the escape stands for
+    std::array<std::array<Piece, 256>, 2> pieces;  // by the toggle's state, then the byte
+    std::array<Piece, 256> escaped;                // the word a byte after the escape stands for
     for (int b = 0; b < 256; ++b) {
         const size_t byte = static_cast<size_t>(b);
+        const char ch = static_cast<char>(b);
         const long z = position[byte];
         if (z >= 0) escaped[byte] = entryOf(static_cast<size_t>(z + l));
         if (z == 1) {
-            action[byte] = kToggle;
+            pieces[0][byte].kind = pieces[1][byte].kind = kToggle;
         } else if (z == 0) {
-            action[byte] = kEscape;
+            pieces[0][byte].kind = pieces[1][byte].kind = kEscape;
         } else if (z > 0 && z < l) {
-            single[byte] = entryOf(static_cast<size_t>(z));
-            action[byte] = single[byte].valid ? kWord : kBadWord;
+            pieces[0][byte] = pieces[1][byte] = entryOf(static_cast<size_t>(z));
+        } else if (b >= 'A' && b <= 'Z') {  // a capital: its letter and a blank
+            pieces[0][byte] = addPiece(std::string{toAsciiLower(ch), ' '});
+            pieces[1][byte] = addPiece(std::string{ch, ' '});
         } else {
-            action[byte] = b >= 'A' && b <= 'Z' ? kOther : kItself;
+            pieces[0][byte] = addPiece(std::string(1, ch));
+            // Upper-casing a non-ASCII byte would give another character.
+            if (b < 0x80) pieces[1][byte] = addPiece(std::string(1, toAsciiUpper(ch)));
         }
     }
+    source.append(kReadAhead, '\0');
+    const char* const from = source.data();
     int u = 0;
     for (size_t i = 0; i < c.size(); ++i) {
-        const unsigned char w = static_cast<unsigned char>(c[i]);
-        switch (action[w]) {
-            case kItself:
-                if (u == 0) {
-                    size_t end = i + 1;
-                    while (end < c.size() &&
-                           action[static_cast<unsigned char>(c[end])] == kItself) {
-                        ++end;
-                    }
-                    text.append(c.data() + i, end - i);
-                    i = end - 1;
-                    break;
-                }
-                [[fallthrough]];
-            case kOther: {
-                const bool capital = w >= 'A' && w <= 'Z';
-                if (u == 1 && !capital) {
-                    if (w >= 0x80) return false;
-                    text.push_back(toAsciiUpper(static_cast<char>(w)));
-                } else if (u == 0 && capital) {
-                    text.push_back(toAsciiLower(static_cast<char>(w)));
-                } else {
-                    text.push_back(static_cast<char>(w));
-                }
-                if (capital) text.push_back(' ');
-                break;
-            }
-            case kToggle:
-                u = 1 - u;
-                break;
-            case kWord:
-                text.append(s.data() + single[w].from, single[w].length);
-                break;
-            case kEscape: {
-                if (++i >= c.size()) return false;
-                const unsigned char second = static_cast<unsigned char>(c[i]);
-                if (position[second] < 0 || !escaped[second].valid) return false;
-                text.append(s.data() + escaped[second].from, escaped[second].length);
-                break;
-            }
-            case kBadWord:
-                return false;
+        const Piece& piece = pieces[static_cast<size_t>(u)][static_cast<unsigned char>(c[i])];
+        if (piece.kind == kWrite) [[likely]] {
+            text.append(from + piece.from, piece.length);
+        } else if (piece.kind == kToggle) {
+            u = 1 - u;
+        } else if (piece.kind == kEscape && ++i < c.size()) {
+            const Piece& word = escaped[static_cast<unsigned char>(c[i])];
+            if (word.kind != kWrite) return false;
+            text.append(from + word.from, word.length);
+        } else {
+            return false;
         }
     }
     if (endCase) *endCase = u;
@@ -831,9 +838,10 @@ bool decodeInto(std::string_view t, std::string_view s, std::string_view c, int 
 
 // Whether the coded literals `raw` read as a value that decodes to exactly `intended`.
 bool decodesTo(std::string_view raw, std::string_view t, std::string_view words, int l,
-               std::string_view intended, std::string& value, int* endCase = nullptr) {
+               TextBuffer& intended, std::string& value, int* endCase = nullptr) {
     value.clear();
-    MatchingSink decoded{intended};
+    intended.room(kReadAhead);  // bytes past its end that the check may read
+    MatchingSink decoded{intended.view(), intended.size() + kReadAhead};
     return readLiterals(raw, value) && decodeInto(t, words, value, l, decoded, endCase) &&
            decoded.matched();
 }
@@ -1051,13 +1059,13 @@ std::optional<std::string> packJavaScript(Engine& engine, std::string& page) {
         !std::memchr(codedRaw.data() + (b > 8 ? b - 8 : 0), '<', std::min<size_t>(b, 8))) {
         bool laterDecoded = false;
         const bool started = sideWork.start(workspace.sideThread, [&] {
-            laterDecoded = decodesTo(codedRaw.substr(b), t, words, l, laterWriter.intended.view(),
+            laterDecoded = decodesTo(codedRaw.substr(b), t, words, l, laterWriter.intended,
                                      workspace.laterValue);
         });
         if (started) {
             int endCase = 1;
             const bool firstDecoded =
-                decodesTo(codedRaw.substr(0, b), t, words, l, intended.view(), value, &endCase);
+                decodesTo(codedRaw.substr(0, b), t, words, l, intended, value, &endCase);
             sideWork.wait();
             decoded = firstDecoded && endCase == 0 && laterDecoded;
             workspace.steps.checked = decoded;
@@ -1066,7 +1074,7 @@ std::optional<std::string> packJavaScript(Engine& engine, std::string& page) {
     // Otherwise, and to be sure when the parts did not come back, the whole in one piece.
     if (!decoded) {
         if (joined) intended.append(laterWriter.intended.view());
-        if (!decodesTo(codedRaw, t, words, l, intended.view(), value)) {
+        if (!decodesTo(codedRaw, t, words, l, intended, value)) {
             return std::nullopt;
         }
     }
