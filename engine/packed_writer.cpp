@@ -177,6 +177,7 @@ struct alignas(kApart) Counter {
     size_t textBytes = 0;  // bytes of the text runs' tokens, which plain compaction keeps too
     std::vector<TextToken>& tokens;  // the text runs' tokens, in page order
     std::vector<TextRun>& runs;
+    std::vector<int> kept;  // by word number: the rank of a word the dictionary kept, or -1
 
     // Counts a token of the page's body and offers it as a word.
     void count(std::string& token) {
@@ -222,8 +223,8 @@ struct alignas(kApart) Counter {
 
 // Takes in the words, bytes and head text that `later` counted from where this counter
 // stopped to the page's end, as if this counter had gone on. `firstSeen` receives the
-// first-seen number here of each of later's words (-1: not taken); later's text tokens stay
-// with it, to be numbered anew by renumberWords.
+// first-seen number here of each of later's words (-1: not taken); later's text tokens keep
+// their own numbers.
 void absorb(Counter& counter, const Counter& later, std::vector<int>& firstSeen) {
     Dictionary& dictionary = counter.engine.dictionary;
     const Dictionary& laterWords = later.engine.dictionary;
@@ -239,9 +240,15 @@ void absorb(Counter& counter, const Counter& later, std::vector<int>& firstSeen)
     }
 }
 
-void renumberWords(Counter& counter, const std::vector<int>& firstSeen) {
-    for (TextToken& token : counter.tokens) {
-        if (token.word >= 0) token.word = firstSeen[static_cast<size_t>(token.word)];
+// Tabulates, by the counter's own word numbers, the rank of each word the trimmed dictionary
+// kept (-1 for the others). `firstSeen`, where given, gives each number's first-seen number
+// in the dictionary.
+void tabulateKept(Counter& counter, const Dictionary& dictionary,
+                  const std::vector<int>* firstSeen = nullptr) {
+    const size_t words = firstSeen ? firstSeen->size() : dictionary.rankOf.size();
+    counter.kept.resize(words);
+    for (size_t w = 0; w < words; ++w) {
+        counter.kept[w] = keptWord(dictionary, firstSeen ? (*firstSeen)[w] : static_cast<int>(w));
     }
 }
 
@@ -460,7 +467,9 @@ struct alignas(kApart) Writer {
                 return;
             }
             const char* end = token->at + token->length;
-            const int w = token->length > 1 ? keptWord(dictionary, token->word) : -1;
+            const int w = token->length > 1 && token->word >= 0
+                              ? counter->kept[static_cast<size_t>(token->word)]
+                              : -1;
             s.spaceEmitted = 0;  // as nextToken before a token
             if (w >= 0 && blankIsInvisibleAt(end)) {
                 const KeptCode& kept = keptCodes[static_cast<size_t>(w)];
@@ -698,6 +707,14 @@ bool declaresCharset(std::string_view page) {
 
 namespace {
 
+// Whether the page after its server header holds bytes of 128 and above and declares no
+// character set: it is then read by a guess that the packed form's codes would sway; only a
+// page of ASCII text reads the same under every guess.
+bool readsByGuess(std::string_view page, size_t header) {
+    const std::string_view body = page.substr(header);
+    return hasNonAscii(body) && !declaresCharset(body);
+}
+
 // Whether the first n bytes (n <= 16) at a and b are equal, where 16 bytes may be read at
 // each: two fixed-size compares under a mask, without a branch on n.
 inline bool equalPrefix16(const char* a, const char* b, size_t n) {
@@ -895,6 +912,7 @@ std::optional<std::string> packJavaScript(Engine& engine, std::string& page) {
         split = splitPointOf(cursor, page.data() + page.size());
     }
     const char* writingSplit = split;
+    int unreadable = -1;  // whether the page is read by a guess; -1 not yet known
     Engine& side = workspace.side;
     side.options = options;
     side.console = nullptr;
@@ -926,6 +944,7 @@ std::optional<std::string> packJavaScript(Engine& engine, std::string& page) {
             initDictionary(side.dictionary, std::numeric_limits<size_t>::max());
             int laterHead = clearHeadTag(side);
             countFrom(laterCounter, const_cast<char*>(split), laterHead, nullptr);
+            unreadable = readsByGuess(page, h);
         });
         if (!started) split = nullptr;
     }
@@ -933,7 +952,6 @@ std::optional<std::string> packJavaScript(Engine& engine, std::string& page) {
     sideWork.wait();
     if (stopped) {
         absorb(counter, laterCounter, workspace.laterFirstSeen);
-        renumberWords(laterCounter, workspace.laterFirstSeen);
         workspace.steps.counted = true;
     } else {
         split = nullptr;  // the split point lay elsewhere than in body text: all counted here
@@ -951,16 +969,17 @@ std::optional<std::string> packJavaScript(Engine& engine, std::string& page) {
     dot();
     rankDictionary(dictionary);
     dot();
-    // A page that declares no character set is read by a guess that the packed form's codes
-    // would sway; only a page of ASCII text reads the same under every guess.
-    const std::string_view body = std::string_view(page).substr(h);
-    if (hasNonAscii(body) && !declaresCharset(body)) return std::nullopt;
+    // A page read by a guess is not packed (the side thread may have looked already).
+    if (unreadable < 0) unreadable = readsByGuess(page, h);
+    if (unreadable) return std::nullopt;
     const CodeTable table = buildCodeTable(engine.histogram, options.codeCharLimit);
     const int count = trimDictionary(dictionary, table.sectionOne, options.debugDump != 0,
                                      engine.console);
     dot();
     // The escape, the case toggle and the quote code must be code characters.
     if (table.sectionOne < 3) return std::nullopt;
+    tabulateKept(counter, dictionary);
+    if (split) tabulateKept(laterCounter, dictionary, &workspace.laterFirstSeen);
     const int l = std::max(count, 3);
     std::string t = table.t;
     if (static_cast<int>(t.size()) > l + 2) t.resize(static_cast<size_t>(l) + 1);
