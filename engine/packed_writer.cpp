@@ -85,39 +85,44 @@ constexpr std::array<bool, 256> kLiteralSpecial = [] {
     return special;
 }();
 
+// What JavaScript reads at raw[i] in the script literals we write: the byte it stands for
+// (-1 for a literal join, kLiteralJoin, which stands for none) and the bytes it takes; none
+// taken where the literals are not of our kind: a raw quote or line break, an escape other
+// than \\ \n \r and \x3C, or a "<!--", "<script" or "</script" that the HTML parser would see.
+struct LiteralByte {
+    size_t taken = 0;
+    int value = -1;
+};
+LiteralByte literalByteAt(std::string_view raw, size_t i) {
+    const unsigned char c = static_cast<unsigned char>(raw[i]);
+    const std::string_view rest = raw.substr(i);
+    if (!kLiteralSpecial[c]) return {1, c};
+    if (c == '<') return opensMarkup(rest.substr(1)) ? LiteralByte{} : LiteralByte{1, '<'};
+    if (rest.starts_with(kLiteralJoin)) return {kLiteralJoin.size(), -1};
+    if (rest.starts_with("\\\\")) return {2, '\\'};
+    if (rest.starts_with("\\n")) return {2, '\n'};
+    if (rest.starts_with("\\r")) return {2, '\r'};
+    if (rest.starts_with("\\x3C")) return {4, '<'};
+    return {};
+}
+
 // Reads `raw`, double-quoted script literals joined by kLiteralJoin, as JavaScript reads them
 // and appends their string value to `value`. Returns false where the literals are not the
-// kind we write: a raw quote or line break, an escape other than \\ \n \r and \x3C, or a
-// "<!--", "<script" or "</script" that the HTML parser would see.
+// kind we write (see literalByteAt).
 bool readLiterals(std::string_view raw, std::string& value) {
     value.reserve(value.size() + raw.size());
     size_t copied = 0;  // raw[copied, i) is plain text not yet appended
-    for (size_t i = 0; i < raw.size(); ++i) {
-        const char c = raw[i];
-        if (!kLiteralSpecial[static_cast<unsigned char>(c)]) continue;
-        if (c == '<') {
-            if (opensMarkup(raw.substr(i + 1))) return false;
+    for (size_t i = 0; i < raw.size();) {
+        if (!kLiteralSpecial[static_cast<unsigned char>(raw[i])]) {
+            ++i;
             continue;
         }
         value.append(raw.data() + copied, i - copied);
-        if (c == '"' && raw.substr(i, kLiteralJoin.size()) == kLiteralJoin) {
-            i += kLiteralJoin.size() - 1;
-        } else if (c == '\\' && i + 1 < raw.size() && raw[i + 1] == '\\') {
-            value.push_back('\\');
-            ++i;
-        } else if (c == '\\' && i + 1 < raw.size() && raw[i + 1] == 'n') {
-            value.push_back('\n');
-            ++i;
-        } else if (c == '\\' && i + 1 < raw.size() && raw[i + 1] == 'r') {
-            value.push_back('\r');
-            ++i;
-        } else if (raw.substr(i, 4) == "\\x3C") {
-            value.push_back('<');
-            i += 3;
-        } else {
-            return false;  // a quote or line break that would end the literal
-        }
-        copied = i + 1;
+        const LiteralByte read = literalByteAt(raw, i);
+        if (read.taken == 0) return false;
+        if (read.value >= 0) value.push_back(static_cast<char>(read.value));
+        i += read.taken;
+        copied = i;
     }
     value.append(raw.data() + copied, raw.size() - copied);
     return true;
@@ -660,8 +665,7 @@ struct PackingWorkspace {
     std::vector<int> laterFirstSeen;  // the later part's words numbered as in the whole
     WriterBuffers written;
     WriterBuffers laterWritten;
-    alignas(kApart) std::string value;  // the coded text's value, as JavaScript reads its literals
-    alignas(kApart) std::string laterValue;
+    std::string value;  // a literal's value, as JavaScript reads it
     SideBySideSteps steps;  // of the last page
     size_t plainFloor = 0;  // of the last page
 };
@@ -765,11 +769,12 @@ struct MatchingSink {
 };
 
 // Decodes c as the packed page's decoder does into `text` (a TextBuffer or a MatchingSink);
-// false where that decoder would go wrong. `endCase` receives the case toggle's state at the
-// end.
+// false where that decoder would go wrong. With `literals`, c is the script literals that
+// hold the coded text, read as JavaScript reads them on the way (false where readLiterals
+// would be). `endCase` receives the case toggle's state at the end.
 template <typename Sink>
 bool decodeInto(std::string_view t, std::string_view s, std::string_view c, int l, Sink& text,
-                int* endCase = nullptr) {
+                bool literals, int* endCase = nullptr) {
     // Entry k of s runs from just after its k-th '~' to the next one. Past the last '~' the
     // decoder's indexOf finds none (0) and then starts over from the first.
     std::vector<size_t> afterTildes{0};
@@ -788,7 +793,7 @@ bool decodeInto(std::string_view t, std::string_view s, std::string_view c, int 
     // What a byte of c does under each state of the case toggle: writes a piece of `source`
     // (a word of s, or the byte itself with its case set and the blank after a capital),
     // toggles the case, escapes to the next byte's word, or makes the decoder go wrong.
-    enum Kind : uint8_t { kWrite, kToggle, kEscape, kFail };
+    enum Kind : uint8_t { kWrite, kToggle, kEscape, kFail, kLiteral };
     struct Piece {
         uint32_t from = 0;
         uint32_t length = 0;
@@ -833,16 +838,52 @@ bool decodeInto(std::string_view t, std::string_view s, std::string_view c, int 
         }
     }
     source.append(kReadAhead, '\0');
+    // The bytes met in c: where c is literals, those that need a closer look first.
+    std::array<std::array<Piece, 256>, 2> met = pieces;
+    if (literals) {
+        for (int b = 0; b < 256; ++b) {
+            if (kLiteralSpecial[static_cast<size_t>(b)]) {
+                met[0][static_cast<size_t>(b)].kind = met[1][static_cast<size_t>(b)].kind = kLiteral;
+            }
+        }
+    }
+    // The byte of the coded text at c[i], i moved past it: -1 at the end, -2 where the
+    // literals are not of our kind.
+    const auto nextByte = [&](size_t& i) {
+        while (i < c.size()) {
+            const unsigned char b = static_cast<unsigned char>(c[i]);
+            if (met[0][b].kind != kLiteral) {
+                ++i;
+                return static_cast<int>(b);
+            }
+            const LiteralByte read = literalByteAt(c, i);
+            if (read.taken == 0) return -2;
+            i += read.taken;
+            if (read.value >= 0) return read.value;
+        }
+        return -1;
+    };
     const char* const from = source.data();
     int u = 0;
-    for (size_t i = 0; i < c.size(); ++i) {
-        const Piece& piece = pieces[static_cast<size_t>(u)][static_cast<unsigned char>(c[i])];
+    for (size_t i = 0; i < c.size();) {
+        const Piece& piece = met[static_cast<size_t>(u)][static_cast<unsigned char>(c[i])];
         if (piece.kind == kWrite) [[likely]] {
             text.append(from + piece.from, piece.length);
-        } else if (piece.kind == kToggle) {
+            ++i;
+            continue;
+        }
+        const int b = nextByte(i);
+        if (b == -1) break;  // a literal join at the end
+        if (b < 0) return false;
+        const Piece& real = pieces[static_cast<size_t>(u)][static_cast<size_t>(b)];
+        if (real.kind == kWrite) {
+            text.append(from + real.from, real.length);
+        } else if (real.kind == kToggle) {
             u = 1 - u;
-        } else if (piece.kind == kEscape && ++i < c.size()) {
-            const Piece& word = escaped[static_cast<unsigned char>(c[i])];
+        } else if (real.kind == kEscape) {
+            const int second = nextByte(i);
+            if (second < 0) return false;
+            const Piece& word = escaped[static_cast<size_t>(second)];
             if (word.kind != kWrite) return false;
             text.append(from + word.from, word.length);
         } else {
@@ -855,27 +896,25 @@ bool decodeInto(std::string_view t, std::string_view s, std::string_view c, int 
 
 // Whether the coded literals `raw` read as a value that decodes to exactly `intended`.
 bool decodesTo(std::string_view raw, std::string_view t, std::string_view words, int l,
-               TextBuffer& intended, std::string& value, int* endCase = nullptr) {
-    value.clear();
+               TextBuffer& intended, int* endCase = nullptr) {
     intended.room(kReadAhead);  // bytes past its end that the check may read
     MatchingSink decoded{intended.view(), intended.size() + kReadAhead};
-    return readLiterals(raw, value) && decodeInto(t, words, value, l, decoded, endCase) &&
-           decoded.matched();
+    return decodeInto(t, words, raw, l, decoded, true, endCase) && decoded.matched();
 }
 
 }  // namespace
 
 bool decodesExactly(std::string_view t, std::string_view s, std::string_view c, int l,
-                    std::string_view expected) {
+                    std::string_view expected, bool literals) {
     MatchingSink decoded{expected};
-    return decodeInto(t, s, c, l, decoded) && decoded.matched();
+    return decodeInto(t, s, c, l, decoded, literals) && decoded.matched();
 }
 
 bool decodePacked(std::string_view t, std::string_view s, std::string_view c, int l,
                   std::string& decoded) {
     TextBuffer text;
     text.reserve(c.size() * 2);
-    if (!decodeInto(t, s, c, l, text)) return false;
+    if (!decodeInto(t, s, c, l, text, false)) return false;
     decoded = text.take();
     return true;
 }
@@ -1078,13 +1117,12 @@ std::optional<std::string> packJavaScript(Engine& engine, std::string& page) {
         !std::memchr(codedRaw.data() + (b > 8 ? b - 8 : 0), '<', std::min<size_t>(b, 8))) {
         bool laterDecoded = false;
         const bool started = sideWork.start(workspace.sideThread, [&] {
-            laterDecoded = decodesTo(codedRaw.substr(b), t, words, l, laterWriter.intended,
-                                     workspace.laterValue);
+            laterDecoded = decodesTo(codedRaw.substr(b), t, words, l, laterWriter.intended);
         });
         if (started) {
             int endCase = 1;
             const bool firstDecoded =
-                decodesTo(codedRaw.substr(0, b), t, words, l, intended, value, &endCase);
+                decodesTo(codedRaw.substr(0, b), t, words, l, intended, &endCase);
             sideWork.wait();
             decoded = firstDecoded && endCase == 0 && laterDecoded;
             workspace.steps.checked = decoded;
@@ -1093,7 +1131,7 @@ std::optional<std::string> packJavaScript(Engine& engine, std::string& page) {
     // Otherwise, and to be sure when the parts did not come back, the whole in one piece.
     if (!decoded) {
         if (joined) intended.append(laterWriter.intended.view());
-        if (!decodesTo(codedRaw, t, words, l, intended, value)) {
+        if (!decodesTo(codedRaw, t, words, l, intended)) {
             return std::nullopt;
         }
     }

@@ -14,8 +14,10 @@ bool decodePacked(std::string_view t, std::string_view s, std::string_view c, in
                   std::string& decoded);
 
 // Whether decodePacked would rebuild exactly `expected`; found without building the text.
+// With `literals`, c is given as the script literals that hold it in the packed page, and
+// literals of another kind than the packer writes do not decode.
 bool decodesExactly(std::string_view t, std::string_view s, std::string_view c, int l,
-                    std::string_view expected);
+                    std::string_view expected, bool literals = false);
 
 // A length that plain compaction of the last page JavaScript packing counted cannot go below:
 // the bytes of its body text, which plain compaction keeps as they stand.

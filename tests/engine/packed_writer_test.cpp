@@ -212,6 +212,68 @@ TEST(PackedWriter, DecodesExactlyOnlyTheDecodedText) {
     }
 }
 
+// The coded text checked as it stands in the page: its literals read as JavaScript reads
+// them, and only literals of the kind the packer writes accepted.
+TEST(PackedWriter, CodedLiteralsDecodeAsTheirValue) {
+    Engine engine = quietEngine();
+    std::string page = "<p>";
+    for (int i = 0; i < 40; ++i) page += "say \"yes\" a\\b <i>x</i> ";
+    page += "</p><pre>one\ntwo</pre>";
+    std::string whole;
+    const PackedPage parts = packAndParse(engine, page, &whole);
+    const size_t from = whole.find("\nc=\"") + 4;
+    const std::string raw = whole.substr(from, whole.find("\";\nfunction") - from);
+    const std::string decoded = decodedText(parts);
+    ASSERT_NE(raw.find("\"+\n\""), std::string::npos) << "the text spans several literals";
+    ASSERT_NE(raw.find("\\\\"), std::string::npos);
+    ASSERT_NE(raw.find("\\n"), std::string::npos);
+    const auto exact = [&](const std::string& c) {
+        return decodesExactly(parts.t, parts.s, c, parts.l, decoded, true);
+    };
+    EXPECT_TRUE(exact(raw));
+    EXPECT_FALSE(decodesExactly(parts.t, parts.s, raw, parts.l, decoded, false));
+}
+
+// Literals read as JavaScript reads them, and refused where they are not of the packer's kind,
+// even where their value would decode right. The only code here is the case toggle \x02.
+TEST(PackedWriter, OnlyThePackersLiteralsDecode) {
+    const std::string t = "\x01\x02\x03\x04";
+    const std::string s = "u~u~\"~";
+    const struct {
+        std::string raw;
+        std::string value;
+        bool accepted;
+    } cases[] = {
+        {"ab\"+\n\"cd", "abcd", true},
+        {"a\\\\b", "a\\b", true},
+        {"a\\nb\\rc", "a\nb\rc", true},
+        {"a\\x3Cscript", "a<script", true},
+        {"a<b <p>", "a<b <p>", true},
+        {"a<script", "a<script", false},
+        {"a</script", "a</script", false},
+        {"a<SCRIPT", "a<s c r i p t ", false},
+        {"a<\x02script\x02", "a<SCRIPT", true},  // the parser sees no tag there
+        {"a<!--b", "a<!--b", false},
+        {"a\"b", "a\"b", false},
+        {"a\nb", "a\nb", false},
+        {"a\rb", "a\rb", false},
+        {"a\\qb", "a\\qb", false},
+        {"a\\x3cb", "a\\x3cb", false},
+        {"a\"+\"b", "a\"+\"b", false},
+        {"ab\\", "ab\\", false},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(decodesExactly(t, s, c.raw, 3, c.value, true), c.accepted) << c.raw;
+        // A refused text's bytes, taken as they stand, decode right: the literals are at fault.
+        if (!c.accepted) {
+            EXPECT_TRUE(decodesExactly(t, s, c.raw, 3, c.value, false)) << c.raw;
+        }
+    }
+    // No other spelling of an escape or a join is read as one.
+    EXPECT_FALSE(decodesExactly(t, s, "a\\x3cb", 3, "a<b", true));
+    EXPECT_FALSE(decodesExactly(t, s, "ab\"+cd", 3, "abd", true));
+}
+
 TEST(PackedWriter, PreformattedLineBreaksAreEscapes) {
     Engine engine = quietEngine();
     std::string whole;
