@@ -628,30 +628,33 @@ char* writeFrom(Writer& writer, char* cursor, int& headState, const char* stop) 
     return nullptr;
 }
 
-// Appends the coded text `later` wrote after where `writer` stopped, with the line breaks
-// `writer` would have made had it gone on; the intended texts stay apart, to be checked part
-// by part. False when the page, whole, is not packable.
-bool join(Writer& writer, Writer& later) {
-    if (!later.packable || (later.scriptBeforeText && writer.bodyStarted)) return false;
-    const size_t start = writer.coded.size();
+// Whether the coded text `later` wrote after where `writer` stopped may be joined on: false
+// when the page, whole, is not packable.
+bool joinable(const Writer& writer, const Writer& later) {
+    return later.packable && !(later.scriptBeforeText && writer.bodyStarted);
+}
+
+// Appends the coded text `later` wrote to `to`, with the line breaks that one writer would
+// have made going on from a line of `lineCounter` characters, after `start` bytes of coded
+// text. False when the whole outgrows `room`: the overflow check that writer made last.
+bool stitch(const Writer& later, int lineCounter, size_t start, size_t room, TextBuffer& to) {
     const char* text = later.coded.data();
     size_t copied = 0;
     size_t joinsBeforeCheck = 0;
     for (size_t i = 0; i < later.steps.size(); ++i) {
-        writer.lineCounter += static_cast<int>(later.steps[i].length);
-        if (writer.lineCounter > kLineLength) {
+        lineCounter += static_cast<int>(later.steps[i].length);
+        if (lineCounter > kLineLength) {
             const size_t at = later.steps[i].codedSize;
-            writer.coded.append(text + copied, at - copied);
-            writer.coded.append(kLiteralJoin);
+            to.append(text + copied, at - copied);
+            to.append(kLiteralJoin);
             copied = at;
-            writer.lineCounter = 0;
+            lineCounter = 0;
             if (i < later.checkedSteps) ++joinsBeforeCheck;
         }
     }
-    writer.coded.append(text + copied, later.coded.size() - copied);
-    // The overflow check the one writer would have made last.
+    to.append(text + copied, later.coded.size() - copied);
     return !later.checked ||
-           start + later.checkedSize + joinsBeforeCheck * kLiteralJoin.size() < writer.room;
+           start + later.checkedSize + joinsBeforeCheck * kLiteralJoin.size() < room;
 }
 
 // JavaScript packing's working memory, kept in the engine from page to page.
@@ -665,6 +668,7 @@ struct PackingWorkspace {
     std::vector<int> laterFirstSeen;  // the later part's words numbered as in the whole
     WriterBuffers written;
     WriterBuffers laterWritten;
+    alignas(kApart) TextBuffer stitched;  // the later part's coded text with its line breaks
     std::string value;  // a literal's value, as JavaScript reads it
     SideBySideSteps steps;  // of the last page
     size_t plainFloor = 0;  // of the last page
@@ -1074,32 +1078,45 @@ std::optional<std::string> packJavaScript(Engine& engine, std::string& page) {
     }
     cursor = writeFrom(writer, cursor, headState, writingSplit);
     sideWork.wait();
-    bool joined = false;     // the later part's coded text was joined on
-    size_t joinedCoded = 0;  // where it begins
+    bool joined = false;  // the later part's coded text is joined on
     if (cursor) {
         // Stopped at the split point: the later part is joined on, or written here after all
         // when it depended on what this part wrote.
         if (laterWriter.needsEarlierText) {
             writeFrom(writer, cursor, headState, nullptr);
         } else {
+            if (!joinable(writer, laterWriter)) return std::nullopt;
             joined = true;
-            joinedCoded = writer.coded.size();
             workspace.steps.written = true;
-            if (!join(writer, laterWriter)) return std::nullopt;
         }
     }
     if (!writer.packable) return std::nullopt;
     TextBuffer& coded = writer.coded;
     TextBuffer& intended = writer.intended;
-    const int percentStep = static_cast<int>(coded.size() / 100);
+    TextBuffer& stitched = workspace.stitched;
+    stitched.clear();
 
     // Self-check: the head ends outside any markup, the literals are safe, and the decoder
-    // rebuilds exactly the intended text.
-    std::string hidden;
-    std::string_view codedRaw = coded.view();
-    if (needsHiding(codedRaw)) {
-        hidden = hideMarkup(std::string(codedRaw));
-        codedRaw = hidden;
+    // rebuilds exactly the intended text. A joined page's later part is stitched on and
+    // checked by the side thread while this one checks the first part. Decoding the parts
+    // one after the other is decoding the whole where the first part ends with the case
+    // toggle off and the join lies outside escapes and markup: every token and line break is
+    // written whole, and no '<' stands close enough before the join to open markup across it.
+    // Where a part needs its markup hidden, its check fails and the whole is checked below.
+    const size_t b = coded.size();
+    const bool apart =
+        joined && b > 0 && !std::memchr(coded.data() + (b > 8 ? b - 8 : 0), '<', std::min<size_t>(b, 8));
+    bool fits = true;
+    bool laterDecoded = false;
+    bool sideChecks = false;
+    if (joined) {
+        sideChecks = sideWork.start(workspace.sideThread, [&] {
+            fits = stitch(laterWriter, writer.lineCounter, b, writer.room, stitched);
+            if (fits && apart) {
+                laterDecoded = decodesTo(stitched.view(), t, words, l, laterWriter.intended);
+            }
+        });
+        if (!sideChecks) fits = stitch(laterWriter, writer.lineCounter, b, writer.room, stitched);
     }
     if (!endsOutsideMarkup(std::string(PACKED_MARKER) + headText)) return std::nullopt;
     std::string& value = workspace.value;
@@ -1107,37 +1124,35 @@ std::optional<std::string> packJavaScript(Engine& engine, std::string& page) {
     if (!readLiterals(t, value) || value != t) return std::nullopt;
     value.clear();
     if (!readLiterals(hideMarkup(wordList), value) || value != wordList) return std::nullopt;
-    // A joined page is checked in its two parts side by side. Decoding the parts one after
-    // the other is decoding the whole where the first part ends with the case toggle off and
-    // the join lies outside escapes and markup: every token and line break is written whole,
-    // and no '<' stands close enough before the join to open markup across it.
     bool decoded = false;
-    const size_t b = joinedCoded;
-    if (b > 0 && hidden.empty() &&
-        !std::memchr(codedRaw.data() + (b > 8 ? b - 8 : 0), '<', std::min<size_t>(b, 8))) {
-        bool laterDecoded = false;
-        const bool started = sideWork.start(workspace.sideThread, [&] {
-            laterDecoded = decodesTo(codedRaw.substr(b), t, words, l, laterWriter.intended);
-        });
-        if (started) {
-            int endCase = 1;
-            const bool firstDecoded =
-                decodesTo(codedRaw.substr(0, b), t, words, l, intended, &endCase);
-            sideWork.wait();
-            decoded = firstDecoded && endCase == 0 && laterDecoded;
-            workspace.steps.checked = decoded;
-        }
+    if (sideChecks && apart) {
+        int endCase = 1;
+        const bool firstDecoded = decodesTo(coded.view(), t, words, l, intended, &endCase);
+        sideWork.wait();
+        decoded = fits && firstDecoded && endCase == 0 && laterDecoded;
+        workspace.steps.checked = decoded;
     }
+    sideWork.wait();
+    if (!fits) return std::nullopt;  // the packed text outgrew its margin
     // Otherwise, and to be sure when the parts did not come back, the whole in one piece.
+    std::string hidden;
     if (!decoded) {
-        if (joined) intended.append(laterWriter.intended.view());
-        if (!decodesTo(codedRaw, t, words, l, intended)) {
+        if (joined) {
+            coded.append(stitched.view());
+            stitched.clear();
+            intended.append(laterWriter.intended.view());
+        }
+        if (needsHiding(coded.view())) hidden = hideMarkup(std::string(coded.view()));
+        if (!decodesTo(hidden.empty() ? coded.view() : hidden, t, words, l, intended)) {
             return std::nullopt;
         }
     }
+    const std::string_view codedRaw = hidden.empty() ? coded.view() : hidden;
+    const int percentStep = static_cast<int>((coded.size() + stitched.size()) / 100);
 
     out += "c=\"";
     out += codedRaw;
+    out += stitched.view();
     out += "\";\n";
     out += "function a(n){this.length=n;return this};function d(s,c,t,l){u=0;k=0;o=\"\";";
     out += "r=new a(t.length*2);r[0]=0;for (n=0;n<t.length*2;n++){r[n+1]=s.indexOf(\"~\",r[n])+1;}";
