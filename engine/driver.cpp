@@ -199,10 +199,7 @@ long packBest(Engine& engine, std::string& page, std::string* outputName, long l
         sidePlain = startPlainCompaction(engine.options, page);
     }
     std::optional<std::string> packed;
-    if (flags & FLAG_JAVASCRIPT) {
-        std::string workCopy = page;
-        packed = packJavaScript(engine, workCopy);
-    }
+    if (flags & FLAG_JAVASCRIPT) packed = packJavaScript(engine, page);  // leaves the page as it is
     progressDot(engine);
     // A page that JavaScript packing cannot bring back intact is compacted plainly instead.
     std::optional<std::string> plain;

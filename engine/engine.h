@@ -141,5 +141,5 @@ void setCodeCharLimit(Engine& engine, int count);
 std::string compactPlain(Engine& engine, std::string& page);
 
 // JavaScript packing: the page as a head part and a self-decoding script. Empty when the
-// page cannot be packed so that it comes back intact.
+// page cannot be packed so that it comes back intact. The page is left as it is.
 std::optional<std::string> packJavaScript(Engine& engine, std::string& page);

@@ -27,8 +27,10 @@ std::optional<std::string> packWithSplitAt(std::string page, int sideBySideSize,
     engine.options.keepComments = variant & 1;
     engine.options.removeMeta = (variant >> 1) & 1;
     engine.options.codeCharLimit = (variant & 4) ? 90 : 256;
+    const std::string original = page;
     std::optional<std::string> packed = packJavaScript(engine, page);
     if (steps) *steps = lastSideBySideSteps(engine);
+    EXPECT_EQ(page, original) << "packBest compacts the page plainly after packing it";
     return packed;
 }
 
