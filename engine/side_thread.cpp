@@ -1,7 +1,29 @@
 #include "side_thread.h"
 
+#include <chrono>
 #include <system_error>
 #include <utility>
+
+namespace {
+
+// How long a thread looks for the other's signal before it sleeps.
+constexpr auto kSpinTime = std::chrono::microseconds(200);
+
+// Whether `flag` came to hold `value` within kSpinTime.
+bool awaitBriefly(const std::atomic<bool>& flag, bool value) {
+    const auto until = std::chrono::steady_clock::now() + kSpinTime;
+    for (int round = 0;; ++round) {
+        for (int i = 0; i < 64; ++i) {
+            if (flag.load(std::memory_order_acquire) == value) return true;
+#if defined(__x86_64__) || defined(__i386__)
+            __builtin_ia32_pause();
+#endif
+        }
+        if (std::chrono::steady_clock::now() >= until) return false;
+    }
+}
+
+}  // namespace
 
 SideThread::~SideThread() {
     {
@@ -23,26 +45,30 @@ bool SideThread::start(std::function<void()> task) {
         }
     }
     task_ = std::move(task);
-    busy_ = true;
     failure_ = nullptr;
+    busy_ = true;
+    posted_.store(true, std::memory_order_release);
     lock.unlock();
     changed_.notify_all();
     return true;
 }
 
 void SideThread::wait() {
+    awaitBriefly(busy_, false);
     std::unique_lock<std::mutex> lock(mutex_);
     changed_.wait(lock, [this] { return !busy_; });
     if (failure_) std::rethrow_exception(std::exchange(failure_, nullptr));
 }
 
 void SideThread::run() {
-    std::unique_lock<std::mutex> lock(mutex_);
     for (;;) {
-        changed_.wait(lock, [this] { return stopping_ || (busy_ && task_); });
+        awaitBriefly(posted_, true);
+        std::unique_lock<std::mutex> lock(mutex_);
+        changed_.wait(lock, [this] { return stopping_ || posted_; });
         if (stopping_) return;
         std::function<void()> task = std::move(task_);
         task_ = nullptr;
+        posted_ = false;
         lock.unlock();
         std::exception_ptr failure;
         try {
@@ -52,7 +78,8 @@ void SideThread::run() {
         }
         lock.lock();
         failure_ = failure;
-        busy_ = false;
+        busy_.store(false, std::memory_order_release);
+        lock.unlock();
         changed_.notify_all();
     }
 }

@@ -2,6 +2,7 @@
 // so neither the thread nor its memory is set up anew for each page.
 #pragma once
 
+#include <atomic>
 #include <condition_variable>
 #include <exception>
 #include <functional>
@@ -28,7 +29,11 @@ private:
     std::mutex mutex_;
     std::condition_variable changed_;
     std::function<void()> task_;
-    bool busy_ = false;
+    // Set and cleared under the mutex; read without it to wait a moment before sleeping.
+    // A page's tasks follow each other within microseconds, and waking a sleeping thread
+    // takes about as long as a short task.
+    std::atomic<bool> busy_{false};
+    std::atomic<bool> posted_{false};  // a task waits to be taken
     bool stopping_ = false;
     std::exception_ptr failure_;
 };
