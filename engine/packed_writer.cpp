@@ -440,6 +440,7 @@ struct alignas(kApart) Writer {
     // Kept word w as the decoder meets it: its text and its code of one or two characters.
     struct KeptCode {
         std::string_view word;
+        char shortWord[16];  // a word of up to 16 bytes, padded, for a copy of fixed size
         char code[2];
         uint8_t length;
     };
@@ -450,6 +451,9 @@ struct alignas(kApart) Writer {
         for (int w = 0; w < dictionary.count; ++w) {
             KeptCode& kept = keptCodes[static_cast<size_t>(w)];
             kept.word = dictionary.words[static_cast<size_t>(w)];
+            std::memset(kept.shortWord, 0, sizeof kept.shortWord);
+            std::memcpy(kept.shortWord, kept.word.data(),
+                        std::min(kept.word.size(), sizeof kept.shortWord));
             kept.length = 0;
             int c = w;
             if (c >= l - 3) {
@@ -478,7 +482,13 @@ struct alignas(kApart) Writer {
             s.spaceEmitted = 0;  // as nextToken before a token
             if (w >= 0 && blankIsInvisibleAt(end)) {
                 const KeptCode& kept = keptCodes[static_cast<size_t>(w)];
-                intended.append(kept.word);
+                if (kept.word.size() <= sizeof kept.shortWord) {
+                    char* to = intended.room(sizeof kept.shortWord);
+                    std::memcpy(to, kept.shortWord, sizeof kept.shortWord);
+                    intended.commit(to + kept.word.size());
+                } else {
+                    intended.append(kept.word);
+                }
                 char* o = coded.room(2);
                 o[0] = kept.code[0];
                 o[1] = kept.code[1];
