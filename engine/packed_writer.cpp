@@ -334,9 +334,17 @@ struct alignas(kApart) Writer {
     // runs, backslashes doubled, a leading quote as the quote code t[2]. Where the page has a
     // separator after the token, a final lower-case letter is upper-cased to stand for itself
     // and that blank, or a blank follows.
-    void writeLiteral(std::string_view token, const char* cursor) {
+    // `readableEnd`, where given, says how far past the token its text may be read.
+    void writeLiteral(std::string_view token, const char* cursor,
+                      const char* readableEnd = nullptr) {
         EngineState& s = engine.scan;
-        intended.append(token);
+        if (token.size() <= 16 && readableEnd && readableEnd - token.data() >= 16) {
+            char* to = intended.room(16);  // one copy of fixed size
+            std::memcpy(to, token.data(), 16);
+            intended.commit(to + token.size());
+        } else {
+            intended.append(token);
+        }
         // At most a toggle and a doubled backslash for each byte, a toggle and the blank.
         char* const from = coded.room(3 * token.size() + 2);
         char* o = from;
@@ -496,7 +504,8 @@ struct alignas(kApart) Writer {
                 lineCounter += 1;
             } else {
                 s.spaceAppended = token->length > 1;
-                writeLiteral(std::string_view(token->at, token->length), end);
+                writeLiteral(std::string_view(token->at, token->length), end,
+                             counter->readableEnd);
             }
             if (!bodyStarted && !isBlank(static_cast<unsigned char>(intended.back()))) {
                 bodyStarted = true;
@@ -857,7 +866,8 @@ bool decodeInto(std::string_view t, std::string_view s, std::string_view c, int 
     if (literals) {
         for (int b = 0; b < 256; ++b) {
             if (kLiteralSpecial[static_cast<size_t>(b)]) {
-                met[0][static_cast<size_t>(b)].kind = met[1][static_cast<size_t>(b)].kind = kLiteral;
+                const size_t byte = static_cast<size_t>(b);
+                met[0][byte].kind = met[1][byte].kind = kLiteral;
             }
         }
     }
@@ -1114,8 +1124,8 @@ std::optional<std::string> packJavaScript(Engine& engine, std::string& page) {
     // written whole, and no '<' stands close enough before the join to open markup across it.
     // Where a part needs its markup hidden, its check fails and the whole is checked below.
     const size_t b = coded.size();
-    const bool apart =
-        joined && b > 0 && !std::memchr(coded.data() + (b > 8 ? b - 8 : 0), '<', std::min<size_t>(b, 8));
+    const bool apart = joined && b > 0 &&
+                       !std::memchr(coded.data() + (b > 8 ? b - 8 : 0), '<', std::min<size_t>(b, 8));
     bool fits = true;
     bool laterDecoded = false;
     bool sideChecks = false;
