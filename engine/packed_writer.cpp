@@ -777,13 +777,16 @@ struct MatchingSink {
 
     void append(const char* from, size_t n) {
         if (n <= kReadAhead && at + kReadAhead <= readable) [[likely]] {
-            same &= at + n <= expected.size() && equalPrefix16(expected.data() + at, from, n);
-            at = std::min(at + n, expected.size());
+            // A piece that runs past the text's end is compared with the bytes after it, and
+            // leaves `at` past the end, where matched() refuses it.
+            same &= equalPrefix16(expected.data() + at, from, n);
+            at += n;
             return;
         }
-        if (n > expected.size() - at || !equalBytes(expected.data() + at, from, n)) {
+        if (at > expected.size() || n > expected.size() - at ||
+            !equalBytes(expected.data() + at, from, n)) {
             same = false;
-            at = expected.size();  // every later piece differs as well
+            at = expected.size() + 1;  // every later piece differs as well
             return;
         }
         at += n;
