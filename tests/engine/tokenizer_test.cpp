@@ -71,12 +71,14 @@ TEST(Tokenizer, LongTokensAreCutAt499) {
 // The text token cutter must cut exactly where the scanner does: random text of the bytes
 // that end or split tokens, a token started at every place that is neither a blank nor '<'.
 TEST(Tokenizer, TextTokensAreCutAsTheScannerCutsThem) {
-    const std::string alphabet = std::string("ab .,?/>=~\"'\t\n\r\fXY\\\xE9<-!");
+    // Every byte that acts on a text token, and ordinary ones beside them in the byte order.
+    const std::string alphabet =
+        std::string("ab .,?/>=~\"'\t\n\r\fXY\\\xE9<-!#(+:;@[_{}0\x01\x7F\x80\xFF");
     unsigned seed = 7;
     for (int round = 0; round < 400; ++round) {
         std::string text;
-        const int length = 1 + round % 40;
-        for (int i = 0; i < length; ++i) {
+        const int size = 1 + round % 40;
+        for (int i = 0; i < size; ++i) {
             seed = seed * 1664525u + 1013904223u;
             text.push_back(alphabet[(seed >> 8) % alphabet.size()]);
         }
