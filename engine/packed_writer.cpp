@@ -1173,6 +1173,7 @@ std::optional<std::string> packJavaScript(Engine& engine, std::string& page) {
     const std::string_view codedRaw = hidden.empty() ? coded.view() : hidden;
     const int percentStep = static_cast<int>((coded.size() + stitched.size()) / 100);
 
+    out.reserve(out.size() + codedRaw.size() + stitched.size() + 1024);  // the decoder follows
     out += "c=\"";
     out += codedRaw;
     out += stitched.view();
