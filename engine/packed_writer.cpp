@@ -825,11 +825,14 @@ bool decodeInto(std::string_view t, std::string_view s, std::string_view c, int 
         uint32_t length = 0;
         Kind kind = kFail;
     };
-    std::string source(s);
-    const auto addPiece = [&](std::string_view bytes) {
-        Piece piece{static_cast<uint32_t>(source.size()), static_cast<uint32_t>(bytes.size()),
-                    kWrite};
-        source.append(bytes);
+    std::string source;
+    source.reserve(s.size() + 3 * 256 + kReadAhead);
+    source.append(s);
+    // The byte `first`, and `second` after it unless that is zero, as a piece of source.
+    const auto addPiece = [&](char first, char second = 0) {
+        Piece piece{static_cast<uint32_t>(source.size()), second ? 2u : 1u, kWrite};
+        source.push_back(first);
+        if (second) source.push_back(second);
         return piece;
     };
     // Entry z of s as the decoder's substring(r[z], r[z+1]-1) reads it.
@@ -855,12 +858,12 @@ bool decodeInto(std::string_view t, std::string_view s, std::string_view c, int 
         } else if (z > 0 && z < l) {
             pieces[0][byte] = pieces[1][byte] = entryOf(static_cast<size_t>(z));
         } else if (b >= 'A' && b <= 'Z') {  // a capital: its letter and a blank
-            pieces[0][byte] = addPiece(std::string{toAsciiLower(ch), ' '});
-            pieces[1][byte] = addPiece(std::string{ch, ' '});
+            pieces[0][byte] = addPiece(toAsciiLower(ch), ' ');
+            pieces[1][byte] = addPiece(ch, ' ');
         } else {
-            pieces[0][byte] = addPiece(std::string(1, ch));
+            pieces[0][byte] = addPiece(ch);
             // Upper-casing a non-ASCII byte would give another character.
-            if (b < 0x80) pieces[1][byte] = addPiece(std::string(1, toAsciiUpper(ch)));
+            if (b < 0x80) pieces[1][byte] = addPiece(toAsciiUpper(ch));
         }
     }
     source.append(kReadAhead, '\0');
@@ -892,8 +895,9 @@ bool decodeInto(std::string_view t, std::string_view s, std::string_view c, int 
     };
     const char* const from = source.data();
     int u = 0;
+    const Piece* row = met[0].data();  // met[u]
     for (size_t i = 0; i < c.size();) {
-        const Piece& piece = met[static_cast<size_t>(u)][static_cast<unsigned char>(c[i])];
+        const Piece& piece = row[static_cast<unsigned char>(c[i])];
         if (piece.kind == kWrite) [[likely]] {
             text.append(from + piece.from, piece.length);
             ++i;
@@ -907,6 +911,7 @@ bool decodeInto(std::string_view t, std::string_view s, std::string_view c, int 
             text.append(from + real.from, real.length);
         } else if (real.kind == kToggle) {
             u = 1 - u;
+            row = met[static_cast<size_t>(u)].data();
         } else if (real.kind == kEscape) {
             const int second = nextByte(i);
             if (second < 0) return false;
