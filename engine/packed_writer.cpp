@@ -676,6 +676,32 @@ bool stitch(const Writer& later, int lineCounter, size_t start, size_t room, Tex
            start + later.checkedSize + joinsBeforeCheck * kLiteralJoin.size() < room;
 }
 
+// A task on the side thread that is waited for however the scope that started it is left:
+// declared after the objects the task reads, it is destroyed before them.
+class SideTask {
+public:
+    SideTask() = default;
+    SideTask(const SideTask&) = delete;
+    SideTask& operator=(const SideTask&) = delete;
+    ~SideTask() {
+        try {
+            wait();
+        } catch (...) {
+        }
+    }
+    bool start(SideThread& on, std::function<void()> task) {
+        if (!on.start(std::move(task))) return false;
+        thread_ = &on;
+        return true;
+    }
+    void wait() {
+        if (thread_) std::exchange(thread_, nullptr)->wait();
+    }
+
+private:
+    SideThread* thread_ = nullptr;
+};
+
 // JavaScript packing's working memory, kept in the engine from page to page.
 struct PackingWorkspace {
     SideThread sideThread;  // packs large pages' later parts
@@ -988,29 +1014,12 @@ std::optional<std::string> packJavaScript(Engine& engine, std::string& page) {
     side.options = options;
     side.console = nullptr;
     Counter laterCounter(side, workspace.laterTokens, workspace.laterRuns);
-    // Waits for the side thread however this function is left.
-    struct SideWork {
-        SideThread* thread = nullptr;
-        bool start(SideThread& on, std::function<void()> task) {
-            if (!on.start(std::move(task))) return false;
-            thread = &on;
-            return true;
-        }
-        void wait() {
-            if (thread) std::exchange(thread, nullptr)->wait();
-        }
-        ~SideWork() {
-            try {
-                wait();
-            } catch (...) {
-            }
-        }
-    } sideWork;
+    SideTask counting;  // declared after what its task reads, so it is waited for first
     if (split) {
         laterCounter.readableEnd = counter.readableEnd;
         const size_t laterSize = static_cast<size_t>(page.data() + page.size() - split);
         laterCounter.tokens.reserve(laterSize / 4);
-        const bool started = sideWork.start(workspace.sideThread, [&] {
+        const bool started = counting.start(workspace.sideThread, [&] {
             resetPageState(side);
             initDictionary(side.dictionary, std::numeric_limits<size_t>::max());
             int laterHead = clearHeadTag(side);
@@ -1020,7 +1029,7 @@ std::optional<std::string> packJavaScript(Engine& engine, std::string& page) {
         if (!started) split = nullptr;
     }
     char* stopped = countFrom(counter, cursor, headState, split);
-    sideWork.wait();
+    counting.wait();
     if (stopped) {
         absorb(counter, laterCounter, workspace.laterFirstSeen);
         workspace.steps.counted = true;
@@ -1084,6 +1093,7 @@ std::optional<std::string> packJavaScript(Engine& engine, std::string& page) {
     }
     Writer laterWriter(side, dictionary, t, l, writer.room, laterCounter,
                        workspace.laterWritten);
+    SideTask writing;
     if (writingSplit) {
         // Where counting was not split, the later part's runs are in this part's counter.
         laterWriter.later = true;
@@ -1097,7 +1107,7 @@ std::optional<std::string> packJavaScript(Engine& engine, std::string& page) {
             laterWriter.nextCounter = &laterCounter;
             laterWriter.nextFrom = split;
         }
-        const bool started = sideWork.start(workspace.sideThread, [&] {
+        const bool started = writing.start(workspace.sideThread, [&] {
             resetPageState(side);
             int laterHead = clearHeadTag(side);
             writeFrom(laterWriter, const_cast<char*>(writingSplit), laterHead, nullptr);
@@ -1105,7 +1115,7 @@ std::optional<std::string> packJavaScript(Engine& engine, std::string& page) {
         if (!started) writingSplit = nullptr;
     }
     cursor = writeFrom(writer, cursor, headState, writingSplit);
-    sideWork.wait();
+    writing.wait();
     bool joined = false;  // the later part's coded text is joined on
     if (cursor) {
         // Stopped at the split point: the later part is joined on, or written here after all
@@ -1131,14 +1141,21 @@ std::optional<std::string> packJavaScript(Engine& engine, std::string& page) {
     // toggle off and the join lies outside escapes and markup: every token and line break is
     // written whole, and no '<' stands close enough before the join to open markup across it.
     // Where a part needs its markup hidden, its check fails and the whole is checked below.
+    if (!endsOutsideMarkup(std::string(PACKED_MARKER) + headText)) return std::nullopt;
+    std::string& value = workspace.value;
+    value.clear();
+    if (!readLiterals(t, value) || value != t) return std::nullopt;
+    value.clear();
+    if (!readLiterals(hideMarkup(wordList), value) || value != wordList) return std::nullopt;
     const size_t b = coded.size();
     const bool apart = joined && b > 0 &&
                        !std::memchr(coded.data() + (b > 8 ? b - 8 : 0), '<', std::min<size_t>(b, 8));
     bool fits = true;
     bool laterDecoded = false;
     bool sideChecks = false;
+    SideTask checking;
     if (joined) {
-        sideChecks = sideWork.start(workspace.sideThread, [&] {
+        sideChecks = checking.start(workspace.sideThread, [&] {
             fits = stitch(laterWriter, writer.lineCounter, b, writer.room, stitched);
             if (fits && apart) {
                 laterDecoded = decodesTo(stitched.view(), t, words, l, laterWriter.intended);
@@ -1146,21 +1163,15 @@ std::optional<std::string> packJavaScript(Engine& engine, std::string& page) {
         });
         if (!sideChecks) fits = stitch(laterWriter, writer.lineCounter, b, writer.room, stitched);
     }
-    if (!endsOutsideMarkup(std::string(PACKED_MARKER) + headText)) return std::nullopt;
-    std::string& value = workspace.value;
-    value.clear();
-    if (!readLiterals(t, value) || value != t) return std::nullopt;
-    value.clear();
-    if (!readLiterals(hideMarkup(wordList), value) || value != wordList) return std::nullopt;
     bool decoded = false;
     if (sideChecks && apart) {
         int endCase = 1;
         const bool firstDecoded = decodesTo(coded.view(), t, words, l, intended, &endCase);
-        sideWork.wait();
+        checking.wait();
         decoded = fits && firstDecoded && endCase == 0 && laterDecoded;
         workspace.steps.checked = decoded;
     }
-    sideWork.wait();
+    checking.wait();
     if (!fits) return std::nullopt;  // the packed text outgrew its margin
     // Otherwise, and to be sure when the parts did not come back, the whole in one piece.
     std::string hidden;
