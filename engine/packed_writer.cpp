@@ -339,9 +339,7 @@ struct alignas(kApart) Writer {
                       const char* readableEnd = nullptr) {
         EngineState& s = engine.scan;
         if (token.size() <= 16 && readableEnd && readableEnd - token.data() >= 16) {
-            char* to = intended.room(16);  // one copy of fixed size
-            std::memcpy(to, token.data(), 16);
-            intended.commit(to + token.size());
+            intended.appendShort(token.data(), token.size());
         } else {
             intended.append(token);
         }
@@ -491,9 +489,7 @@ struct alignas(kApart) Writer {
             if (w >= 0 && blankIsInvisibleAt(end)) {
                 const KeptCode& kept = keptCodes[static_cast<size_t>(w)];
                 if (kept.word.size() <= sizeof kept.shortWord) {
-                    char* to = intended.room(sizeof kept.shortWord);
-                    std::memcpy(to, kept.shortWord, sizeof kept.shortWord);
-                    intended.commit(to + kept.word.size());
+                    intended.appendShort(kept.shortWord, kept.word.size());
                 } else {
                     intended.append(kept.word);
                 }

@@ -12,7 +12,7 @@ constexpr auto kSpinTime = std::chrono::microseconds(200);
 // Whether `flag` came to hold `value` within kSpinTime.
 bool awaitBriefly(const std::atomic<bool>& flag, bool value) {
     const auto until = std::chrono::steady_clock::now() + kSpinTime;
-    for (int round = 0;; ++round) {
+    for (;;) {
         for (int i = 0; i < 64; ++i) {
             if (flag.load(std::memory_order_acquire) == value) return true;
 #if defined(__x86_64__) || defined(__i386__)

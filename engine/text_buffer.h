@@ -82,6 +82,12 @@ public:
         size_ += n;
     }
     void append(std::string_view text) { append(text.data(), text.size()); }
+    // Appends n <= 16 bytes from `from`, where 16 may be read, as one copy of fixed size.
+    void appendShort(const char* from, size_t n) {
+        char* to = room(16);
+        std::memcpy(to, from, 16);
+        size_ += n;
+    }
     void clear() { size_ = 0; }
 
     // The text as a string; the buffer is left empty.
