@@ -59,6 +59,21 @@ bool needsHiding(std::string_view raw) {
     return false;
 }
 
+// Whether `raw`, a script literal's text so far, ends where text after it could complete a
+// "<!--", "<script" or "</script": in a '<' and a beginning of one of them.
+bool mayOpenMarkupAcross(std::string_view raw) {
+    constexpr size_t kLongest = 8;  // "</script" less its last letter, and one more
+    for (size_t i = raw.size() > kLongest ? raw.size() - kLongest : 0; i < raw.size(); ++i) {
+        if (raw[i] != '<') continue;
+        const std::string_view rest = raw.substr(i + 1);
+        if (std::string_view("!--").starts_with(rest) ||
+            startsWithIgnoreCase("script", rest) || startsWithIgnoreCase("/script", rest)) {
+            return true;
+        }
+    }
+    return false;
+}
+
 // Hides "<!--", "<script" and "</script" from the HTML parser inside a script literal by
 // writing their '<' as the escape \x3C, which JavaScript reads as the same character.
 std::string hideMarkup(std::string raw) {
@@ -1135,7 +1150,8 @@ std::optional<std::string> packJavaScript(Engine& engine, std::string& page) {
     // checked by the side thread while this one checks the first part. Decoding the parts
     // one after the other is decoding the whole where the first part ends with the case
     // toggle off and the join lies outside escapes and markup: every token and line break is
-    // written whole, and no '<' stands close enough before the join to open markup across it.
+    // written whole, and the first part does not end in a beginning of markup that the later
+    // part could complete.
     // Where a part needs its markup hidden, its check fails and the whole is checked below.
     if (!endsOutsideMarkup(std::string(PACKED_MARKER) + headText)) return std::nullopt;
     std::string& value = workspace.value;
@@ -1144,8 +1160,7 @@ std::optional<std::string> packJavaScript(Engine& engine, std::string& page) {
     value.clear();
     if (!readLiterals(hideMarkup(wordList), value) || value != wordList) return std::nullopt;
     const size_t b = coded.size();
-    const bool apart = joined && b > 0 &&
-                       !std::memchr(coded.data() + (b > 8 ? b - 8 : 0), '<', std::min<size_t>(b, 8));
+    const bool apart = joined && b > 0 && !mayOpenMarkupAcross(coded.view());
     bool fits = true;
     bool laterDecoded = false;
     bool sideChecks = false;
