@@ -591,17 +591,22 @@ char* countFrom(Counter& counter, char* cursor, int& headState, const char* stop
     EngineState& s = engine.scan;
     while (cursor) {
         if (cursor == stop && atFreshBodyText(s, headState)) return cursor;
-        if (inBodyText(s, headState)) counter.countText(cursor);
-        std::string& token = nextToken(engine, cursor);
+        // An ordinary tag's first token in body text: no region step applies to it.
+        bool opener = false;
+        if (inBodyText(s, headState)) {
+            counter.countText(cursor);
+            opener = s.regionName.empty() && nextTagOpener(engine, cursor);
+        }
+        std::string& token = opener ? s.token : nextToken(engine, cursor);
         if (!cursor) break;
         cursor += token.size();
-        headState = openHeadTag(engine, token, headState);
+        if (!opener) headState = openHeadTag(engine, token, headState);
         if (headState != 0) {
             if (!s.skipToTagEnd) counter.headText += tokenWithSpacing(engine, token, cursor);
         } else {
             counter.count(token);
         }
-        headState = closeHeadTag(engine, token, headState);
+        if (!opener) headState = closeHeadTag(engine, token, headState);
     }
     return nullptr;
 }
@@ -615,22 +620,27 @@ char* writeFrom(Writer& writer, char* cursor, int& headState, const char* stop) 
     TextBuffer& intended = writer.intended;
     while (cursor && writer.packable) {
         if (cursor == stop && atFreshBodyText(s, headState)) return cursor;
+        // An ordinary tag's first token in body text: no region step applies to it.
+        bool opener = false;
         if (inBodyText(s, headState)) {
             writer.writeText(cursor);
             if (!writer.packable) break;
+            opener = s.regionName.empty() && nextTagOpener(engine, cursor);
         }
-        std::string& token = nextToken(engine, cursor);
+        std::string& token = opener ? s.token : nextToken(engine, cursor);
         if (!cursor) break;
         cursor += token.size();
-        s.preformatted = checkPreformatted(engine, token);
+        if (!opener) s.preformatted = checkPreformatted(engine, token);
         const bool comment = isCommentToken(engine, token);
-        const int scriptWasOpen = s.scriptPending;
-        headState = openHeadTag(engine, token, headState);
-        // A script after the body text began would run before that text once moved into
-        // the head: such a page is not packed.
-        if (s.scriptPending && !scriptWasOpen) {
-            if (writer.bodyStarted) writer.packable = false;
-            else if (writer.later) writer.scriptBeforeText = true;
+        if (!opener) {
+            const int scriptWasOpen = s.scriptPending;
+            headState = openHeadTag(engine, token, headState);
+            // A script after the body text began would run before that text once moved into
+            // the head: such a page is not packed.
+            if (s.scriptPending && !scriptWasOpen) {
+                if (writer.bodyStarted) writer.packable = false;
+                else if (writer.later) writer.scriptBeforeText = true;
+            }
         }
         if (s.inComment || comment || headState != 0 || s.skipToTagEnd) {
             if (comment && !s.inComment && !keepsBlanks(s) && writer.later && intended.empty()) {
@@ -653,7 +663,7 @@ char* writeFrom(Writer& writer, char* cursor, int& headState, const char* stop) 
             writer.writeToken(token, cursor);
         }
         writer.breakLine();
-        headState = closeHeadTag(engine, token, headState);
+        if (!opener) headState = closeHeadTag(engine, token, headState);
     }
     return nullptr;
 }

@@ -44,6 +44,18 @@ constexpr auto kWhitespaceInsensitiveKeys = [] {
     return keys;
 }();
 
+// Tags with a region step of their own: head tags, raw-text and preformatted elements.
+constexpr std::string_view kRegionTags[] = {
+    "BODY", "HEAD", "HTML",  "LISTING", "META", "PRE",
+    "SCRIPT", "STYLE", "TEXTAREA", "TITLE", "TT", "XMP",
+};
+
+constexpr auto kRegionKeys = [] {
+    std::array<uint64_t, std::size(kRegionTags)> keys{};
+    for (size_t i = 0; i < keys.size(); ++i) keys[i] = nameKey(kRegionTags[i]);
+    return keys;
+}();
+
 bool isNameChar(unsigned char c) {
     return isAsciiAlpha(c) || (c >= '0' && c <= '9') || c == '-' || c == ':' || c == '_';
 }
@@ -75,6 +87,12 @@ int preformattedKind(std::string_view upperName) {
 bool isRawTextTag(std::string_view upperName) {
     return upperName == "SCRIPT" || upperName == "STYLE" || upperName == "TEXTAREA" ||
            upperName == "TITLE" || upperName == "XMP";
+}
+
+bool hasRegionStep(std::string_view upperName) {
+    const uint64_t key = nameKey(upperName);
+    // So few that a look at each is quicker than a search.
+    return key == 0 || std::find(kRegionKeys.begin(), kRegionKeys.end(), key) != kRegionKeys.end();
 }
 
 bool isWhitespaceInsensitiveTagAt(const char* p) {

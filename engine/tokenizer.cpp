@@ -346,6 +346,55 @@ const char* commentEnd(const char* p) {
     return nullptr;
 }
 
+// The first token of an ordinary start or end tag at `p`, in ordinary text: its length, with
+// the scanner flags left as the token loop leaves them; 0, changing nothing, where `p` begins
+// no tag whose name of letters and digits ends at a blank or the tag's '>', or where a region
+// step applies to that name.
+int cutTagOpener(EngineState& s, const char* p) {
+    if (p[0] != '<') return 0;
+    const char* name = p[1] == '/' ? p + 2 : p + 1;
+    if (!isAsciiAlpha(static_cast<unsigned char>(*name))) return 0;
+    // Letters and digits only: the scanner cuts no token inside them and reads them all as
+    // the name; the opener ends at a blank or with the tag at its '>'.
+    const char* q = name;
+    while (q - name < 40 && (isAsciiAlpha(static_cast<unsigned char>(*q)) ||
+                             (*q >= '0' && *q <= '9'))) {
+        ++q;
+    }
+    const bool ends = *q == '>';
+    if (!ends && !isBlankByte(static_cast<unsigned char>(*q))) return 0;
+    // A space before a byte that begins a token goes with the opener: left to the scanner.
+    if (*q == ' ' && kBytes.beginsToken[static_cast<unsigned char>(q[1])]) return 0;
+    char upper[40];
+    const size_t length = static_cast<size_t>(q - name);
+    for (size_t i = 0; i < length; ++i) upper[i] = toAsciiUpper(name[i]);
+    const std::string_view base(upper, length);
+    // Tags with a region step of their own take the token loop.
+    if (hasRegionStep(base)) return 0;
+    // The flags as the scanner leaves them after this token.
+    s.tagName.clear();
+    if (name != p + 1) s.tagName.push_back('/');
+    s.tagName.append(base);
+    s.tokenInTag = 1;
+    s.tokenInComment = 0;
+    s.tokenOpensTag = 1;
+    s.tokenInName = 1;
+    if (ends) {
+        ++q;
+        s.inTag = 0;
+        s.collectingTagName = 0;
+        s.tagEndedHere = 1;
+    } else {
+        s.inTag = 1;
+        s.collectingTagName = 1;
+        s.tagEndedHere = 0;
+    }
+    s.afterEquals = 0;
+    s.inUnquotedValue = 0;
+    s.tokenEnd = q;
+    return static_cast<int>(q - p);
+}
+
 }  // namespace
 
 void resetPageState(Engine& engine) {
@@ -522,52 +571,27 @@ bool appendPlainTag(Engine& engine, char*& cursor, std::string& output) {
 }
 
 bool appendPlainTagOpener(Engine& engine, char*& cursor, std::string& output) {
+    const int n = cutTagOpener(engine.scan, cursor);
+    if (n == 0) return false;
+    output.append(cursor, static_cast<size_t>(n));
+    cursor += n;
+    if (isSeparatorAt(engine, cursor)) output.push_back(' ');
+    return true;
+}
+
+bool nextTagOpener(Engine& engine, const char* cursor) {
     EngineState& s = engine.scan;
-    const char* p = cursor;
-    if (p[0] != '<') return false;
-    const char* name = p[1] == '/' ? p + 2 : p + 1;
-    if (!isAsciiAlpha(static_cast<unsigned char>(*name))) return false;
-    // Letters and digits only: the scanner cuts no token inside them and reads them all as
-    // the name; the opener ends at a blank or with the tag at its '>'.
-    const char* q = name;
-    while (q - name < 40 && (isAsciiAlpha(static_cast<unsigned char>(*q)) ||
-                             (*q >= '0' && *q <= '9'))) {
-        ++q;
-    }
-    const bool ends = *q == '>';
-    if (!ends && !isBlankByte(static_cast<unsigned char>(*q))) return false;
-    // A space before a byte that begins a token goes with the opener: left to the scanner.
-    if (*q == ' ' && kBytes.beginsToken[static_cast<unsigned char>(q[1])]) return false;
-    char upper[40];
-    const size_t length = static_cast<size_t>(q - name);
-    for (size_t i = 0; i < length; ++i) upper[i] = toAsciiUpper(name[i]);
-    const std::string_view base(upper, length);
-    // Tags with a region step of their own take the token loop.
-    if (isHeadTagName(base) || isRawTextTag(base) || preformattedKind(base) >= 0) return false;
-    // The flags as the scanner leaves them after this token.
-    s.tagName.clear();
-    if (name != p + 1) s.tagName.push_back('/');
-    s.tagName.append(base);
-    s.tokenInTag = 1;
-    s.tokenInComment = 0;
-    s.tokenOpensTag = 1;
-    s.tokenInName = 1;
-    if (ends) {
-        ++q;
-        s.inTag = 0;
-        s.collectingTagName = 0;
-        s.tagEndedHere = 1;
+    const int n = cutTagOpener(s, cursor);
+    if (n == 0) return false;
+    s.spaceEmitted = 0;  // as nextToken before a token
+    std::string& token = s.token;
+    if (s.inScript || s.keepCase) {
+        token.assign(cursor, static_cast<size_t>(n));
     } else {
-        s.inTag = 1;
-        s.collectingTagName = 1;
-        s.tagEndedHere = 0;
+        token.assign(1, '<');  // the rest is the name the scanner read, in upper case
+        token += s.tagName;
+        if (!s.inTag) token.push_back('>');
     }
-    s.afterEquals = 0;
-    s.inUnquotedValue = 0;
-    s.tokenEnd = q;
-    output.append(p, static_cast<size_t>(q - p));
-    if (isSeparatorAt(engine, q)) output.push_back(' ');
-    cursor += q - p;
     return true;
 }
 

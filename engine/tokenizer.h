@@ -81,3 +81,9 @@ bool appendPlainTag(Engine& engine, char*& cursor, std::string& output);
 // token with its separator to `output`, advances the cursor and leaves the scanner flags as
 // the token loop would. Returns false, changing nothing, for every other tag.
 bool appendPlainTagOpener(Engine& engine, char*& cursor, std::string& output);
+
+// JavaScript packing's fast path for the same tokens, under the same conditions: when `cursor`
+// begins such a tag, cuts its first token into the engine's token buffer as nextToken would
+// and leaves the scanner flags as nextToken leaves them. Returns false, changing nothing, for
+// every other tag.
+bool nextTagOpener(Engine& engine, const char* cursor);

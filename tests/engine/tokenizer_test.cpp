@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "engine_helpers.h"
+#include "tag_table.h"
 
 namespace {
 
@@ -92,6 +93,71 @@ TEST(Tokenizer, TextTokensAreCutAsTheScannerCutsThem) {
                 << "text \"" << page << "\"";
         }
     }
+}
+
+// The scanner flags that a token can change, as one comparable value.
+std::string flagsOf(const EngineState& s, const char* page) {
+    return std::to_string(s.inTag) + std::to_string(s.tokenInTag) + std::to_string(s.inQuote) +
+           std::to_string(s.inSingleQuote) + std::to_string(s.inUnquotedValue) +
+           std::to_string(s.afterEquals) + std::to_string(s.tokenInName) +
+           std::to_string(s.tagEndedHere) + std::to_string(s.tokenOpensTag) +
+           std::to_string(s.inMarkupComment) + std::to_string(s.tokenInComment) +
+           std::to_string(s.collectingTagName) + std::to_string(s.spaceEmitted) + " raw " +
+           s.rawTextName + " name " + s.tagName + " end " + std::to_string(s.tokenEnd - page);
+}
+
+// The fast cut of a tag's first token must cut it, and leave the flags, as the scanner does;
+// tags with region steps and everything that is not a plain start or end tag are left to it.
+TEST(Tokenizer, TagOpenersAreCutAsTheScannerCutsThem) {
+    const struct {
+        std::string_view page;
+        bool taken;
+    } cases[] = {
+        {"<p>x", true},          {"</P>x", true},          {"<a href=x>", true},
+        {"<h2 >x", true},        {"<td\tclass=a>", true}, {"<a\nhref=x>", true},
+        {"<b1c2>x", true},       {"<a  b>", true},         {"<a =b>", false},
+        {"<br/>", false},        {"<x-y>", false},         {"< p>", false},
+        {"</>", false},          {"<!-- p -->", false},    {"<!doctype html>", false},
+        {"<?xml x?>", false},    {"<1>", false},           {"<p", false},
+        {"<pre>a", false},       {"</tt>", false},         {"<title>t", false},
+        {"<script>x", false},    {"<STYLE>", false},       {"<textarea>", false},
+        {"<xmp>", false},        {"<listing>", false},     {"<html>", false},
+        {"</head>", false},      {"<body>", false},        {"<meta charset=x>", false},
+        {"<blockquote>", true},  {"<abcdefghijk>", false},
+    };
+    for (const auto& c : cases) {
+        for (const int keepCase : {0, 1}) {
+            SCOPED_TRACE(std::string(c.page) + (keepCase ? " keeping case" : ""));
+            std::string page(c.page);
+            Engine fast = quietEngine();
+            Engine scanner = quietEngine();
+            fast.scan.keepCase = scanner.scan.keepCase = keepCase;
+            fast.scan.spaceEmitted = scanner.scan.spaceEmitted = 1;
+            const std::string before = flagsOf(fast.scan, page.data());
+            const bool taken = nextTagOpener(fast, page.data());
+            EXPECT_EQ(taken, c.taken);
+            if (!taken) {
+                EXPECT_EQ(flagsOf(fast.scan, page.data()), before) << "changed while not taken";
+                continue;
+            }
+            char* cursor = page.data();
+            const std::string& token = nextToken(scanner, cursor);
+            EXPECT_EQ(fast.scan.token, token);
+            EXPECT_EQ(flagsOf(fast.scan, page.data()), flagsOf(scanner.scan, page.data()));
+        }
+    }
+}
+
+TEST(Tokenizer, RegionStepsAreKnownByName) {
+    for (const std::string_view name :
+         {"P", "A", "TD", "H2", "BODY", "HEAD", "HTML", "META", "TITLE", "SCRIPT", "STYLE",
+          "PRE", "TT", "LISTING", "TEXTAREA", "XMP", "TABLE", "TBODY", "LI", "HEADER", "SPAN",
+          "B", "I", "U", "DIV", "FORM", "NOSCRIPT", "MARQUEE", "PLAINTEXT", "IFRAME"}) {
+        EXPECT_EQ(hasRegionStep(name),
+                  isHeadTagName(name) || isRawTextTag(name) || preformattedKind(name) >= 0)
+            << name;
+    }
+    EXPECT_TRUE(hasRegionStep("ABCDEFGHIJK"));  // too long to tell
 }
 
 TEST(Tokenizer, EndOfPageLeavesCursorNull) {
