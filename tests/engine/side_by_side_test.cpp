@@ -114,6 +114,24 @@ TEST(SideBySide, GoldenPagesPackAsOneThreadPacksThem) {
     }
 }
 
+// One engine packs page after page, and the split moves with the threads' measured speeds:
+// wherever it falls, each page packs as one thread packs it.
+TEST(SideBySide, PagesPackedOneAfterAnotherPackAsOneThreadPacksThem) {
+    std::mt19937 random(12);
+    Engine engine = quietEngine();
+    engine.options.sideBySideSize = 1;
+    int split = 0;
+    for (int round = 0; round < 30; ++round) {
+        std::string page = longPage(random, 4000 + 997 * static_cast<size_t>(round % 7));
+        const std::string original = page;
+        const auto packed = packJavaScript(engine, page);
+        split += lastSideBySideSteps(engine).written;
+        EXPECT_EQ(page, original);
+        EXPECT_EQ(packed, packWithSplitAt(page, 0, 0)) << "round " << round;
+    }
+    EXPECT_GT(split, 15);
+}
+
 TEST(SideBySide, SmallPagesStayOnOneThread) {
     std::mt19937 random(3);
     SideBySideSteps steps;
