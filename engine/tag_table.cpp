@@ -44,18 +44,6 @@ constexpr auto kWhitespaceInsensitiveKeys = [] {
     return keys;
 }();
 
-// Tags with a region step of their own: head tags, raw-text and preformatted elements.
-constexpr std::string_view kRegionTags[] = {
-    "BODY", "HEAD", "HTML",  "LISTING", "META", "PRE",
-    "SCRIPT", "STYLE", "TEXTAREA", "TITLE", "TT", "XMP",
-};
-
-constexpr auto kRegionKeys = [] {
-    std::array<uint64_t, std::size(kRegionTags)> keys{};
-    for (size_t i = 0; i < keys.size(); ++i) keys[i] = nameKey(kRegionTags[i]);
-    return keys;
-}();
-
 bool isNameChar(unsigned char c) {
     return isAsciiAlpha(c) || (c >= '0' && c <= '9') || c == '-' || c == ':' || c == '_';
 }
@@ -90,9 +78,18 @@ bool isRawTextTag(std::string_view upperName) {
 }
 
 bool hasRegionStep(std::string_view upperName) {
-    const uint64_t key = nameKey(upperName);
-    // So few that a look at each is quicker than a search.
-    return key == 0 || std::find(kRegionKeys.begin(), kRegionKeys.end(), key) != kRegionKeys.end();
+    // Head tags, raw-text and preformatted elements, by length first.
+    const std::string_view n = upperName;
+    switch (n.size()) {
+    case 2: return n == "TT";
+    case 3: return n == "PRE" || n == "XMP";
+    case 4: return n == "BODY" || n == "HEAD" || n == "HTML" || n == "META";
+    case 5: return n == "STYLE" || n == "TITLE";
+    case 6: return n == "SCRIPT";
+    case 7: return n == "LISTING";
+    case 8: return n == "TEXTAREA";
+    default: return false;
+    }
 }
 
 bool isWhitespaceInsensitiveTagAt(const char* p) {

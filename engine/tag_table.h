@@ -11,8 +11,7 @@ int preformattedKind(std::string_view upperName);
 // Whether the content of the element is raw text, where only its own end tag is markup.
 bool isRawTextTag(std::string_view upperName);
 // Whether a start or end tag of this upper-case name has a region step of its own: a head
-// tag, or a raw-text or preformatted element. Also true for names too long or too unusual to
-// tell (over ten characters, or other than letters and digits).
+// tag, or a raw-text or preformatted element.
 bool hasRegionStep(std::string_view upperName);
 // Whether browsers ignore white space around the tag (start or end) that begins at `p`,
 // a '<'. Also true for "<!DOCTYPE".
