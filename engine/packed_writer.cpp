@@ -48,8 +48,14 @@ bool takesBlank(const EngineState& s, const std::string& token) {
 
 // Whether a '<' in a script literal at `p` would let the HTML parser see markup.
 bool opensMarkup(std::string_view rest) {
-    return rest.substr(0, 3) == "!--" || startsWithIgnoreCase(rest, "script") ||
-           startsWithIgnoreCase(rest, "/script");
+    if (rest.empty()) return false;
+    switch (rest[0]) {  // most '<' begin a tag of another name
+    case '!': return rest.substr(0, 3) == "!--";
+    case 's':
+    case 'S': return startsWithIgnoreCase(rest, "script");
+    case '/': return startsWithIgnoreCase(rest, "/script");
+    default: return false;
+    }
 }
 
 // Whether a script literal holds "<!--", "<script" or "</script", which hideMarkup hides.
