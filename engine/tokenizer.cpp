@@ -595,10 +595,7 @@ bool nextTagOpener(Engine& engine, const char* cursor) {
     return true;
 }
 
-bool isSeparatorAt(const Engine& engine, const char* position) {
-    const bool blank = isBlankByte(static_cast<unsigned char>(*position));
-    if (engine.scan.inScript || !blank) return blank;
-    if (position[1] != '<' && !isBlankByte(static_cast<unsigned char>(position[1]))) return true;
+bool isSeparatorBeforeMore(const Engine& engine, const char* position) {
     // Blanks right before a tag around which browsers ignore white space are not needed,
     // also where comments that are being removed stand between.
     const std::string& rawText = engine.scan.rawTextName;

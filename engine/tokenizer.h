@@ -32,8 +32,17 @@ int scanTextToken(const char* position);
 // Leaves the token flags as scanTokenLength leaves them after a text token ending at `end`.
 void noteTextTokenEnd(EngineState& state, const char* end);
 
-// Whether the blank at `position` separates the last token from the next one.
-bool isSeparatorAt(const Engine& engine, const char* position);
+// The rest of isSeparatorAt, for a blank outside scripts before a '<' or another blank.
+bool isSeparatorBeforeMore(const Engine& engine, const char* position);
+// Whether the blank at `position` separates the last token from the next one. Inline for the
+// common cases: no blank, a script's, or one before a byte of text.
+inline bool isSeparatorAt(const Engine& engine, const char* position) {
+    const auto isBlank = [](char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; };
+    if (!isBlank(*position)) return false;
+    if (engine.scan.inScript) return true;
+    if (position[1] != '<' && !isBlank(position[1])) return true;
+    return isSeparatorBeforeMore(engine, position);
+}
 // Whether every blank is kept as a token of its own: in preformatted text and in quoted
 // attribute values, where browsers show or keep each one.
 inline bool keepsBlanks(const EngineState& state) {
