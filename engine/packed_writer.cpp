@@ -279,6 +279,31 @@ void tabulateKept(Counter& counter, const Dictionary& dictionary,
     }
 }
 
+// Writes `token` from `o` as the decoder reads it back: letters lower case, with the case
+// toggle around upper-case runs, and backslashes doubled. Returns the end: at most two bytes
+// for each byte of the token and a toggle.
+char* codeLetters(std::string_view token, char* o, char toggle) {
+    bool upper = false;
+    for (const char ch : token) {
+        const unsigned char c = static_cast<unsigned char>(ch);
+        if (c >= 'A' && c <= 'Z') {
+            if (!upper) *o++ = toggle;
+            upper = true;
+            *o++ = static_cast<char>(c + ('a' - 'A'));
+            continue;
+        }
+        if (upper && ((c >= 'a' && c <= 'z') || c >= 0x80)) {
+            // The decoder upper-cases everything in a run: lower-case and non-ASCII close it.
+            *o++ = toggle;
+            upper = false;
+        }
+        *o++ = ch;
+        if (ch == '\\') *o++ = '\\';
+    }
+    if (upper) *o++ = toggle;
+    return o;
+}
+
 // What a writer of a page's later part notes where a line break may follow.
 struct WriterStep {
     uint32_t codedSize;  // the coded text's size there
@@ -367,26 +392,7 @@ struct alignas(kApart) Writer {
         }
         // At most a toggle and a doubled backslash for each byte, a toggle and the blank.
         char* const from = coded.room(3 * token.size() + 2);
-        char* o = from;
-        const char toggle = t[1];
-        bool upper = false;
-        for (const char ch : token) {
-            const unsigned char c = static_cast<unsigned char>(ch);
-            if (c >= 'A' && c <= 'Z') {
-                if (!upper) *o++ = toggle;
-                upper = true;
-                *o++ = static_cast<char>(c + ('a' - 'A'));
-                continue;
-            }
-            if (upper && ((c >= 'a' && c <= 'z') || c >= 0x80)) {
-                // The decoder upper-cases everything in a run: lower-case and non-ASCII close it.
-                *o++ = toggle;
-                upper = false;
-            }
-            *o++ = ch;
-            if (ch == '\\') *o++ = '\\';
-        }
-        if (upper) *o++ = toggle;
+        char* o = codeLetters(token, from, t[1]);
         if (!keepsBlanks(s) && isSeparatorAt(engine, cursor)) {
             const char last = token.empty() ? 0 : token.back();
             if (last >= 'a' && last <= 'z') o[-1] = toAsciiUpper(o[-1]);
@@ -494,42 +500,97 @@ struct alignas(kApart) Writer {
 
     // Writes a run of text tokens that the counting pass cut, as writeTextToken would one by
     // one. Every token of two or more bytes carries its blank, so a kept word is coded
-    // wherever that blank does not show and needs no separator after it.
+    // wherever that blank does not show and needs no separator after it. Room for the whole
+    // run is made first, and the loop writes through pointers of its own.
     void writeRun(const TextRun& run) {
         EngineState& s = engine.scan;
+        const TextToken* const first = counter->tokens.data() + run.first;
         const TextToken* const last = counter->tokens.data() + run.last;
-        for (const TextToken* token = counter->tokens.data() + run.first; token != last; ++token) {
-            if (outgrown()) {
+        const size_t runBytes = static_cast<size_t>(run.end - run.start);
+        const size_t count = run.last - run.first;
+        // A token writes at most three coded bytes a byte, a toggle, its blank and a literal
+        // join, and its bytes and blank as intended text, in copies of up to 16 bytes.
+        char* const codedFrom = coded.room(3 * runBytes + (2 + kLiteralJoin.size()) * count);
+        char* const intendedFrom = intended.room(runBytes + count + 16);
+        const size_t codedStart = coded.size();
+        char* co = codedFrom;
+        char* io = intendedFrom;
+        int lines = lineCounter;
+        bool started = bodyStarted;
+        int emitted = 0;  // the last token's literal carries the blank after it
+        const char toggle = t[1];
+        const char quoteCode = t[2];
+        const char* const readableEnd = counter->readableEnd;
+        const int* const keptRank = counter->kept.data();
+        const KeptCode* const codes = keptCodes.data();
+        for (const TextToken* token = first; token != last; ++token) {
+            const size_t codedSize = codedStart + static_cast<size_t>(co - codedFrom);
+            if (later) {  // see outgrown()
+                checked = true;
+                checkedSize = codedSize;
+                checkedSteps = steps.size();
+            } else if (codedSize >= room) {
                 packable = false;  // the packed text outgrew its margin
-                return;
+                break;
             }
             const char* end = token->at + token->length;
             const int w = token->length > 1 && token->word >= 0
-                              ? counter->kept[static_cast<size_t>(token->word)]
+                              ? keptRank[static_cast<size_t>(token->word)]
                               : -1;
-            s.spaceEmitted = 0;  // as nextToken before a token
+            emitted = 0;
             if (w >= 0 && blankIsInvisibleAt(end)) {
-                const KeptCode& kept = keptCodes[static_cast<size_t>(w)];
+                const KeptCode& kept = codes[static_cast<size_t>(w)];
                 if (kept.word.size() <= sizeof kept.shortWord) {
-                    intended.appendShort(kept.shortWord, kept.word.size());
+                    std::memcpy(io, kept.shortWord, sizeof kept.shortWord);
                 } else {
-                    intended.append(kept.word);
+                    std::memcpy(io, kept.word.data(), kept.word.size());
                 }
-                char* o = coded.room(2);
-                o[0] = kept.code[0];
-                o[1] = kept.code[1];
-                coded.commit(o + kept.length);
-                lineCounter += 1;
+                io += kept.word.size();
+                co[0] = kept.code[0];
+                co[1] = kept.code[1];
+                co += kept.length;
+                lines += 1;
             } else {
-                s.spaceAppended = token->length > 1;
-                writeLiteral(std::string_view(token->at, token->length), end,
-                             counter->readableEnd);
+                // Written as writeLiteral writes it; blanks are not kept in body text.
+                if (token->length <= 16 && readableEnd && readableEnd - token->at >= 16) {
+                    std::memcpy(io, token->at, 16);
+                } else {
+                    std::memcpy(io, token->at, token->length);
+                }
+                io += token->length;
+                char* const from = co;
+                co = codeLetters(std::string_view(token->at, token->length), co, toggle);
+                if (isSeparatorAt(engine, end)) {
+                    const char lastByte = end[-1];
+                    if (lastByte >= 'a' && lastByte <= 'z') co[-1] = toAsciiUpper(co[-1]);
+                    else *co++ = ' ';
+                    emitted = 1;
+                    *io++ = ' ';
+                }
+                if (*from == '"') *from = quoteCode;
+                lines += static_cast<int>(co - from);
             }
-            if (!bodyStarted && !isBlank(static_cast<unsigned char>(intended.back()))) {
-                bodyStarted = true;
+            if (!started && !isBlank(static_cast<unsigned char>(io[-1]))) started = true;
+            // As breakLine().
+            if (later) {
+                if (lines > 0) {
+                    steps.push_back(
+                        {static_cast<uint32_t>(codedStart + static_cast<size_t>(co - codedFrom)),
+                         static_cast<uint32_t>(lines)});
+                }
+                lines = 0;
+            } else if (lines > kLineLength) {
+                lines = 0;
+                std::memcpy(co, kLiteralJoin.data(), kLiteralJoin.size());
+                co += kLiteralJoin.size();
             }
-            breakLine();
         }
+        coded.commit(co);
+        intended.commit(io);
+        lineCounter = lines;
+        bodyStarted = started;
+        s.spaceEmitted = emitted;
+        if (!packable) return;
         s.spaceAppended = run.last > run.first && counter->tokens[run.last - 1].length > 1;
         noteTextTokenEnd(s, last[-1].at + last[-1].length);
         if (!engine.options.keepComments) s.inComment = 0;
