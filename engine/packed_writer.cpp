@@ -639,6 +639,14 @@ bool atFreshBodyText(const EngineState& s, int headState) {
            !s.skipToTagEnd && s.regionName.empty();
 }
 
+// Whether the region steps (head tags, TITLE and SCRIPT regions, preformatted elements) may
+// act on the token just cut: it opens a tag, or a head region or script is open. For every
+// other token they change nothing.
+bool mayTakeRegionStep(const EngineState& s, int headState) {
+    return s.tokenOpensTag || headState != 0 || s.inScript || s.scriptPending ||
+           s.specialTagOpen || s.skipToTagEnd;
+}
+
 // Where a page's later part may begin: just after a '>' past the share `first` of the page
 // that blanks and then text follow. The scan that reaches it shows whether it lies in body text.
 const char* splitPointOf(const char* from, const char* end, double first) {
@@ -669,13 +677,14 @@ char* countFrom(Counter& counter, char* cursor, int& headState, const char* stop
         std::string& token = opener ? s.token : nextToken(engine, cursor);
         if (!cursor) break;
         cursor += token.size();
-        if (!opener) headState = openHeadTag(engine, token, headState);
+        const bool regionStep = !opener && mayTakeRegionStep(s, headState);
+        if (regionStep) headState = openHeadTag(engine, token, headState);
         if (headState != 0) {
             if (!s.skipToTagEnd) counter.headText += tokenWithSpacing(engine, token, cursor);
         } else {
             counter.count(token);
         }
-        if (!opener) headState = closeHeadTag(engine, token, headState);
+        if (regionStep) headState = closeHeadTag(engine, token, headState);
     }
     return nullptr;
 }
@@ -699,9 +708,10 @@ char* writeFrom(Writer& writer, char* cursor, int& headState, const char* stop) 
         std::string& token = opener ? s.token : nextToken(engine, cursor);
         if (!cursor) break;
         cursor += token.size();
-        if (!opener) s.preformatted = checkPreformatted(engine, token);
+        const bool regionStep = !opener && mayTakeRegionStep(s, headState);
+        if (regionStep) s.preformatted = checkPreformatted(engine, token);
         const bool comment = isCommentToken(engine, token);
-        if (!opener) {
+        if (regionStep) {
             const int scriptWasOpen = s.scriptPending;
             headState = openHeadTag(engine, token, headState);
             // A script after the body text began would run before that text once moved into
@@ -732,7 +742,7 @@ char* writeFrom(Writer& writer, char* cursor, int& headState, const char* stop) 
             writer.writeToken(token, cursor);
         }
         writer.breakLine();
-        if (!opener) headState = closeHeadTag(engine, token, headState);
+        if (regionStep) headState = closeHeadTag(engine, token, headState);
     }
     return nullptr;
 }
