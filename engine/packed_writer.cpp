@@ -670,11 +670,14 @@ char* countFrom(Counter& counter, char* cursor, int& headState, const char* stop
         if (cursor == stop && atFreshBodyText(s, headState)) return cursor;
         // An ordinary tag's first token in body text: no region step applies to it.
         bool opener = false;
+        bool cut = false;  // the token was cut by a fast path
         if (inBodyText(s, headState)) {
             counter.countText(cursor);
-            opener = s.regionName.empty() && nextTagOpener(engine, cursor);
+            cut = opener = s.regionName.empty() && nextTagOpener(engine, cursor);
+        } else if (s.inTag) {
+            cut = nextTagToken(engine, cursor);
         }
-        std::string& token = opener ? s.token : nextToken(engine, cursor);
+        std::string& token = cut ? s.token : nextToken(engine, cursor);
         if (!cursor) break;
         cursor += token.size();
         const bool regionStep = !opener && mayTakeRegionStep(s, headState);
@@ -700,12 +703,15 @@ char* writeFrom(Writer& writer, char* cursor, int& headState, const char* stop) 
         if (cursor == stop && atFreshBodyText(s, headState)) return cursor;
         // An ordinary tag's first token in body text: no region step applies to it.
         bool opener = false;
+        bool cut = false;  // the token was cut by a fast path
         if (inBodyText(s, headState)) {
             writer.writeText(cursor);
             if (!writer.packable) break;
-            opener = s.regionName.empty() && nextTagOpener(engine, cursor);
+            cut = opener = s.regionName.empty() && nextTagOpener(engine, cursor);
+        } else if (s.inTag) {
+            cut = nextTagToken(engine, cursor);
         }
-        std::string& token = opener ? s.token : nextToken(engine, cursor);
+        std::string& token = cut ? s.token : nextToken(engine, cursor);
         if (!cursor) break;
         cursor += token.size();
         const bool regionStep = !opener && mayTakeRegionStep(s, headState);

@@ -595,6 +595,102 @@ bool nextTagOpener(Engine& engine, const char* cursor) {
     return true;
 }
 
+namespace {
+
+// Bytes of an attribute name that the tag fast path takes: letters, digits, '-', '_' and ':'.
+bool isPlainNameByte(unsigned char c) {
+    return isAsciiAlpha(c) || (c >= '0' && c <= '9') || c == '-' || c == '_' || c == ':';
+}
+
+// The length of the token the scanner cuts at `p` inside a tag, for a byte that begins an
+// attribute name or a piece of a double-quoted value: the token goes on over bytes that
+// `goesOn` takes until the byte after it begins a token or is a blank or the page's end, and
+// takes a '>' that follows it. 0 where another byte comes first, where a space that the next
+// token begins after would go with it, or where the token would be cut at the longest length.
+template <typename GoesOn>
+int plainRunAt(const char* p, GoesOn goesOn) {
+    for (int k = 0; k < MAX_TOKEN_LENGTH - 2; ++k) {
+        const unsigned char next = static_cast<unsigned char>(p[k + 1]);
+        if (kBytes.beginsToken[next]) return k + 1;
+        if (kBytes.byteClass[next] == STOP) {
+            const bool spaceGoesWith =
+                next == ' ' && kBytes.beginsToken[static_cast<unsigned char>(p[k + 2])];
+            return spaceGoesWith ? 0 : k + 1;
+        }
+        if (next == '>') return k + 2;
+        if (!goesOn(next)) return 0;
+    }
+    return 0;
+}
+
+}  // namespace
+
+bool nextTagToken(Engine& engine, char*& cursor) {
+    EngineState& s = engine.scan;
+    if (!s.inTag || s.inMarkupComment || !s.rawTextName.empty() || s.inScript ||
+        s.inSingleQuote || s.inUnquotedValue) {
+        return false;
+    }
+    char* p = cursor;
+    if (!keepsBlanks(s)) {
+        // Blanks are passed over as nextToken passes them: each ends the tag's name or an
+        // unquoted value.
+        while (isBlankByte(static_cast<unsigned char>(*p))) {
+            if (*p == ' ' || *p == '\t') s.spaceEmitted = 0;
+            s.collectingTagName = 0;
+            s.inUnquotedValue = 0;
+            ++p;
+        }
+        cursor = p;
+    }
+    const unsigned char c = static_cast<unsigned char>(*p);
+    const bool startsInName = !s.inQuote && !s.afterEquals;
+    int n = 0;
+    bool endsTag = false;
+    if (s.inQuote) {
+        if (c == '"') {
+            n = 1;
+            s.inQuote = 0;
+        } else if (c != '\f' && (kBytes.byteClass[c] == ORDINARY || kBytes.byteClass[c] == SOLIDUS)) {
+            // A piece of the value: in quotes only the closing quote changes a flag.
+            n = plainRunAt(p, [](unsigned char b) {
+                return b != '\f' && (kBytes.byteClass[b] == ORDINARY || kBytes.byteClass[b] == SOLIDUS);
+            });
+        }
+    } else if (s.afterEquals) {
+        if (c == '"') {
+            n = 1;
+            s.afterEquals = 0;
+            s.inQuote = 1;
+        }
+    } else if (c == '>') {
+        n = 1;
+        endsTag = true;
+    } else if (c == '=') {
+        n = 1;
+        s.collectingTagName = 0;
+        s.afterEquals = 1;
+    } else if (isPlainNameByte(c) && !s.collectingTagName) {
+        n = plainRunAt(p, isPlainNameByte);
+        endsTag = n > 0 && p[n - 1] == '>';
+    }
+    if (n == 0 || (endsTag && isRawTextTag(s.tagName))) return false;
+    if (endsTag) noteTagEnd(s);
+    s.spaceEmitted = 0;  // as nextToken before a token
+    s.tokenInTag = 1;
+    s.tokenInComment = 0;
+    s.tagEndedHere = endsTag;
+    s.tokenOpensTag = 0;
+    s.tokenInName = startsInName;
+    s.tokenEnd = p + n;
+    std::string& token = s.token;
+    token.assign(p, static_cast<size_t>(n));
+    if (startsInName && !s.keepCase) {
+        for (char& ch : token) ch = toAsciiUpper(ch);
+    }
+    return true;
+}
+
 bool isSeparatorBeforeMore(const Engine& engine, const char* position) {
     // Blanks right before a tag around which browsers ignore white space are not needed,
     // also where comments that are being removed stand between.

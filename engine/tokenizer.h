@@ -96,3 +96,11 @@ bool appendPlainTagOpener(Engine& engine, char*& cursor, std::string& output);
 // and leaves the scanner flags as nextToken leaves them. Returns false, changing nothing, for
 // every other tag.
 bool nextTagOpener(Engine& engine, const char* cursor);
+
+// A fast path for the tokens inside a tag outside scripts and comments: attribute names, '=',
+// double quotes, pieces of double-quoted values and the tag's '>'. Where `cursor` begins
+// such a token, cuts it into the engine's token buffer as nextToken would, leaves the scanner
+// flags as nextToken leaves them and moves the cursor to its first byte. Returns false for
+// every other token; then the blanks before it may have been passed over, as nextToken
+// passes them over, and nextToken cuts it from the cursor.
+bool nextTagToken(Engine& engine, char*& cursor);
