@@ -224,7 +224,7 @@ struct alignas(kApart) Counter {
         for (;;) {
             while (isBlank(static_cast<unsigned char>(*p))) ++p;  // as nextToken passes them over
             if (*p == 0 || *p == '<') break;
-            const int n = scanTextToken(p);
+            const int n = scanTextToken(p, readableEnd);
             int word = -1;
             bool known = false;
             if (n > 1) {  // the token takes a blank, which is never a code
@@ -617,7 +617,8 @@ struct alignas(kApart) Writer {
             while (isBlank(static_cast<unsigned char>(*p))) ++p;
             if (*p == 0 || *p == '<') break;
             s.spaceEmitted = 0;  // as nextToken before a token
-            const std::string_view token(p, static_cast<size_t>(scanTextToken(p)));
+            const std::string_view token(
+                p, static_cast<size_t>(scanTextToken(p, counter->readableEnd)));
             p += token.size();
             const int word =
                 token.size() > 1 ? lookupTextWord(dictionary, token, counter->readableEnd) : -1;

@@ -5,6 +5,10 @@
 #include <cstdint>
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "regions.h"
 #include "tag_table.h"
 
@@ -472,18 +476,52 @@ std::string& nextToken(Engine& engine, char*& cursor) {
     }
 }
 
-int scanTextToken(const char* position) {
+namespace {
+
+// How a text token that reached `n` bytes ends at the byte that acts on it (see inTextToken).
+int textTokenEndAt(const char* position, int n, unsigned char action) {
+    if (action == 3) {
+        return kBytes.beginsToken[static_cast<unsigned char>(position[n + 1])] ? n + 1 : n;
+    }
+    return action == 1 ? n : n + 1;
+}
+
+}  // namespace
+
+int scanTextToken(const char* position, const char* readableEnd) {
     // As scanBytes cuts text: a token ends before a byte that begins one or a blank, and after
     // a single-byte token, a '>', a '/' or a space before a byte that begins a token.
     const unsigned char first = static_cast<unsigned char>(position[0]);
     if (kBytes.byteClass[first] != ORDINARY) return 1;
-    for (int n = 1; n < MAX_TOKEN_LENGTH; ++n) {
-        const unsigned char action = kBytes.inTextToken[static_cast<unsigned char>(position[n])];
-        if (action == 0) continue;
-        if (action == 3) {
-            return kBytes.beginsToken[static_cast<unsigned char>(position[n + 1])] ? n + 1 : n;
+    int n = 1;
+#if defined(__SSE2__)
+    // Sixteen bytes at a time, without a branch on each: every byte that acts on a token is
+    // below '@' or a '~', so only those are looked at one by one (digits and signs among them).
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i at = _mm_set1_epi8('@');
+    const __m128i tilde = _mm_set1_epi8('~');
+    while (readableEnd && readableEnd - (position + n) >= 16) {
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(position + n));
+        const __m128i low = _mm_andnot_si128(_mm_cmplt_epi8(bytes, zero),  // not 0x80 and up
+                                             _mm_cmplt_epi8(bytes, at));
+        auto candidates = static_cast<unsigned>(
+            _mm_movemask_epi8(_mm_or_si128(low, _mm_cmpeq_epi8(bytes, tilde))));
+        while (candidates != 0) {
+            const int k = n + std::countr_zero(candidates);
+            if (k >= MAX_TOKEN_LENGTH) return MAX_TOKEN_LENGTH;
+            const unsigned char action = kBytes.inTextToken[static_cast<unsigned char>(position[k])];
+            if (action != 0) return textTokenEndAt(position, k, action);
+            candidates &= candidates - 1;
         }
-        return action == 1 ? n : n + 1;
+        n += 16;
+        if (n >= MAX_TOKEN_LENGTH) return MAX_TOKEN_LENGTH;
+    }
+#else
+    (void)readableEnd;
+#endif
+    for (; n < MAX_TOKEN_LENGTH; ++n) {
+        const unsigned char action = kBytes.inTextToken[static_cast<unsigned char>(position[n])];
+        if (action != 0) return textTokenEndAt(position, n, action);
     }
     return MAX_TOKEN_LENGTH;
 }

@@ -27,8 +27,9 @@ int scanTokenLength(Engine& engine, char* position);
 
 // In ordinary text (the scanner outside tags, comments and raw-text content), the length of
 // the token that begins at `position`, a byte that is neither a blank, a '<' nor the page's
-// end. Such a token changes no scanner flag.
-int scanTextToken(const char* position);
+// end. Such a token changes no scanner flag. `readableEnd`, where given, says how far past
+// the token the text may be read.
+int scanTextToken(const char* position, const char* readableEnd = nullptr);
 // Leaves the token flags as scanTokenLength leaves them after a text token ending at `end`.
 void noteTextTokenEnd(EngineState& state, const char* end);
 

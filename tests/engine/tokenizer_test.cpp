@@ -91,8 +91,11 @@ TEST(Tokenizer, TextTokensAreCutAsTheScannerCutsThem) {
             if (c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '<') continue;
             Engine engine = quietEngine();
             std::string page = text.substr(at);
-            EXPECT_EQ(scanTextToken(page.c_str()), scanTokenLength(engine, page.data()))
-                << "text \"" << page << "\"";
+            const int expected = scanTokenLength(engine, page.data());
+            EXPECT_EQ(scanTextToken(page.c_str()), expected) << "text \"" << page << "\"";
+            // Read sixteen bytes at a time, up to the terminating zero.
+            EXPECT_EQ(scanTextToken(page.c_str(), page.c_str() + page.size() + 1), expected)
+                << "text \"" << page << "\" read wide";
         }
     }
 }
