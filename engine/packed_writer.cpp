@@ -809,9 +809,10 @@ private:
     SideThread* thread_ = nullptr;
 };
 
-// How a split page is shared between the two threads. Their speeds per byte differ, with
-// what their parts hold and with the processors they are given, so the share follows what the
-// split pages before showed: the time each thread took for its part of counting and writing.
+// How a split page is shared between the two threads in a pass. Their speeds per byte
+// differ, with the pass, with what their parts hold and with the processors they are given,
+// so the share follows what the split pages before showed: the time each thread took for its
+// part.
 class SplitShare {
 public:
     using Clock = std::chrono::steady_clock;
@@ -865,7 +866,8 @@ struct PackingWorkspace {
     std::string value;  // a literal's value, as JavaScript reads it
     SideBySideSteps steps;  // of the last page
     size_t plainFloor = 0;  // of the last page
-    SplitShare share;
+    SplitShare countingShare;
+    SplitShare writingShare;  // and checking, which splits where writing did
 };
 
 PackingWorkspace& workspaceOf(Engine& engine) {
@@ -1153,9 +1155,11 @@ std::optional<std::string> packJavaScript(Engine& engine, std::string& page) {
     // scan of the first part reaches that point in that state. Counting and writing may
     // keep or drop the split on their own.
     const char* split = nullptr;
+    const char* writingSplit = nullptr;
     const char* const pageEnd = page.data() + page.size();
     if (packsSideBySide(engine, page.size() - h)) {
-        split = splitPointOf(cursor, pageEnd, workspace.share.first());
+        split = splitPointOf(cursor, pageEnd, workspace.countingShare.first());
+        writingSplit = splitPointOf(cursor, pageEnd, workspace.writingShare.first());
     }
     // Where the split is kept, the size of each part.
     const char* const bodyStart = cursor;
@@ -1163,7 +1167,6 @@ std::optional<std::string> packJavaScript(Engine& engine, std::string& page) {
     const auto laterBytes = [=](const char* at) { return static_cast<size_t>(pageEnd - at); };
     SplitShare::Clock::time_point posted;
     SplitShare::Clock::time_point laterEnd;
-    const char* writingSplit = split;
     int unreadable = -1;  // whether the page is read by a guess; -1 not yet known
     Engine& side = workspace.side;
     side.options = options;
@@ -1191,7 +1194,9 @@ std::optional<std::string> packJavaScript(Engine& engine, std::string& page) {
     if (stopped) {
         absorb(counter, laterCounter, workspace.laterFirstSeen);
         workspace.steps.counted = true;
-        workspace.share.note(posted, firstEnd, firstBytes(split), laterEnd, laterBytes(split));
+        workspace.countingShare.note(posted, firstEnd, firstBytes(split), laterEnd,
+                                     laterBytes(split));
+        workspace.countingShare.learn();
     } else {
         split = nullptr;  // the split point lay elsewhere than in body text: all counted here
     }
@@ -1254,15 +1259,18 @@ std::optional<std::string> packJavaScript(Engine& engine, std::string& page) {
                        workspace.laterWritten);
     SideTask writing;
     if (writingSplit) {
-        // Where counting was not split, the later part's runs are in this part's counter.
+        // The later part's runs are in the counter that counted from where it begins, and
+        // past the counting split in the later counter.
+        const bool laterCounted = split && writingSplit >= split;
+        const Counter& runsFrom = laterCounted ? laterCounter : counter;
         laterWriter.later = true;
         laterWriter.keptCodes = writer.keptCodes;
-        laterWriter.counter = &counter;
+        laterWriter.counter = &runsFrom;
         laterWriter.nextRun = static_cast<size_t>(
-            std::lower_bound(counter.runs.begin(), counter.runs.end(), writingSplit,
+            std::lower_bound(runsFrom.runs.begin(), runsFrom.runs.end(), writingSplit,
                              [](const TextRun& run, const char* at) { return run.start < at; }) -
-            counter.runs.begin());
-        if (split) {
+            runsFrom.runs.begin());
+        if (split && !laterCounted) {
             laterWriter.nextCounter = &laterCounter;
             laterWriter.nextFrom = split;
         }
@@ -1279,10 +1287,9 @@ std::optional<std::string> packJavaScript(Engine& engine, std::string& page) {
     const auto firstWritten = SplitShare::Clock::now();
     writing.wait();
     if (cursor) {
-        workspace.share.note(posted, firstWritten, firstBytes(writingSplit), laterEnd,
-                             laterBytes(writingSplit));
+        workspace.writingShare.note(posted, firstWritten, firstBytes(writingSplit), laterEnd,
+                                    laterBytes(writingSplit));
     }
-    workspace.share.learn();
     bool joined = false;  // the later part's coded text is joined on
     if (cursor) {
         // Stopped at the split point: the later part is joined on, or written here after all
@@ -1322,11 +1329,13 @@ std::optional<std::string> packJavaScript(Engine& engine, std::string& page) {
     bool sideChecks = false;
     SideTask checking;
     if (joined) {
+        posted = SplitShare::Clock::now();
         sideChecks = checking.start(workspace.sideThread, [&] {
             fits = stitch(laterWriter, writer.lineCounter, b, writer.room, stitched);
             if (fits && apart) {
                 laterDecoded = decodesTo(stitched.view(), t, words, l, laterWriter.intended);
             }
+            laterEnd = SplitShare::Clock::now();
         });
         if (!sideChecks) fits = stitch(laterWriter, writer.lineCounter, b, writer.room, stitched);
     }
@@ -1334,11 +1343,15 @@ std::optional<std::string> packJavaScript(Engine& engine, std::string& page) {
     if (sideChecks && apart) {
         int endCase = 1;
         const bool firstDecoded = decodesTo(coded.view(), t, words, l, intended, &endCase);
+        const auto firstChecked = SplitShare::Clock::now();
         checking.wait();
         decoded = fits && firstDecoded && endCase == 0 && laterDecoded;
         workspace.steps.checked = decoded;
+        workspace.writingShare.note(posted, firstChecked, firstBytes(writingSplit), laterEnd,
+                                    laterBytes(writingSplit));
     }
     checking.wait();
+    workspace.writingShare.learn();
     if (!fits) return std::nullopt;  // the packed text outgrew its margin
     // Otherwise, and to be sure when the parts did not come back, the whole in one piece.
     std::string hidden;
