@@ -838,7 +838,8 @@ public:
             const double firstPace = firstTime_ / firstBytes_;  // seconds per byte
             const double laterPace = laterTime_ / laterBytes_;
             const double even = laterPace / (firstPace + laterPace);
-            first_ = std::clamp(0.75 * first_ + 0.25 * even, 0.3, 0.7);
+            // Slowly: one page's timings swing with the processors' moments.
+            first_ = std::clamp((15 * first_ + even) / 16, 0.3, 0.7);
         }
         firstTime_ = laterTime_ = firstBytes_ = laterBytes_ = 0;
     }
