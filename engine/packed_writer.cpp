@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <array>
 #include <bit>
-#include <chrono>
 #include <cstring>
 #include <functional>
 #include <limits>
@@ -648,11 +647,10 @@ bool mayTakeRegionStep(const EngineState& s, int headState) {
            s.specialTagOpen || s.skipToTagEnd;
 }
 
-// Where a page's later part may begin: just after a '>' past the share `first` of the page
-// that blanks and then text follow. The scan that reaches it shows whether it lies in body text.
-const char* splitPointOf(const char* from, const char* end, double first) {
-    const auto skipped = static_cast<ptrdiff_t>(static_cast<double>(end - from) * first);
-    for (const char* p = from + skipped; p < end; ++p) {
+// Where a page's later part may begin: just after a '>' a little past the middle that blanks
+// and then text follow. The scan that reaches it shows whether it lies in body text.
+const char* splitPointOf(const char* from, const char* end) {
+    for (const char* p = from + (end - from) * 8 / 15; p < end; ++p) {
         p = static_cast<const char*>(std::memchr(p, '>', static_cast<size_t>(end - p)));
         if (!p) return nullptr;
         const char* q = p + 1;
@@ -809,49 +807,6 @@ private:
     SideThread* thread_ = nullptr;
 };
 
-// How a split page is shared between the two threads in a pass. Their speeds per byte
-// differ, with the pass, with what their parts hold and with the processors they are given,
-// so the share follows what the split pages before showed: the time each thread took for its
-// part.
-class SplitShare {
-public:
-    using Clock = std::chrono::steady_clock;
-
-    // The share of the body that the calling thread takes. It starts a little over half, as
-    // the side thread starts a little later.
-    double first() const { return first_; }
-
-    // Notes the time each thread took, from `posted` (when the side thread was given its
-    // task) to its end, for the bytes of its part.
-    void note(Clock::time_point posted, Clock::time_point firstEnd, size_t firstBytes,
-              Clock::time_point laterEnd, size_t laterBytes) {
-        firstTime_ += std::chrono::duration<double>(firstEnd - posted).count();
-        laterTime_ += std::chrono::duration<double>(laterEnd - posted).count();
-        firstBytes_ += static_cast<double>(firstBytes);
-        laterBytes_ += static_cast<double>(laterBytes);
-    }
-
-    // Moves the share toward the one under which both parts of the page just noted would
-    // have taken as long.
-    void learn() {
-        if (firstTime_ > 0 && laterTime_ > 0 && firstBytes_ > 0 && laterBytes_ > 0) {
-            const double firstPace = firstTime_ / firstBytes_;  // seconds per byte
-            const double laterPace = laterTime_ / laterBytes_;
-            const double even = laterPace / (firstPace + laterPace);
-            // Slowly: one page's timings swing with the processors' moments.
-            first_ = std::clamp((15 * first_ + even) / 16, 0.3, 0.7);
-        }
-        firstTime_ = laterTime_ = firstBytes_ = laterBytes_ = 0;
-    }
-
-private:
-    double first_ = 8.0 / 15;
-    double firstTime_ = 0;
-    double laterTime_ = 0;
-    double firstBytes_ = 0;
-    double laterBytes_ = 0;
-};
-
 // JavaScript packing's working memory, kept in the engine from page to page.
 struct PackingWorkspace {
     SideThread sideThread;  // packs large pages' later parts
@@ -867,8 +822,6 @@ struct PackingWorkspace {
     std::string value;  // a literal's value, as JavaScript reads it
     SideBySideSteps steps;  // of the last page
     size_t plainFloor = 0;  // of the last page
-    SplitShare countingShare;
-    SplitShare writingShare;  // and checking, which splits where writing did
 };
 
 PackingWorkspace& workspaceOf(Engine& engine) {
@@ -1153,21 +1106,14 @@ std::optional<std::string> packJavaScript(Engine& engine, std::string& page) {
     char* cursor = page.data() + h;
     // A large page is counted and written in two parts side by side: a second engine takes
     // the part from a split point on, from a fresh state, and its work is kept where the
-    // scan of the first part reaches that point in that state. Counting and writing may
+    // scan of the first part reaches that point in that state. The later part's thread
+    // takes a little less than half, as it starts a little later. Counting and writing may
     // keep or drop the split on their own.
     const char* split = nullptr;
-    const char* writingSplit = nullptr;
-    const char* const pageEnd = page.data() + page.size();
     if (packsSideBySide(engine, page.size() - h)) {
-        split = splitPointOf(cursor, pageEnd, workspace.countingShare.first());
-        writingSplit = splitPointOf(cursor, pageEnd, workspace.writingShare.first());
+        split = splitPointOf(cursor, page.data() + page.size());
     }
-    // Where the split is kept, the size of each part.
-    const char* const bodyStart = cursor;
-    const auto firstBytes = [=](const char* at) { return static_cast<size_t>(at - bodyStart); };
-    const auto laterBytes = [=](const char* at) { return static_cast<size_t>(pageEnd - at); };
-    SplitShare::Clock::time_point posted;
-    SplitShare::Clock::time_point laterEnd;
+    const char* writingSplit = split;
     int unreadable = -1;  // whether the page is read by a guess; -1 not yet known
     Engine& side = workspace.side;
     side.options = options;
@@ -1178,26 +1124,20 @@ std::optional<std::string> packJavaScript(Engine& engine, std::string& page) {
         laterCounter.readableEnd = counter.readableEnd;
         const size_t laterSize = static_cast<size_t>(page.data() + page.size() - split);
         laterCounter.tokens.reserve(laterSize / 4);
-        posted = SplitShare::Clock::now();
         const bool started = counting.start(workspace.sideThread, [&] {
             resetPageState(side);
             initDictionary(side.dictionary, std::numeric_limits<size_t>::max());
             int laterHead = clearHeadTag(side);
             countFrom(laterCounter, const_cast<char*>(split), laterHead, nullptr);
-            laterEnd = SplitShare::Clock::now();
             unreadable = readsByGuess(page, h);
         });
         if (!started) split = nullptr;
     }
     char* stopped = countFrom(counter, cursor, headState, split);
-    const auto firstEnd = SplitShare::Clock::now();
     counting.wait();
     if (stopped) {
         absorb(counter, laterCounter, workspace.laterFirstSeen);
         workspace.steps.counted = true;
-        workspace.countingShare.note(posted, firstEnd, firstBytes(split), laterEnd,
-                                     laterBytes(split));
-        workspace.countingShare.learn();
     } else {
         split = nullptr;  // the split point lay elsewhere than in body text: all counted here
     }
@@ -1260,37 +1200,27 @@ std::optional<std::string> packJavaScript(Engine& engine, std::string& page) {
                        workspace.laterWritten);
     SideTask writing;
     if (writingSplit) {
-        // The later part's runs are in the counter that counted from where it begins, and
-        // past the counting split in the later counter.
-        const bool laterCounted = split && writingSplit >= split;
-        const Counter& runsFrom = laterCounted ? laterCounter : counter;
+        // Where counting was not split, the later part's runs are in this part's counter.
         laterWriter.later = true;
         laterWriter.keptCodes = writer.keptCodes;
-        laterWriter.counter = &runsFrom;
+        laterWriter.counter = &counter;
         laterWriter.nextRun = static_cast<size_t>(
-            std::lower_bound(runsFrom.runs.begin(), runsFrom.runs.end(), writingSplit,
+            std::lower_bound(counter.runs.begin(), counter.runs.end(), writingSplit,
                              [](const TextRun& run, const char* at) { return run.start < at; }) -
-            runsFrom.runs.begin());
-        if (split && !laterCounted) {
+            counter.runs.begin());
+        if (split) {
             laterWriter.nextCounter = &laterCounter;
             laterWriter.nextFrom = split;
         }
-        posted = SplitShare::Clock::now();
         const bool started = writing.start(workspace.sideThread, [&] {
             resetPageState(side);
             int laterHead = clearHeadTag(side);
             writeFrom(laterWriter, const_cast<char*>(writingSplit), laterHead, nullptr);
-            laterEnd = SplitShare::Clock::now();
         });
         if (!started) writingSplit = nullptr;
     }
     cursor = writeFrom(writer, cursor, headState, writingSplit);
-    const auto firstWritten = SplitShare::Clock::now();
     writing.wait();
-    if (cursor) {
-        workspace.writingShare.note(posted, firstWritten, firstBytes(writingSplit), laterEnd,
-                                    laterBytes(writingSplit));
-    }
     bool joined = false;  // the later part's coded text is joined on
     if (cursor) {
         // Stopped at the split point: the later part is joined on, or written here after all
@@ -1330,13 +1260,11 @@ std::optional<std::string> packJavaScript(Engine& engine, std::string& page) {
     bool sideChecks = false;
     SideTask checking;
     if (joined) {
-        posted = SplitShare::Clock::now();
         sideChecks = checking.start(workspace.sideThread, [&] {
             fits = stitch(laterWriter, writer.lineCounter, b, writer.room, stitched);
             if (fits && apart) {
                 laterDecoded = decodesTo(stitched.view(), t, words, l, laterWriter.intended);
             }
-            laterEnd = SplitShare::Clock::now();
         });
         if (!sideChecks) fits = stitch(laterWriter, writer.lineCounter, b, writer.room, stitched);
     }
@@ -1344,15 +1272,11 @@ std::optional<std::string> packJavaScript(Engine& engine, std::string& page) {
     if (sideChecks && apart) {
         int endCase = 1;
         const bool firstDecoded = decodesTo(coded.view(), t, words, l, intended, &endCase);
-        const auto firstChecked = SplitShare::Clock::now();
         checking.wait();
         decoded = fits && firstDecoded && endCase == 0 && laterDecoded;
         workspace.steps.checked = decoded;
-        workspace.writingShare.note(posted, firstChecked, firstBytes(writingSplit), laterEnd,
-                                    laterBytes(writingSplit));
     }
     checking.wait();
-    workspace.writingShare.learn();
     if (!fits) return std::nullopt;  // the packed text outgrew its margin
     // Otherwise, and to be sure when the parts did not come back, the whole in one piece.
     std::string hidden;

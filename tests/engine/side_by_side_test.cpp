@@ -114,8 +114,8 @@ TEST(SideBySide, GoldenPagesPackAsOneThreadPacksThem) {
     }
 }
 
-// One engine packs page after page, and the split moves with the threads' measured speeds:
-// wherever it falls, each page packs as one thread packs it.
+// One engine packs page after page, its side thread and buffers kept from one to the next:
+// each page packs as one thread packs it.
 TEST(SideBySide, PagesPackedOneAfterAnotherPackAsOneThreadPacksThem) {
     std::mt19937 random(12);
     Engine engine = quietEngine();
