@@ -667,7 +667,8 @@ char* countFrom(Counter& counter, char* cursor, int& headState, const char* stop
     EngineState& s = engine.scan;
     while (cursor) {
         if (cursor == stop && atFreshBodyText(s, headState)) return cursor;
-        // An ordinary tag's first token in body text: no region step applies to it.
+        // Fast paths cut an ordinary tag's first token in body text (an opener, to which no
+        // region step applies) and the common tokens inside a tag.
         bool opener = false;
         bool cut = false;  // the token was cut by a fast path
         if (inBodyText(s, headState)) {
@@ -700,7 +701,8 @@ char* writeFrom(Writer& writer, char* cursor, int& headState, const char* stop) 
     TextBuffer& intended = writer.intended;
     while (cursor && writer.packable) {
         if (cursor == stop && atFreshBodyText(s, headState)) return cursor;
-        // An ordinary tag's first token in body text: no region step applies to it.
+        // Fast paths cut an ordinary tag's first token in body text (an opener, to which no
+        // region step applies) and the common tokens inside a tag.
         bool opener = false;
         bool cut = false;  // the token was cut by a fast path
         if (inBodyText(s, headState)) {
