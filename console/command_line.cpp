@@ -53,8 +53,6 @@ constexpr const char* kLicence =
     "OTHERWISE, ARISING FROM, OUT OF OR IN CONNECTION WITH THE SOFTWARE OR THE USE OR OTHER\n"
     "DEALINGS IN THE SOFTWARE.\n";
 
-constexpr long kPipeBound = 30000;
-
 // What the switches ask of the conversions, beyond the engine options.
 struct ConsoleChoices {
     int methods = FLAG_PLAIN | FLAG_JAVASCRIPT;
@@ -179,10 +177,7 @@ void runFileMode(Engine& engine, const ConsoleChoices& choices, int flags, int a
                                      ? choices.outputFile
                                      : (std::filesystem::path(choices.outputDir) / match.name)
                                            .string();
-            const long bound = match.size > static_cast<std::uintmax_t>(MAX_PAGE_BOUND)
-                                   ? MAX_PAGE_BOUND + 1
-                                   : static_cast<long>(match.size);
-            convertFile(engine, match.path.c_str(), &output, bound, flags);
+            convertFile(engine, match.path.c_str(), &output, NO_BOUND, flags);
             std::fflush(stdout);
         }
     }
@@ -254,7 +249,7 @@ int runConsole(int argc, char** argv) {
     for (; i < argc && argv[i][0] == '-'; ++i) {
         const char letter = argv[i][1];
         if (letter == 'p') {
-            convertFile(engine, nullptr, nullptr, kPipeBound, flags);
+            convertFile(engine, nullptr, nullptr, NO_BOUND, flags);
             std::fflush(stdout);
             return 0;
         }

@@ -3,6 +3,9 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <algorithm>
+#include <cstdint>
+#include <new>
 #include <filesystem>
 #include <future>
 #include <random>
@@ -50,7 +53,9 @@ void progressDot(Engine& engine) {
     if (engine.options.progressDots) say(engine, ".");
 }
 
-bool startsWithMarker(const std::string& page) {
+// Whether the page begins with the packed-page marker, after a byte-order mark if any.
+bool startsWithMarker(std::string_view page) {
+    if (page.starts_with(UTF8_BYTE_ORDER_MARK)) page.remove_prefix(UTF8_BYTE_ORDER_MARK.size());
     return startsWithIgnoreCase(page, PACKED_MARKER);
 }
 
@@ -134,44 +139,102 @@ void fatalError(const char* message) {
     std::exit(-1);
 }
 
+std::string describeFailure(const PageReport& report) {
+    const auto withReason = [&](std::string text) {
+        if (!report.reason.empty()) text += ": " + report.reason;
+        return text;
+    };
+    switch (report.outcome) {
+    case PageOutcome::Converted:
+    case PageOutcome::AlreadyPacked: return {};
+    case PageOutcome::NotRead: return withReason("cannot be read");
+    case PageOutcome::TooLong: return withReason("is longer than the limit");
+    case PageOutcome::HoldsZeroBytes:
+        return "holds zero bytes (UTF-16 or UTF-32 text, or binary data)";
+    case PageOutcome::NoMemory: return "cannot be held in memory";
+    case PageOutcome::NoMethod: return "no packing method was chosen";
+    case PageOutcome::NotWritten: return withReason("cannot be written");
+    }
+    return {};
+}
+
 std::optional<std::string> readPage(Engine& engine, const char* inputName, long& bound) {
+    const auto fail = [&](PageOutcome outcome, std::string reason) {
+        engine.lastPage = {outcome, std::move(reason)};
+        return std::nullopt;
+    };
     std::FILE* stream = engine.input;
     if (inputName) {
         stream = std::fopen(inputName, "rb");
-        if (!stream) return std::nullopt;
+        if (!stream) return fail(PageOutcome::NotRead, std::strerror(errno));
     }
+    if (!stream) return fail(PageOutcome::NotRead, "no input");
     engine.histogram.fill(0);
+    // One byte more than the bound is read, so that a longer page is told from one that
+    // fills the bound exactly.
+    const size_t limit = bound < 0 ? SIZE_MAX : static_cast<size_t>(bound) + 1;
     std::string page;
-    if (bound > 0) page.resize(static_cast<size_t>(bound));
-    size_t taken = 0;
-    if (stream) {
-        while (taken < page.size()) {
-            const size_t got = std::fread(page.data() + taken, 1, page.size() - taken, stream);
-            if (got == 0) break;
-            taken += got;
+    int readError = 0;
+    bool noMemory = false;
+    try {
+#ifndef _WIN32
+        // A regular file is read in one piece of its size.
+        struct stat info {};
+        if (::fstat(::fileno(stream), &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0) {
+            page.reserve(std::min(limit, static_cast<size_t>(info.st_size) + 1));
         }
+#endif
+        size_t taken = 0;
+        while (taken < limit) {
+            if (page.size() == taken) {
+                page.resize(std::min(limit, std::max<size_t>(taken * 2, 65536)));
+            }
+            const size_t got = std::fread(page.data() + taken, 1, page.size() - taken, stream);
+            taken += got;
+            if (got == 0) {
+                if (std::ferror(stream)) readError = errno ? errno : EIO;
+                break;
+            }
+        }
+        page.resize(taken);
+    } catch (const std::bad_alloc&) {
+        noMemory = true;
     }
-    page.resize(taken);
-    page.resize(std::strlen(page.c_str()));  // the page ends at its first zero byte
-    bound = static_cast<long>(page.size());
     if (inputName) std::fclose(stream);
+    if (noMemory) return fail(PageOutcome::NoMemory, {});
+    if (readError) return fail(PageOutcome::NotRead, std::strerror(readError));
+    if (bound >= 0 && page.size() > static_cast<size_t>(bound)) {
+        return fail(PageOutcome::TooLong, "more than " + std::to_string(bound) + " bytes");
+    }
+    bound = static_cast<long>(page.size());
     return page;
 }
 
 long writePageBytes(Engine& engine, std::string* outputName, const char* text, long length) {
     bool ok;
+    int error = 0;
     if (outputName) {
         for (char& c : *outputName) {
             if (c == '?') c = '_';
         }
+        errno = 0;
         ok = replaceFile(*outputName, text, static_cast<size_t>(length));
+        error = errno;
     } else {
+        errno = 0;
         ok = std::fwrite(text, 1, static_cast<size_t>(length), engine.output) ==
                  static_cast<size_t>(length) &&
              std::fflush(engine.output) == 0;
+        error = errno;
     }
     if (!ok) {
-        say(engine, "Error writing file\n");
+        const std::string reason = error ? std::strerror(error) : "write failed";
+        engine.lastPage = {PageOutcome::NotWritten, reason};
+        if (engine.errors) {
+            std::fprintf(engine.errors, "Error writing file %s: %s\n",
+                         outputName ? outputName->c_str() : "(standard output)", reason.c_str());
+            std::fflush(engine.errors);
+        }
         return 0;
     }
     return length;
@@ -181,10 +244,9 @@ long writePage(Engine& engine, std::string* outputName, const std::string& text)
     return writePageBytes(engine, outputName, text.data(), static_cast<long>(text.size()));
 }
 
-long packBest(Engine& engine, std::string& page, std::string* outputName, long length,
-              int flags) {
-    (void)length;  // the page's own length counts
-    page.resize(std::strlen(page.c_str()));
+namespace {
+
+long packBestOrThrow(Engine& engine, std::string& page, std::string* outputName, int flags) {
     progressDot(engine);
     const unsigned long size = page.size() + 1;  // the terminator counts, as it always has
     if (flags == 0) flags = FLAG_DEFAULT_SET;
@@ -214,9 +276,13 @@ long packBest(Engine& engine, std::string& page, std::string* outputName, long l
     const std::string* chosen = nullptr;
     if (plain && (!packed || plain->size() < packed->size())) chosen = &*plain;
     else if (packed) chosen = &*packed;
-    if (!chosen) return -1;
+    if (!chosen) {
+        engine.lastPage = {PageOutcome::NoMethod, {}};
+        return -1;
+    }
 
     progressDot(engine);
+    engine.lastPage = {};
     const long written = writePage(engine, outputName, *chosen);
     if (engine.options.progressDots && engine.console) {
         const long saving =
@@ -227,17 +293,55 @@ long packBest(Engine& engine, std::string& page, std::string* outputName, long l
     return written;
 }
 
+bool holdsZeroByte(const std::string& page) {
+    return std::memchr(page.data(), 0, page.size()) != nullptr;
+}
+
+}  // namespace
+
+long packBest(Engine& engine, std::string& page, std::string* outputName, long length,
+              int flags) {
+    (void)length;  // the page's own length counts
+    if (holdsZeroByte(page)) {
+        engine.lastPage = {PageOutcome::HoldsZeroBytes, {}};
+        return -1;
+    }
+    try {
+        return packBestOrThrow(engine, page, outputName, flags);
+    } catch (const std::bad_alloc&) {
+        engine.lastPage = {PageOutcome::NoMemory, {}};
+        return -1;
+    }
+}
+
 long convertFile(Engine& engine, const char* inputName, std::string* outputName, long bound,
                  int flags) {
-    if (bound > MAX_PAGE_BOUND) return -1;
+    engine.lastPage = {};
     std::optional<std::string> page = readPage(engine, inputName, bound);
     if (!page) return -1;
     const int stripping = flags == 0 ? FLAG_DEFAULT_SET : flags;
     engine.options.removeMeta = (stripping & FLAG_NO_META) != 0;
     engine.options.keepComments = (stripping & FLAG_NO_COMMENTS) == 0;
+    if (holdsZeroByte(*page)) {
+        // Text in UTF-16 or UTF-32, or binary data: the byte scanner would misread it. A pipe
+        // passes it on unchanged, so that what follows still gets the page.
+        if (!inputName && !outputName) {
+            const bool copied = writePage(engine, nullptr, *page) > 0 || page->empty();
+            engine.lastPage = {PageOutcome::HoldsZeroBytes, {}, copied};
+        } else {
+            engine.lastPage = {PageOutcome::HoldsZeroBytes, {}};
+        }
+        return -1;
+    }
     if (startsWithMarker(*page)) {
         const long written = writePage(engine, outputName, *page);
-        return written == 0 && !page->empty() ? -1 : written;
+        if (written == 0 && !page->empty()) return -1;
+        engine.lastPage = {PageOutcome::AlreadyPacked, {}};
+        if (engine.options.progressDots && engine.console) {
+            std::fprintf(engine.console, " (already packed, copied unchanged) %s\n",
+                         outputName ? outputName->c_str() : "(null)");
+        }
+        return written;
     }
     return packBest(engine, *page, outputName, bound, flags);
 }

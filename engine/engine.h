@@ -22,10 +22,33 @@ inline constexpr int FLAG_NO_COMMENTS = 8;  // drop comments
 // What flags 0 stand for, for the choice of methods and for stripping alike.
 inline constexpr int FLAG_DEFAULT_SET = FLAG_PLAIN | FLAG_JAVASCRIPT | FLAG_NO_COMMENTS;
 
-// Largest bound (bytes of input) that convertFile accepts.
-inline constexpr long MAX_PAGE_BOUND = 100000;
+// The bound that lets convertFile read a page of any size: only memory limits it.
+inline constexpr long NO_BOUND = -1;
 // Every JavaScript-packed page begins with this marker; a page that does is not packed again.
 inline constexpr std::string_view PACKED_MARKER = "<!--Quillbox-->";
+// A UTF-8 byte-order mark; a page that begins with one keeps it as its output's first bytes.
+inline constexpr std::string_view UTF8_BYTE_ORDER_MARK = "\xEF\xBB\xBF";
+
+// What became of the last page that convertFile or packBest handled.
+enum class PageOutcome {
+    Converted,       // converted and written
+    AlreadyPacked,   // began with the packed-page marker: copied unchanged
+    NotRead,         // the input could not be read (reason: the system's words)
+    TooLong,         // longer than the caller's bound: refused, never cut
+    HoldsZeroBytes,  // a zero byte in the page (UTF-16 or UTF-32 text, binary data)
+    NoMemory,        // the page or its results could not be held in memory
+    NoMethod,        // the flags chose no method
+    NotWritten,      // the output could not be written (reason: the system's words)
+};
+struct PageReport {
+    PageOutcome outcome = PageOutcome::Converted;
+    std::string reason;  // the system's reason, where it gave one
+    bool copiedThrough = false;  // piping: a page that was not converted went out unchanged
+};
+// Why a page was not converted, in words for a message after its name: "cannot be read:
+// Permission denied", "holds zero bytes (UTF-16 or UTF-32 text, or binary data)". Empty for
+// a page that was converted or already packed.
+std::string describeFailure(const PageReport& report);
 
 // Options set by the caller before a page; read-only during it.
 struct EngineOptions {
@@ -102,31 +125,40 @@ struct Engine {
     EngineState scan;
     Dictionary dictionary;
     std::array<unsigned, 256> histogram{};  // non-zero for each byte of the counted tokens
-    std::FILE* console = stdout;            // dots, ratio lines and messages; null for silence
+    std::FILE* console = stdout;            // dots, ratio lines and prompts; null for silence
+    std::FILE* errors = stderr;             // failure messages and the dictionary trace;
+                                            // null for silence
     std::FILE* input = stdin;               // piped pages and the batch prompt's answers
     std::FILE* output = stdout;             // pages written without a file name
     EngineWorkspace workspace;
+    PageReport lastPage;  // what became of the last page convertFile or packBest handled
 };
 
-// Converts one page: reads it (standard input when inputName is null, at most `bound`
-// bytes), copies an already packed page unchanged, otherwise packs it with packBest and
-// writes the result to outputName (standard output when null). Returns the bytes written,
-// 0 when the output cannot be written, -1 on every other failure.
+// Converts one page: reads it whole (standard input when inputName is null), copies an
+// already packed page unchanged, otherwise packs it with packBest and writes the result to
+// outputName (standard output when null). A page longer than `bound` bytes (NO_BOUND: no
+// limit) or holding a zero byte is refused and nothing is written, except in piping (no input
+// and no output name), where a page holding a zero byte is copied through unchanged. Returns
+// the bytes written, 0 when the output cannot be written, -1 on every other failure;
+// engine.lastPage tells what became of the page and why.
 long convertFile(Engine& engine, const char* inputName, std::string* outputName, long bound,
                  int flags);
 
 // Runs the methods chosen by `flags` on `page`, writes the shorter result (an equal length
 // goes to JavaScript packing) and prints the dots and the ratio line. `length` is ignored.
+// A page holding a zero byte is refused (-1). A UTF-8 byte-order mark at the page's start
+// (after a server header) stays the output's first bytes there, with either method.
 long packBest(Engine& engine, std::string& page, std::string* outputName, long length,
               int flags);
 
-// Reads a page of at most `bound` bytes; the page ends at its first zero byte and `bound`
-// becomes its length. Empty on failure.
+// Reads a whole page; `bound` becomes its length. Empty, with engine.lastPage telling why,
+// when it cannot be read, cannot be held in memory or is longer than `bound` (NO_BOUND: no
+// limit), which is then refused rather than cut.
 std::optional<std::string> readPage(Engine& engine, const char* inputName, long& bound);
 
 // Writes `text` to outputName (standard output when null); every '?' in the name becomes '_'
 // first, in the caller's string. A named file is replaced atomically. Returns the length
-// written, or 0 after printing "Error writing file\n".
+// written, or 0 after printing "Error writing file <name>: <reason>" on the error stream.
 long writePageBytes(Engine& engine, std::string* outputName, const char* text, long length);
 long writePage(Engine& engine, std::string* outputName, const std::string& text);
 

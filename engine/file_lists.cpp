@@ -119,23 +119,23 @@ Answer askBeforeConverting(Engine& engine, const std::string& path) {
     }
 }
 
-// Converts the page at `path` over itself. The bound is the file's own size, so a page is
-// never cut; a file above the driver's limit is refused and left as it was.
+// Converts the page at `path` over itself. The page is read whole, so it is never cut.
 void convertInPlace(Engine& engine, const std::string& path, int flags) {
-    long result = -1;
-    std::error_code error;
-    std::uintmax_t size = fs::file_size(path, error);
     // The writer turns every '?' of an output name into '_', which would write another
     // file beside the original instead of replacing it.
-    bool nameKept = path.find('?') == std::string::npos;
-    if (!error && nameKept) {
-        long bound = size > static_cast<std::uintmax_t>(MAX_PAGE_BOUND)
-                         ? MAX_PAGE_BOUND + 1
-                         : static_cast<long>(size);
-        std::string outputName = path;
-        result = convertFile(engine, path.c_str(), &outputName, bound, flags);
+    if (path.find('?') != std::string::npos) {
+        if (engine.errors) {
+            std::fprintf(engine.errors, "Couldn't generate file from %s: its name holds a '?'\n",
+                         path.c_str());
+        }
+        return;
     }
-    if (result < 0) say(engine, "Couldn't generate file from %s\n", path.c_str());
+    std::string outputName = path;
+    const long result = convertFile(engine, path.c_str(), &outputName, NO_BOUND, flags);
+    if (result < 0 && engine.errors) {
+        std::fprintf(engine.errors, "Couldn't generate file from %s: %s\n", path.c_str(),
+                     describeFailure(engine.lastPage).c_str());
+    }
 }
 
 }  // namespace

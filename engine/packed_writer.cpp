@@ -1098,7 +1098,9 @@ std::optional<std::string> packJavaScript(Engine& engine, std::string& page) {
     initDictionary(dictionary);
     int headState = clearHeadTag(engine);
     std::string header;
-    const size_t h = serverHeaderLength(engine, page, &header);
+    const size_t h = keptPrefixLength(engine, page, &header);
+    // A byte-order mark goes out in front, and still declares the page's character set.
+    const size_t charsetFrom = serverHeaderLength(engine, page, nullptr);
     PackingWorkspace& workspace = workspaceOf(engine);
     workspace.steps = {};
     workspace.plainFloor = 0;
@@ -1131,7 +1133,7 @@ std::optional<std::string> packJavaScript(Engine& engine, std::string& page) {
             initDictionary(side.dictionary, std::numeric_limits<size_t>::max());
             int laterHead = clearHeadTag(side);
             countFrom(laterCounter, const_cast<char*>(split), laterHead, nullptr);
-            unreadable = readsByGuess(page, h);
+            unreadable = readsByGuess(page, charsetFrom);
         });
         if (!started) split = nullptr;
     }
@@ -1157,7 +1159,7 @@ std::optional<std::string> packJavaScript(Engine& engine, std::string& page) {
     rankDictionary(dictionary);
     dot();
     // A page read by a guess is not packed (the side thread may have looked already).
-    if (unreadable < 0) unreadable = readsByGuess(page, h);
+    if (unreadable < 0) unreadable = readsByGuess(page, charsetFrom);
     if (unreadable) return std::nullopt;
     const CodeTable table = buildCodeTable(engine.histogram, options.codeCharLimit);
     const int count = trimDictionary(dictionary, table.sectionOne, options.debugDump != 0,

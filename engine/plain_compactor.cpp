@@ -35,7 +35,7 @@ std::string compactPlain(Engine& engine, std::string& page) {
     std::string output;
     output.reserve(page.size() + 16);
     std::string header;
-    const size_t h = serverHeaderLength(engine, page, &header);
+    const size_t h = keptPrefixLength(engine, page, &header);
     if (h > 0) output = header;
     const size_t bodyStart = output.size();
 

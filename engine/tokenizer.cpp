@@ -802,6 +802,17 @@ size_t serverHeaderLength(const Engine& engine, std::string_view page, std::stri
     return page.size();
 }
 
+size_t keptPrefixLength(const Engine& engine, std::string_view page, std::string* prefix) {
+    std::string header;
+    size_t h = serverHeaderLength(engine, page, &header);
+    if (page.substr(h).starts_with(UTF8_BYTE_ORDER_MARK)) {
+        header.append(UTF8_BYTE_ORDER_MARK);
+        h += UTF8_BYTE_ORDER_MARK.size();
+    }
+    if (prefix) *prefix = std::move(header);
+    return h;
+}
+
 bool endsOutsideMarkup(std::string_view text) {
     const std::string copy(text);  // zero-terminated, for the look-ahead
     EngineState s;

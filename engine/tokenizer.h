@@ -65,6 +65,11 @@ void escapeBackslashes(std::string& token);
 // pass-through is off). `headerCopy` receives the header with the blank line that ends it.
 size_t serverHeaderLength(const Engine& engine, std::string_view page, std::string* headerCopy);
 
+// Where the page text that the methods convert begins: after a web server's header lines and
+// a UTF-8 byte-order mark, which both methods put unchanged at the start of their output.
+// `prefix` receives those bytes as they go out (see serverHeaderLength).
+size_t keptPrefixLength(const Engine& engine, std::string_view page, std::string* prefix);
+
 // Whether a browser reading `text` ends outside any tag, attribute value, comment and
 // raw-text content (script, style, title, textarea, xmp).
 bool endsOutsideMarkup(std::string_view text);

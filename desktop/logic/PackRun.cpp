@@ -136,11 +136,8 @@ PackRun::RowResult PackRun::packRow(int row, bool& askFlag, RunTotals& totals)
         const RowResult confirmed = confirmOverwrite(outputPath, askFlag);
         if (confirmed != ROW_PROCESSED)
             return confirmed;
-        // The file's size is the bound; one beyond what a long holds (a 32-bit long on some
-        // systems) is still over the engine's limit and refused, never cut to a smaller bound.
-        const long bound = originalSize > MAX_PAGE_BOUND ? MAX_PAGE_BOUND + 1
-                                                         : static_cast<long>(originalSize);
-        ConvertRequest request{source, outputPath, bound, flags, outputChunk,
+        // The page is read whole, whatever its size.
+        ConvertRequest request{source, outputPath, NO_BOUND, flags, outputChunk,
                                compression.maxTokens};
         result = convert_(request);
         outputPath = request.output;

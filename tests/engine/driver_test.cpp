@@ -40,17 +40,6 @@ private:
 
 const std::string kPage = "<html><body>\n<p>Some   text, some more text.</p>\n</body></html>\n";
 
-TEST(Driver, BoundAboveTheLimitIsRefusedBeforeOpening) {
-    ScratchFolder folder;
-    Engine engine = quietEngine();
-    std::string output = (folder / "out.htm").string();
-    EXPECT_EQ(convertFile(engine, "/nonexistent/page.html", &output, 100001, 0), -1);
-    writeFileBytes(folder / "in.html", kPage);
-    EXPECT_EQ(convertFile(engine, (folder / "in.html").c_str(), &output, 100001, 0), -1);
-    EXPECT_FALSE(fs::exists(output));
-    EXPECT_GT(convertFile(engine, (folder / "in.html").c_str(), &output, 100000, 0), 0);
-}
-
 TEST(Driver, MissingInputFails) {
     ScratchFolder folder;
     Engine engine = quietEngine();
@@ -58,13 +47,129 @@ TEST(Driver, MissingInputFails) {
     EXPECT_EQ(convertFile(engine, (folder / "missing.html").c_str(), &output, 100, 0), -1);
 }
 
-TEST(Driver, PageIsCutAtTheBound) {
+// Pages that are not converted: the result, what engine.lastPage says, and that nothing is
+// written (no page is ever cut to fit).
+TEST(Driver, PagesThatAreNotConvertedLeaveNoOutput) {
     ScratchFolder folder;
+    const std::string utf16("<\0p\0>\0a\0<\0/\0p\0>\0", 16);
+    fs::create_directories(folder / "a-folder.html");
+    struct Case {
+        std::string name;
+        std::string bytes;  // written to in.html unless empty
+        std::string input;
+        long bound;
+        PageOutcome outcome;
+        std::string description;
+    };
+    const Case cases[] = {
+        {"missing", "", "missing.html", NO_BOUND, PageOutcome::NotRead,
+         "cannot be read: No such file or directory"},
+        {"folder", "", "a-folder.html", NO_BOUND, PageOutcome::NotRead,
+         "cannot be read: Is a directory"},
+        {"longer than the bound", "abc def ghi", "in.html", 10, PageOutcome::TooLong,
+         "is longer than the limit: more than 10 bytes"},
+        {"UTF-16", utf16, "in.html", NO_BOUND, PageOutcome::HoldsZeroBytes,
+         "holds zero bytes (UTF-16 or UTF-32 text, or binary data)"},
+        {"zero byte at the end", std::string("<p>a</p>\0", 9), "in.html", NO_BOUND,
+         PageOutcome::HoldsZeroBytes, "holds zero bytes (UTF-16 or UTF-32 text, or binary data)"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        if (!c.bytes.empty()) writeFileBytes(folder / "in.html", c.bytes);
+        Engine engine = quietEngine();
+        std::string output = (folder / "out.htm").string();
+        EXPECT_EQ(convertFile(engine, (folder / c.input).c_str(), &output, c.bound, 0), -1);
+        EXPECT_EQ(engine.lastPage.outcome, c.outcome);
+        EXPECT_EQ(describeFailure(engine.lastPage), c.description);
+        EXPECT_FALSE(fs::exists(output));
+    }
+    // A bound the page fills exactly is no reason to refuse it.
     writeFileBytes(folder / "in.html", "abc def ghi");
     Engine engine = quietEngine();
     std::string output = (folder / "out.htm").string();
-    EXPECT_EQ(convertFile(engine, (folder / "in.html").c_str(), &output, 7, FLAG_PLAIN), 7);
-    EXPECT_EQ(readFileBytes(output), "abc def");
+    EXPECT_EQ(convertFile(engine, (folder / "in.html").c_str(), &output, 11, FLAG_PLAIN), 11);
+    EXPECT_EQ(engine.lastPage.outcome, PageOutcome::Converted);
+}
+
+// A piped page that holds a zero byte goes out as it came in, and is reported.
+TEST(Driver, PipedPageWithZeroBytesIsCopiedThrough) {
+    const std::string utf16("\xFF\xFE<\0p\0>\0h\0i\0", 12);
+    Engine engine = quietEngine();
+    engine.input = std::tmpfile();
+    CapturedConsole output;
+    engine.output = output.file();
+    std::fwrite(utf16.data(), 1, utf16.size(), engine.input);
+    std::rewind(engine.input);
+    EXPECT_EQ(convertFile(engine, nullptr, nullptr, NO_BOUND, 0), -1);
+    EXPECT_EQ(engine.lastPage.outcome, PageOutcome::HoldsZeroBytes);
+    EXPECT_TRUE(engine.lastPage.copiedThrough);
+    EXPECT_EQ(output.text(), utf16);
+    std::fclose(engine.input);
+}
+
+// A page far beyond the old limits is converted whole by both methods.
+TEST(Driver, LargePagesAreConvertedWhole) {
+    ScratchFolder folder;
+    std::string page = "<html><head><title>Long</title></head><body>\n";
+    for (int i = 0; page.size() < 3000000; ++i) {
+        page += "<p>Paragraph " + std::to_string(i) + " of the long page, with words that repeat.</p>\n";
+    }
+    page += "<p>The last words.</p></body></html>\n";
+    writeFileBytes(folder / "in.html", page);
+    for (const int flags : {FLAG_PLAIN, FLAG_JAVASCRIPT}) {
+        Engine engine = quietEngine();
+        std::string output = (folder / "out.htm").string();
+        EXPECT_GT(convertFile(engine, (folder / "in.html").c_str(), &output, NO_BOUND, flags), 0);
+        const std::string written = readFileBytes(output);
+        if (flags == FLAG_PLAIN) {
+            EXPECT_NE(written.find("<p>The last words.</p>"), std::string::npos);
+        } else {
+            EXPECT_TRUE(written.starts_with("<!--Quillbox-->"));
+        }
+    }
+}
+
+// A UTF-8 byte-order mark stays the first bytes of the output, whichever method wins; a
+// packed page after one is recognised as packed.
+TEST(Driver, ByteOrderMarkStaysFirst) {
+    const std::string bom = "\xEF\xBB\xBF";
+    const std::string page = bom + "<html><head><title>Mark</title></head><body>\n<p>" +
+                             "caf\xC3\xA9 words words words words words words words</p>\n" +
+                             "<p>words words words words words words words words</p></body></html>";
+    for (const int flags : {FLAG_PLAIN, FLAG_JAVASCRIPT}) {
+        ScratchFolder folder;
+        writeFileBytes(folder / "in.html", page);
+        Engine engine = quietEngine();
+        std::string output = (folder / "out.htm").string();
+        ASSERT_GT(convertFile(engine, (folder / "in.html").c_str(), &output, NO_BOUND, flags), 0);
+        const std::string written = readFileBytes(output);
+        EXPECT_TRUE(written.starts_with(bom + (flags == FLAG_PLAIN ? "<title>" : "<!--Quillbox-->")))
+            << written.substr(0, 40);
+        EXPECT_EQ(written.find(bom, 1), std::string::npos);  // and nowhere else
+
+        // Converted again, it is already packed, or plainly compacted the same way.
+        std::string again = (folder / "again.htm").string();
+        ASSERT_GT(convertFile(engine, output.c_str(), &again, NO_BOUND, flags), 0);
+        if (flags == FLAG_JAVASCRIPT) {
+            EXPECT_EQ(engine.lastPage.outcome, PageOutcome::AlreadyPacked);
+            EXPECT_EQ(readFileBytes(again), written);
+        }
+    }
+}
+
+TEST(Driver, WriteFailureIsReportedWithNameAndReason) {
+    ScratchFolder folder;
+    writeFileBytes(folder / "in.html", kPage);
+    CapturedConsole console, errors;
+    Engine engine;
+    engine.console = console.file();
+    engine.errors = errors.file();
+    engine.options.progressDots = 0;
+    std::string output = (folder / "no-such-folder" / "out.htm").string();
+    EXPECT_EQ(convertFile(engine, (folder / "in.html").c_str(), &output, NO_BOUND, 0), 0);
+    EXPECT_EQ(engine.lastPage.outcome, PageOutcome::NotWritten);
+    EXPECT_EQ(console.text(), "");
+    EXPECT_EQ(errors.text(), "Error writing file " + output + ": No such file or directory\n");
 }
 
 TEST(Driver, PackedPageIsCopiedUnchanged) {
@@ -91,17 +196,6 @@ TEST(Driver, OutputHoldsTheTextAndNothingAfterIt) {
     const std::string bytes = readFileBytes(output);
     EXPECT_EQ(static_cast<long>(bytes.size()), written);
     EXPECT_EQ(bytes.find('\0'), std::string::npos);
-}
-
-TEST(Driver, PageEndsAtItsFirstZeroByte) {
-    ScratchFolder folder;
-    writeFileBytes(folder / "in.html", std::string("<p>a</p>\0<p>b</p>", 17));
-    Engine engine = quietEngine();
-    long bound = 100;
-    const auto page = readPage(engine, (folder / "in.html").c_str(), bound);
-    ASSERT_TRUE(page);
-    EXPECT_EQ(*page, "<p>a</p>");
-    EXPECT_EQ(bound, 8);
 }
 
 TEST(Driver, QuestionMarksInTheOutputNameBecomeUnderscores) {
@@ -219,18 +313,6 @@ TEST(Driver, PlainCompactionIsNeverShorterThanTheFloor) {
                 << page.substr(0, 40) << ", variant " << variant;
         }
     }
-}
-
-TEST(Driver, WriteFailureReportsAndReturnsZero) {
-    ScratchFolder folder;
-    writeFileBytes(folder / "in.html", kPage);
-    CapturedConsole console;
-    Engine engine;
-    engine.console = console.file();
-    engine.options.progressDots = 0;
-    std::string output = (folder / "no-such-folder" / "out.htm").string();
-    EXPECT_EQ(convertFile(engine, (folder / "in.html").c_str(), &output, 1000, 0), 0);
-    EXPECT_EQ(console.text(), "Error writing file\n");
 }
 
 TEST(Driver, InPlaceConversionKeepsPermissionsAndReplacesAtomically) {
