@@ -1163,7 +1163,7 @@ std::optional<std::string> packJavaScript(Engine& engine, std::string& page) {
     if (unreadable) return std::nullopt;
     const CodeTable table = buildCodeTable(engine.histogram, options.codeCharLimit);
     const int count = trimDictionary(dictionary, table.sectionOne, options.debugDump != 0,
-                                     engine.console);
+                                     engine.errors);  // the trace never mixes with a piped page
     dot();
     // The escape, the case toggle and the quote code must be code characters.
     if (table.sectionOne < 3) return std::nullopt;
