@@ -90,9 +90,9 @@ struct EngineState {
 
     // Region flags (tag regions).
     int inScript = 0;        // the tokenizer is inside a SCRIPT region
-    int preformatted = 0;    // inside PRE, LISTING, TT, TEXTAREA or XMP
+    int preformatted = 0;    // inside PRE, LISTING, TT, TEXTAREA, XMP or PLAINTEXT
     int preDepth = 0;        // how many preformatted elements are open (they nest)
-    std::array<int, 5> preCount{};  // open elements per preformatted tag kind
+    std::array<int, 6> preCount{};  // open elements per preformatted tag kind
     int inComment = 0;       // inside a comment that is being removed
     int keepCase = 0;        // tag tokens keep their case (plain compaction)
     int spaceAppended = 0;   // the writing pass appended a space to the current token

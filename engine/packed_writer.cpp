@@ -1145,6 +1145,12 @@ std::optional<std::string> packJavaScript(Engine& engine, std::string& page) {
     } else {
         split = nullptr;  // the split point lay elsewhere than in body text: all counted here
     }
+    // The packed page goes on after the text its decoder writes ("</SCRIPT>" and "</HTML>"):
+    // a page that ends inside a tag, a comment or raw text (an unclosed TEXTAREA, TITLE,
+    // PLAINTEXT...) would show that as text, or lose it. Such a page is not packed (see the
+    // self-check below).
+    const EngineState& atEnd = stopped ? side.scan : engine.scan;
+    const bool endsInMarkup = atEnd.inTag || atEnd.inMarkupComment || !atEnd.rawTextName.empty();
     workspace.plainFloor = counter.textBytes;
     // Both cases of a letter count as used: the decoder's case toggle makes either.
     for (int c = 0; c < 256; ++c) {
@@ -1251,7 +1257,9 @@ std::optional<std::string> packJavaScript(Engine& engine, std::string& page) {
     // written whole, and the first part does not end in a beginning of markup that the later
     // part could complete.
     // Where a part needs its markup hidden, its check fails and the whole is checked below.
-    if (!endsOutsideMarkup(std::string(PACKED_MARKER) + headText)) return std::nullopt;
+    if (endsInMarkup || !endsOutsideMarkup(std::string(PACKED_MARKER) + headText)) {
+        return std::nullopt;
+    }
     std::string& value = workspace.value;
     value.clear();
     if (!readLiterals(t, value) || value != t) return std::nullopt;

@@ -1,8 +1,11 @@
 #include "regions.h"
 
 #include <string_view>
+#include <tuple>
 
 #include "tag_table.h"
+
+static_assert(std::tuple_size_v<decltype(EngineState::preCount)> == PRE_KIND_COUNT);
 
 namespace {
 
@@ -130,6 +133,12 @@ int closeHeadTag(Engine& engine, const std::string& token, int headState) {
             if (closesRegion) {
                 headState = 0;
                 if (s.regionName == "SCRIPT") s.scriptPending = 0;
+                // A region's end tag whose '>' comes in a later token ("</TITLE" LF ">")
+                // stays in the head part up to that '>', as a head tag does.
+                if (!s.regionName.empty() && s.inTag) {
+                    headState = 1;
+                    s.specialTagOpen = 1;
+                }
                 s.regionName.clear();
             }
         }

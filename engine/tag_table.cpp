@@ -69,12 +69,16 @@ int preformattedKind(std::string_view upperName) {
     if (upperName == "TT") return TT_KIND;
     if (upperName == "TEXTAREA") return TEXTAREA_KIND;
     if (upperName == "XMP") return XMP_KIND;
+    if (upperName == "PLAINTEXT") return PLAINTEXT_KIND;
     return -1;
 }
 
 bool isRawTextTag(std::string_view upperName) {
+    // As browsers read them with scripts on: NOSCRIPT's content is then raw text too.
     return upperName == "SCRIPT" || upperName == "STYLE" || upperName == "TEXTAREA" ||
-           upperName == "TITLE" || upperName == "XMP";
+           upperName == "TITLE" || upperName == "XMP" || upperName == "IFRAME" ||
+           upperName == "NOEMBED" || upperName == "NOFRAMES" || upperName == "NOSCRIPT" ||
+           upperName == "PLAINTEXT";
 }
 
 bool hasRegionStep(std::string_view upperName) {
@@ -85,9 +89,10 @@ bool hasRegionStep(std::string_view upperName) {
     case 3: return n == "PRE" || n == "XMP";
     case 4: return n == "BODY" || n == "HEAD" || n == "HTML" || n == "META";
     case 5: return n == "STYLE" || n == "TITLE";
-    case 6: return n == "SCRIPT";
-    case 7: return n == "LISTING";
-    case 8: return n == "TEXTAREA";
+    case 6: return n == "SCRIPT" || n == "IFRAME";
+    case 7: return n == "LISTING" || n == "NOEMBED";
+    case 8: return n == "TEXTAREA" || n == "NOFRAMES" || n == "NOSCRIPT";
+    case 9: return n == "PLAINTEXT";
     default: return false;
     }
 }

@@ -4,11 +4,14 @@
 #include <string_view>
 
 // Preformatted element kinds; their regions nest, each kind counted on its own.
-enum PreformattedKind { PRE_KIND, LISTING_KIND, TT_KIND, TEXTAREA_KIND, XMP_KIND, PRE_KIND_COUNT };
+enum PreformattedKind {
+    PRE_KIND, LISTING_KIND, TT_KIND, TEXTAREA_KIND, XMP_KIND, PLAINTEXT_KIND, PRE_KIND_COUNT
+};
 
 // The preformatted kind of an upper-case tag name, or -1.
 int preformattedKind(std::string_view upperName);
-// Whether the content of the element is raw text, where only its own end tag is markup.
+// Whether the content of the element is raw text, where only its own end tag is markup (none
+// ends PLAINTEXT: the rest of the page is its text).
 bool isRawTextTag(std::string_view upperName);
 // Whether a start or end tag of this upper-case name has a region step of its own: a head
 // tag, or a raw-text or preformatted element.

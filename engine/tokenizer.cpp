@@ -108,7 +108,7 @@ const char* skipWordsAndSpaces(const char* p, const char* wideEnd) {
 
 // Matches the raw-text element's end tag "</name" followed by a blank, '/' or '>'.
 bool isRawTextEndAt(const char* p, std::string_view name) {
-    if (p[0] != '<' || p[1] != '/') return false;
+    if (p[0] != '<' || p[1] != '/' || name == "PLAINTEXT") return false;
     for (size_t i = 0; i < name.size(); ++i) {
         if (toAsciiUpper(p[2 + i]) != name[i]) return false;  // a zero byte never matches
     }
