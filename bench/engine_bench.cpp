@@ -1,13 +1,15 @@
 // Engine throughput in memory: plain compaction, JavaScript packing, and packBest with both
 // methods writing its result to /dev/null, over every page of tests/data/pages, over all of
-// them at once and over a generated page of 100000 bytes. Reports MB/s of input and the
-// bytes each method saves.
+// them at once and over a generated page of 100000 bytes, and over generated pages of 10 KB,
+// 1 MB and 20 MB by processor time (scaling/...). Reports MB/s of input and the bytes each
+// method saves.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -45,9 +47,10 @@ std::vector<BenchPage> loadPages() {
     return pages;
 }
 
-// A page of exactly 100000 bytes built like an article: headings, paragraphs of English
-// words with a few frequent ones, links, a table, a list, a preformatted block, comments.
-std::string generatedPage() {
+// A page of exactly `size` bytes (at least 4000) built like an article: headings, paragraphs
+// of English words with a few frequent ones, links, a table, a list, a preformatted block,
+// comments.
+std::string generatedPage(size_t size = 100000) {
     static const char* const kCommon[] = {"the", "of", "and", "to", "a", "in", "is", "that",
                                           "for", "it", "as", "with", "was", "on", "be", "by"};
     static const char* const kRare[] = {
@@ -75,7 +78,7 @@ std::string generatedPage() {
         "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n  <meta charset=\"utf-8\">\n"
         "  <title>The Canal Age</title>\n  <!-- generated for the benchmark -->\n</head>\n"
         "<body>\n";
-    for (int section = 0; page.size() < 95000; ++section) {
+    for (int section = 0; page.size() < size - size / 20; ++section) {
         std::string part = "\n<h2>Section " + std::to_string(section) + "</h2>\n";
         for (int p = 0; p < 4; ++p) {
             part += "<p>\n    " + words(40 + static_cast<int>(next(40))) + " <a href=\"page" +
@@ -103,11 +106,11 @@ std::string generatedPage() {
         }
         page += part;
     }
-    const size_t room = 100000 - tail.size();
+    const size_t room = size - tail.size();
     if (page.size() > room) page.resize(page.rfind("\n<h2>", room));
     page += "\n<p>";
-    while (page.size() + tail.size() + 7 < 100000) page += words(1).substr(0, 6) + " ";
-    page.resize(100000 - tail.size() - 4, ' ');
+    while (page.size() + tail.size() + 7 < size) page += words(1).substr(0, 6) + " ";
+    page.resize(size - tail.size() - 4, ' ');
     page += "</p>" + tail;
     return page;
 }
@@ -204,6 +207,27 @@ void registerMethod(const std::string& method, Run run) {
         ->UseRealTime();
 }
 
+// The same kind of page at 10 KB, 1 MB and 20 MB, timed by the processor time of the whole
+// process (threads included): the cost per byte should not grow with the page.
+template <typename Run>
+void registerScaling(const std::string& method, Run run) {
+    for (const size_t size : {size_t{10000}, size_t{1000000}, size_t{20000000}}) {
+        benchmark::RegisterBenchmark(
+            (method + "/generated-" + std::to_string(size)).c_str(),
+            [size, run](benchmark::State& state) {
+                static std::map<size_t, BenchPage> made;
+                auto found = made.find(size);
+                if (found == made.end()) {
+                    found = made.emplace(size, BenchPage{"", generatedPage(size)}).first;
+                }
+                measure(state, {&found->second}, run);
+            })
+            ->MeasureProcessCPUTime()
+            ->MinTime(2.0)  // several rounds even at 20 MB, past the first page faults
+            ->Unit(benchmark::kMillisecond);
+    }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -214,6 +238,9 @@ int main(int argc, char** argv) {
     registerMethod("compactPlain", plainLength);
     registerMethod("packJavaScript", javaScriptLength);
     registerMethod("packBest", bestLength);
+    registerScaling("scaling/compactPlain", plainLength);
+    registerScaling("scaling/packJavaScript", javaScriptLength);
+    registerScaling("scaling/packBest", bestLength);
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
     benchmark::RunSpecifiedBenchmarks();
