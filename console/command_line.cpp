@@ -160,27 +160,69 @@ void applyLongOption(Engine& engine, ConsoleChoices& choices, std::string_view a
     }
 }
 
-// Converts every page under `directory` in place; the end line follows whatever the result.
-void runDirectoryMode(Engine& engine, const char* directory, int flags) {
-    convertList(engine, directory, flags);
+// The name a failure message gives to the piped page.
+constexpr const char* kPipedInputName = "(standard input)";
+
+// Whether the last page was converted or copied as already packed. When it was not, one
+// line on the error stream names it and says why, unless the driver has told already (it
+// prints write errors itself). A `reason` given means the page was not even tried.
+bool pageDone(Engine& engine, const std::string& name, const std::string& reason = {}) {
+    const PageReport& page = engine.lastPage;
+    if (reason.empty() && (page.outcome == PageOutcome::Converted ||
+                           page.outcome == PageOutcome::AlreadyPacked)) {
+        return true;
+    }
+    if (reason.empty() && page.outcome == PageOutcome::NotWritten) return false;
+    std::string why = reason.empty() ? describeFailure(page) : reason;
+    if (page.copiedThrough && reason.empty()) why += "; copied through unchanged";
+    std::fflush(stdout);  // keeps the message after the lines printed before it
+    std::fprintf(stderr, "Couldn't generate file from %s: %s\n", name.c_str(), why.c_str());
+    std::fflush(stderr);
+    return false;
 }
 
-// Converts the files that match each pattern, in name order.
-void runFileMode(Engine& engine, const ConsoleChoices& choices, int flags, int argc,
-                 char** argv, int first) {
+// Converts the page on standard input to standard output; false when it was not.
+bool runPipingMode(Engine& engine, int flags) {
+    convertFile(engine, nullptr, nullptr, NO_BOUND, flags);
+    std::fflush(stdout);
+    const PageReport& page = engine.lastPage;
+    // A page that was to be copied through but could not be written has had its write error.
+    if (page.outcome == PageOutcome::HoldsZeroBytes && !page.copiedThrough) return false;
+    return pageDone(engine, kPipedInputName);
+}
+
+// Converts the files that match each pattern, in name order. Returns how many matches were
+// not converted; a pattern that matches nothing ends the run through fatalError.
+int runFileMode(Engine& engine, const ConsoleChoices& choices, int flags, int argc,
+                char** argv, int first) {
+    PatternFinder finder;
+    int notConverted = 0;
     for (int i = first; i < argc; ++i) {
-        const std::vector<PatternMatch> matches = findMatches(argv[i]);
-        if (matches.empty()) fatalError("Filenames not found.");
+        const std::vector<PatternMatch> matches = finder.find(argv[i]);
+        if (matches.empty()) {
+            const std::string message = "Filenames not found: " + std::string(argv[i]) + ".";
+            fatalError(message.c_str());
+        }
+        const bool named = !hasWildcard(argv[i]);
         for (const PatternMatch& match : matches) {
-            if (!match.isFile) continue;  // cannot be read as a page
+            // A folder, or a pipe that a wildcard happened to match, is no page to read.
+            if (match.kind == EntryKind::Folder ||
+                (match.kind == EntryKind::Other && !named)) {
+                const char* why = match.kind == EntryKind::Folder ? "is a folder"
+                                                                  : "is not a regular file";
+                if (!pageDone(engine, match.path, why)) ++notConverted;
+                continue;
+            }
             std::string output = choices.outputDir.empty()
                                      ? choices.outputFile
                                      : (std::filesystem::path(choices.outputDir) / match.name)
                                            .string();
             convertFile(engine, match.path.c_str(), &output, NO_BOUND, flags);
             std::fflush(stdout);
+            if (!pageDone(engine, match.path)) ++notConverted;
         }
     }
+    return notConverted;
 }
 
 }  // namespace
@@ -195,10 +237,12 @@ int runConsole(int argc, char** argv) {
         return 0;
     }
 
-    // Switch pass: only the arguments at the front that begin with '-'.
+    // Switch pass: only the arguments at the front that begin with '-'; "--" ends them, so
+    // that a name beginning with '-' can follow.
     for (int i = 1; i < argc && argv[i][0] == '-'; ++i) {
         const std::string_view argument = argv[i];
         if (argument == "-") continue;
+        if (argument == "--") break;
         if (argument.size() > 2 && argument[1] == '-') {
             applyLongOption(engine, choices, argument);
             continue;
@@ -235,9 +279,11 @@ int runConsole(int argc, char** argv) {
             case 'v':
                 engine.options.progressDots = 0;
                 break;
-            default:
+            default: {
                 std::fputs(kUsage, stdout);
-                fatalError("Unknown switch.\n");
+                const std::string message = "Unknown switch " + std::string(argument) + ".\n";
+                fatalError(message.c_str());
+            }
         }
     }
     if (!choices.piping) std::fputs(kBanner, stdout);
@@ -247,21 +293,23 @@ int runConsole(int argc, char** argv) {
     // Action pass: the first of -p and -r acts; other switches are passed over.
     int i = 1;
     for (; i < argc && argv[i][0] == '-'; ++i) {
-        const char letter = argv[i][1];
-        if (letter == 'p') {
-            convertFile(engine, nullptr, nullptr, NO_BOUND, flags);
-            std::fflush(stdout);
-            return 0;
+        if (std::string_view(argv[i]) == "--") {
+            ++i;
+            break;
         }
+        const char letter = argv[i][1];
+        if (letter == 'p') return runPipingMode(engine, flags) ? 0 : 1;
         if (letter == 'r') {
-            if (i + 1 >= argc) fatalError("Unspecified Directory.\n");
-            runDirectoryMode(engine, argv[i + 1], flags);
+            int directory = i + 1;
+            if (directory < argc && std::string_view(argv[directory]) == "--") ++directory;
+            if (directory >= argc) fatalError("Unspecified Directory.\n");
+            const int notConverted = convertList(engine, argv[directory], flags);
             std::fputs("\ndone.\n", stdout);
-            return 0;
+            return notConverted == 0 ? 0 : 1;
         }
     }
     if (i >= argc) fatalError("No filename given.");
-    runFileMode(engine, choices, flags, argc, argv, i);
+    const int notConverted = runFileMode(engine, choices, flags, argc, argv, i);
     std::fputs("done.\n\n", stdout);
-    return 0;
+    return notConverted == 0 ? 0 : 1;
 }

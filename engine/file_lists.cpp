@@ -3,9 +3,11 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <cstdarg>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <system_error>
 #include <utility>
@@ -39,29 +41,36 @@ std::string joinPath(const std::string& directory, const std::string& name) {
     return path;
 }
 
+void notePage(std::vector<WalkProblem>* problems, const std::string& path, std::string reason) {
+    if (problems) problems->push_back({path, std::move(reason), false});
+}
+
 // The names of the entries of `directory` in byte order. A directory that cannot be listed,
-// or stops listing part way, gives the names read so far.
-std::vector<std::string> sortedEntryNames(const std::string& directory) {
+// or stops listing part way, gives the names read so far, and a problem when asked.
+std::vector<std::string> sortedEntryNames(const std::string& directory,
+                                          std::vector<WalkProblem>* problems) {
     std::vector<std::string> names;
     std::error_code error;
     fs::directory_iterator entry(fs::path(directory), error);
     for (; !error && entry != fs::directory_iterator(); entry.increment(error))
         names.push_back(entry->path().filename().string());
+    if (error && problems) problems->push_back({directory, error.message(), true});
     std::sort(names.begin(), names.end());
     return names;
 }
 
-bool canOpenForReading(const std::string& path) {
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-    if (!file) return false;
-    std::fclose(file);
-    return true;
-}
-
 // Adds `path` when it is a page file that can be opened, so the list holds only what a
-// conversion can read.
-void addReadablePage(std::FILE* list, const std::string& path) {
-    if (isPageFile(path) && canOpenForReading(path)) addPageToList(list, path);
+// conversion can read; a page that cannot be opened becomes a problem.
+void addReadablePage(std::FILE* list, const std::string& path,
+                     std::vector<WalkProblem>* problems) {
+    if (!isPageFile(path)) return;
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (!file) {
+        notePage(problems, path, std::strerror(errno));
+        return;
+    }
+    std::fclose(file);
+    addPageToList(list, path);
 }
 
 // Prints on the engine's console stream, if it has one.
@@ -119,22 +128,36 @@ Answer askBeforeConverting(Engine& engine, const std::string& path) {
     }
 }
 
-// Converts the page at `path` over itself. The page is read whole, so it is never cut.
-void convertInPlace(Engine& engine, const std::string& path, int flags) {
+// Prints a failure message on the engine's error stream, after what the console holds.
+void complain(Engine& engine, const char* format, ...) {
+    if (!engine.errors) return;
+    if (engine.console) std::fflush(engine.console);
+    va_list arguments;
+    va_start(arguments, format);
+    std::vfprintf(engine.errors, format, arguments);
+    va_end(arguments);
+    std::fflush(engine.errors);
+}
+
+// Converts the page at `path` over itself; false when it was not converted. The page is
+// read whole, so it is never cut, and a page that is not converted is left as it was.
+bool convertInPlace(Engine& engine, const std::string& path, int flags) {
     // The writer turns every '?' of an output name into '_', which would write another
     // file beside the original instead of replacing it.
     if (path.find('?') != std::string::npos) {
-        if (engine.errors) {
-            std::fprintf(engine.errors, "Couldn't generate file from %s: its name holds a '?'\n",
-                         path.c_str());
-        }
-        return;
+        complain(engine, "Couldn't generate file from %s: its name holds a '?'\n", path.c_str());
+        return false;
     }
     std::string outputName = path;
-    const long result = convertFile(engine, path.c_str(), &outputName, NO_BOUND, flags);
-    if (result < 0 && engine.errors) {
-        std::fprintf(engine.errors, "Couldn't generate file from %s: %s\n", path.c_str(),
+    convertFile(engine, path.c_str(), &outputName, NO_BOUND, flags);
+    switch (engine.lastPage.outcome) {
+        case PageOutcome::Converted:
+        case PageOutcome::AlreadyPacked: return true;
+        case PageOutcome::NotWritten: return false;  // the driver has said so, with the reason
+        default:
+            complain(engine, "Couldn't generate file from %s: %s\n", path.c_str(),
                      describeFailure(engine.lastPage).c_str());
+            return false;
     }
 }
 
@@ -152,12 +175,15 @@ void addPageToList(std::FILE* list, const std::string& path) {
     std::fputc('\n', list);
 }
 
-void walkDirectory(std::FILE* list, const std::string& path) {
+void walkDirectory(std::FILE* list, const std::string& path, std::vector<WalkProblem>* problems) {
     std::error_code error;
     fs::file_status status = fs::status(path, error);
-    if (error) return;
+    if (error) {
+        if (isPageFile(path)) notePage(problems, path, error.message());
+        return;
+    }
     if (fs::is_regular_file(status)) {
-        addReadablePage(list, path);
+        addReadablePage(list, path, problems);
         return;
     }
     if (!fs::is_directory(status)) return;
@@ -170,7 +196,7 @@ void walkDirectory(std::FILE* list, const std::string& path) {
         std::size_t next = 0;
     };
     std::vector<Level> stack;
-    stack.push_back({path, sortedEntryNames(path)});
+    stack.push_back({path, sortedEntryNames(path, problems)});
     while (!stack.empty()) {
         Level& level = stack.back();
         if (level.next == level.names.size()) {
@@ -181,23 +207,28 @@ void walkDirectory(std::FILE* list, const std::string& path) {
         fs::file_status linkStatus = fs::symlink_status(entry, error);
         if (error) continue;
         if (fs::is_directory(linkStatus)) {
-            std::vector<std::string> names = sortedEntryNames(entry);
+            std::vector<std::string> names = sortedEntryNames(entry, problems);
             stack.push_back({std::move(entry), std::move(names)});
             continue;
         }
         // A link counts by what it points to, but a link to a directory is not walked, so
         // link cycles cannot make the walk endless.
         fs::file_status target = fs::is_symlink(linkStatus) ? fs::status(entry, error) : linkStatus;
-        if (!error && fs::is_regular_file(target)) addReadablePage(list, entry);
+        if (error) {
+            if (isPageFile(entry)) notePage(problems, entry, error.message());  // a dead link
+        } else if (fs::is_regular_file(target)) {
+            addReadablePage(list, entry, problems);
+        }
     }
 }
 
-std::string writeFileList(const std::string& startPath, const std::string& listFileName) {
+std::string writeFileList(const std::string& startPath, const std::string& listFileName,
+                          std::vector<WalkProblem>* problems) {
     std::FILE* list = std::fopen(listFileName.c_str(), "w");
     if (!list) return {};
     std::fwrite(LIST_HEADER.data(), 1, LIST_HEADER.size(), list);
     std::fputc('\n', list);
-    walkDirectory(list, startPath);
+    walkDirectory(list, startPath, problems);
     std::fputc('\n', list);
     bool written = !std::ferror(list);
     if (std::fclose(list) != 0) written = false;
@@ -206,23 +237,48 @@ std::string writeFileList(const std::string& startPath, const std::string& listF
 }
 
 int convertList(Engine& engine, const std::string& startPath, int flags) {
+    // Only a folder is converted in place: a missing name or a file given instead is told,
+    // not taken for an empty tree.
+    std::error_code error;
+    const fs::file_status start = fs::status(startPath, error);
+    if (!error && !fs::is_directory(start)) error = std::make_error_code(std::errc::not_a_directory);
+    if (error) {
+        complain(engine, "Couldn't read the folder %s: %s\n", startPath.c_str(),
+                 error.message().c_str());
+        return -1;
+    }
     if (engine.options.interactive) say(engine, "%s", BATCH_WARNING.data());
 
-    std::string listName = writeFileList(startPath);
+    std::vector<WalkProblem> problems;
+    std::string listName = writeFileList(startPath, LIST_FILE_NAME, &problems);
     if (listName.empty()) {
-        say(engine, "Couldn't write the list file %s in the current directory\n", LIST_FILE_NAME);
+        complain(engine, "Couldn't write the list file %s in the current directory\n",
+                 LIST_FILE_NAME);
         return -1;
     }
     std::FILE* list = std::fopen(listName.c_str(), "r");
     if (!list) {
-        say(engine, "Couldn't read back the list file %s\n", listName.c_str());
+        complain(engine, "Couldn't read back the list file %s\n", listName.c_str());
         return -1;
     }
     std::string line;
     if (!readLine(list, line) || !hasListHeader(line)) {
         std::fclose(list);
-        say(engine, "The list file %s lacks its header line\n", listName.c_str());
+        complain(engine, "The list file %s lacks its header line\n", listName.c_str());
         return -1;
+    }
+
+    // What the walk had to leave out is told first: its pages are not converted.
+    int notConverted = 0;
+    for (const WalkProblem& problem : problems) {
+        if (problem.isFolder) {
+            complain(engine, "Couldn't read the folder %s: %s\n", problem.path.c_str(),
+                     problem.reason.c_str());
+        } else {
+            complain(engine, "Couldn't generate file from %s: cannot be read: %s\n",
+                     problem.path.c_str(), problem.reason.c_str());
+        }
+        ++notConverted;
     }
 
     while (readLine(list, line)) {
@@ -232,14 +288,14 @@ int convertList(Engine& engine, const std::string& startPath, int flags) {
             if (answer == Answer::Quit) {
                 std::fclose(list);
                 if (engine.console) std::fflush(engine.console);
-                std::exit(0);
+                std::exit(notConverted == 0 ? 0 : 1);
             }
             if (answer == Answer::Skip) continue;
             if (answer == Answer::ConvertAll) engine.options.interactive = 0;
         }
-        convertInPlace(engine, line, flags);
+        if (!convertInPlace(engine, line, flags)) ++notConverted;
         if (engine.console) std::fflush(engine.console);
     }
     std::fclose(list);
-    return 0;
+    return notConverted;
 }

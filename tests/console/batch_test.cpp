@@ -68,6 +68,7 @@ const std::string kWarning =
 TEST_F(DirectoryMode, WithoutQuestions) {
     Outcome result = run({"-i", "-r", "site"}, "");
     EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(result.errors, "");
     EXPECT_EQ(changedPages(), "111");
     EXPECT_EQ(readFile(root / "site/notes.txt"), page);
     EXPECT_EQ(countOf(result.output, kQuestion), 0);
@@ -93,6 +94,7 @@ TEST_F(DirectoryMode, Answers) {
         for (const auto& path : pages) write(fs::relative(path, root).string(), page);
         Outcome result = run({"-r", "site"}, c.answers);
         EXPECT_EQ(result.status, 0);
+        EXPECT_EQ(result.errors, "");
         EXPECT_EQ(changedPages(), c.changed);
         EXPECT_EQ(countOf(result.output, kQuestion), c.questions);
         EXPECT_EQ(countOf(result.output, kWarning), 1);
@@ -101,15 +103,143 @@ TEST_F(DirectoryMode, Answers) {
     }
 }
 
-// The list file cannot be created: a message says so, and the end line still follows.
+// Gives every folder and file under `top` all rights, so that a run without root's powers
+// can read and replace them, and the folder can be removed afterwards.
+void openUp(const fs::path& top) {
+    fs::permissions(top, fs::perms::all);
+    for (const auto& entry : fs::recursive_directory_iterator(top)) {
+        if (!entry.is_symlink()) fs::permissions(entry.path(), fs::perms::all);
+    }
+}
+
+bool isOneLine(const std::string& text) {
+    return !text.empty() && text.find('\n') == text.size() - 1;
+}
+
+// The list file cannot be created: a message on standard error says so, nothing is
+// converted, the end line still follows, and the status is 1.
 TEST_F(DirectoryMode, ListFileThatCannotBeWritten) {
     fs::create_directory(root / "quillboxtmpoutput.tmp");
     Outcome result = run({"-i", "-r", "site"}, "");
-    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(result.status, 1);
     EXPECT_EQ(changedPages(), "000");
-    EXPECT_NE(result.output.find("Couldn't write the list file quillboxtmpoutput.tmp"),
-              std::string::npos);
+    EXPECT_TRUE(result.errors.starts_with("Couldn't write the list file quillboxtmpoutput.tmp"))
+        << result.errors;
+    EXPECT_TRUE(isOneLine(result.errors)) << result.errors;
     EXPECT_TRUE(result.output.ends_with("\ndone.\n")) << result.output;
+}
+
+// A start that is no folder is named on standard error with the reason, and the status is 1.
+TEST_F(DirectoryMode, StartThatIsNoFolder) {
+    struct Case { const char* start; const char* reason; };
+    constexpr Case kCases[] = {
+        {"missing", "No such file or directory"},
+        {"missing/deeper", "No such file or directory"},
+        {"site/a.html", "Not a directory"},  // a page, where a folder is expected
+        {"site/notes.txt", "Not a directory"},
+    };
+    for (const auto& c : kCases) {
+        SCOPED_TRACE(c.start);
+        Outcome result = run({"-i", "-r", c.start}, "");
+        EXPECT_EQ(result.status, 1);
+        EXPECT_EQ(result.errors,
+                  "Couldn't read the folder " + std::string(c.start) + ": " + c.reason + "\n");
+        EXPECT_EQ(changedPages(), "000");
+        EXPECT_TRUE(result.output.ends_with("\ndone.\n")) << result.output;
+    }
+}
+
+// "--" lets a folder whose name begins with '-' follow -r.
+TEST_F(DirectoryMode, FolderNamedLikeASwitch) {
+    write("-x/p.html", page);
+    Outcome result = run({"-i", "-r", "--", "-x"}, "");
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(result.errors, "");
+    EXPECT_NE(readFile(root / "-x/p.html"), page);
+    EXPECT_EQ(changedPages(), "000");
+
+    Outcome without = run({"-i", "-r", "-x"}, "");  // "-x" is taken for a switch
+    EXPECT_EQ(without.status, 255);
+}
+
+// A page that is not converted is left as it is and named on standard error, once, with the
+// reason; the other pages are converted all the same, and the status is 1. The program runs
+// without root's powers, so that rights are what they say.
+TEST_F(DirectoryMode, PagesNotConverted) {
+    std::string utf16 = "\xFF\xFE";
+    for (char c : page) utf16 += std::string{c, '\0'};
+    struct Case {
+        const char* name;
+        const char* file;         // the page that is not converted, under the root folder
+        std::string text;
+        const char* lockedFolder;  // a folder given the rights below, or none
+        fs::perms folderRights;
+        fs::perms fileRights;
+        std::string message;  // how standard error begins
+        const char* reason;   // what it says after
+    };
+    const Case kCases[] = {
+        {"zero bytes", "site/z.html", utf16, nullptr, fs::perms::all, fs::perms::all,
+         "Couldn't generate file from site/z.html: ", "zero bytes"},
+        {"unreadable page", "site/secret.html", page, nullptr, fs::perms::all, fs::perms::none,
+         "Couldn't generate file from site/secret.html: ", "cannot be read: Permission denied"},
+        {"unreadable folder", "site/locked/x.html", page, "site/locked", fs::perms::none,
+         fs::perms::all, "Couldn't read the folder site/locked: ", "Permission denied"},
+        {"folder that cannot be written", "site/kept/w.html", page, "site/kept",
+         fs::perms::owner_read | fs::perms::owner_exec | fs::perms::others_read |
+             fs::perms::others_exec,
+         fs::perms::all, "Error writing file site/kept/w.html: ", "Permission denied"},
+        {"'?' in the name", "site/what?.html", page, nullptr, fs::perms::all, fs::perms::all,
+         "Couldn't generate file from site/what?.html: ", "'?'"},
+    };
+    for (const auto& c : kCases) {
+        SCOPED_TRACE(c.name);
+        fs::remove_all(root / "site");
+        for (const auto& path : pages) write(fs::relative(path, root).string(), page);
+        write(c.file, c.text);
+        openUp(root);
+        if (c.lockedFolder) fs::permissions(root / c.lockedFolder, c.folderRights);
+        fs::permissions(root / c.file, c.fileRights);
+
+        console_run::RunSetting setting;
+        setting.unprivileged = true;
+        Outcome result = console_run::runQuillbox(root, {"-i", "-r", "site"}, setting);
+        if (c.lockedFolder) fs::permissions(root / c.lockedFolder, fs::perms::all);
+        fs::permissions(root / c.file, fs::perms::all);
+
+        EXPECT_EQ(result.status, 1);
+        EXPECT_TRUE(result.errors.starts_with(c.message)) << result.errors;
+        EXPECT_NE(result.errors.find(c.reason, c.message.size()), std::string::npos)
+            << result.errors;
+        EXPECT_TRUE(isOneLine(result.errors)) << result.errors;
+        EXPECT_EQ(readFile(root / c.file), c.text);
+        EXPECT_EQ(changedPages(), "111");
+        EXPECT_TRUE(result.output.ends_with("\ndone.\n")) << result.output;
+        // Nothing was left beside the page.
+        EXPECT_EQ(std::distance(fs::directory_iterator(root / fs::path(c.file).parent_path()),
+                                fs::directory_iterator()),
+                  fs::path(c.file).parent_path() == "site" ? 4 : 1);  // a.html, b.HTM, sub
+    }
+}
+
+// Answering a question ends the run at once, with status 1 when a page before it was not
+// converted; the answers decide nothing else about the status.
+TEST_F(DirectoryMode, StatusAfterAnswers) {
+    write("site/0.html", std::string("<p>\0</p>", 8));  // listed first, never converted
+    struct Case { const char* answers; int status; bool done; };
+    constexpr Case kCases[] = {
+        {"y\nq\n", 1, false},
+        {"n\nq\n", 0, false},
+        {"all\n", 1, true},
+        {"n\nn\nn\nn\n", 0, true},
+    };
+    for (const auto& c : kCases) {
+        SCOPED_TRACE(c.answers);
+        Outcome result = run({"-r", "site"}, c.answers);
+        EXPECT_EQ(result.status, c.status);
+        EXPECT_EQ(result.output.ends_with("\ndone.\n"), c.done) << result.output;
+        EXPECT_EQ(result.errors.empty(), c.status == 0) << result.errors;
+    }
 }
 
 }  // namespace

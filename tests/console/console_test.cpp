@@ -135,6 +135,18 @@ std::vector<std::string> ratioLineNames(const std::string& output) {
            << expected.substr(at, 60) << "\"";
 }
 
+// Whether `errors` is one line that names `name` as not converted and gives a reason that
+// holds `reason`.
+::testing::AssertionResult saysNotConverted(const std::string& errors, const std::string& name,
+                                            const std::string& reason) {
+    const std::string start = "Couldn't generate file from " + name + ": ";
+    if (completeLines(errors).size() != 1 || !errors.starts_with(start) ||
+        errors.find(reason, start.size()) == std::string::npos) {
+        return ::testing::AssertionFailure() << "standard error: \"" << errors << "\"";
+    }
+    return ::testing::AssertionSuccess();
+}
+
 class Console : public ::testing::Test {
 protected:
     console_run::TempFolder folder;
@@ -160,7 +172,9 @@ protected:
 // Texts and exit statuses that do not depend on any page.
 
 TEST_F(Console, TextsAndStatuses) {
-    const std::string unknown = kUsage + "\nError : Unknown switch.\n";
+    const auto unknown = [](const std::string& name) {
+        return kUsage + "\nError : Unknown switch " + name + ".\n";
+    };
     struct Case {
         std::vector<std::string> arguments;
         std::string output;
@@ -173,15 +187,21 @@ TEST_F(Console, TextsAndStatuses) {
         {{"-help"}, kBanner + kUsage, 0},              // only the second character counts
         {{"-v", "-h", "-x"}, kBanner + kUsage, 0},     // help ends the switch pass
         {{"-h", "--no-such-option"}, kBanner + kUsage, 0},
-        {{"-x"}, unknown, 255},                         // usage without the banner
-        {{"-L"}, unknown, 255},                         // letters are case-sensitive
-        {{"-v", "-z", "page.html"}, unknown, 255},
-        {{"-x", "-h"}, unknown, 255},
+        {{"-x"}, unknown("-x"), 255},                   // usage without the banner
+        {{"-L"}, unknown("-L"), 255},                   // letters are case-sensitive
+        {{"-v", "-z", "page.html"}, unknown("-z"), 255},
+        {{"-x", "-h"}, unknown("-x"), 255},
+        {{"-xyz"}, unknown("-xyz"), 255},               // named as given
         {{"-r"}, kBanner + "\nError : Unspecified Directory.\n", 255},
         {{"-i", "-v", "-r"}, kBanner + "\nError : Unspecified Directory.\n", 255},
         {{"-v"}, kBanner + "\nError : No filename given.", 255},
         {{"-c", "-i", "-s", "-d"}, kBanner + "\nError : No filename given.", 255},
         {{"-"}, kBanner + "\nError : No filename given.", 255},  // a lone "-" is passed over
+        {{"--"}, kBanner + "\nError : No filename given.", 255},  // ends the switches
+        {{"-v", "--"}, kBanner + "\nError : No filename given.", 255},
+        {{"-r", "--"}, kBanner + "\nError : Unspecified Directory.\n", 255},
+        {{"--", "-x"}, kBanner + "\nError : Filenames not found: -x.", 255},  // a name now
+        {{"--", "-h"}, kBanner + "\nError : Filenames not found: -h.", 255},
         {{"--version"}, "quillbox 0.9a\n", 0},
     };
     for (const Case& c : kCases) {
@@ -190,6 +210,7 @@ TEST_F(Console, TextsAndStatuses) {
         SCOPED_TRACE("arguments: " + shown);
         const Outcome result = run(c.arguments);
         EXPECT_EQ(result.output, c.output);
+        EXPECT_EQ(result.errors, "");
         EXPECT_EQ(result.status, c.status);
     }
     EXPECT_FALSE(exists("output.htm"));
@@ -353,25 +374,29 @@ protected:
 };
 
 // Which files each set of patterns converts, and in which order: --output-dir keeps every
-// result under its own name, and the ratio lines name them in the order converted.
+// result under its own name, and the ratio lines name them in the order converted. A folder
+// that a pattern matches is not converted: it is named on standard error, and the status is 1.
 TEST_F(FilePatterns, MatchInNameOrder) {
     struct Case {
         std::vector<std::string> patterns;
         std::vector<std::string> converted;  // in the order expected
+        std::string errors;
     };
+    const std::string folders = "Couldn't generate file from out: is a folder\n"
+                                "Couldn't generate file from sub: is a folder\n";
     const Case kCases[] = {
-        {{"*.html"}, {"a.html", "ab.html", "b.html"}},
-        {{"?.html"}, {"a.html", "b.html"}},
-        {{"*.htm"}, {"c.htm"}},
-        {{"*.htm?"}, {"a.html", "ab.html", "b.html"}},
-        {{"a*"}, {"a.html", "ab.html"}},
-        {{"*b*"}, {"ab.html", "b.html"}},
-        {{"??.*"}, {"ab.html"}},
-        {{"a.html"}, {"a.html"}},
-        {{"c.htm", "a.html"}, {"c.htm", "a.html"}},  // patterns in command line order
-        {{"*"}, {"a.html", "ab.html", "b.html", "c.htm", "notes.txt"}},  // folders passed over
-        {{"sub/*"}, {"d.html", "e.htm"}},
-        {{"sub/?.htm*"}, {"d.html", "e.htm"}},
+        {{"*.html"}, {"a.html", "ab.html", "b.html"}, ""},
+        {{"?.html"}, {"a.html", "b.html"}, ""},
+        {{"*.htm"}, {"c.htm"}, ""},
+        {{"*.htm?"}, {"a.html", "ab.html", "b.html"}, ""},
+        {{"a*"}, {"a.html", "ab.html"}, ""},
+        {{"*b*"}, {"ab.html", "b.html"}, "Couldn't generate file from sub: is a folder\n"},
+        {{"??.*"}, {"ab.html"}, ""},
+        {{"a.html"}, {"a.html"}, ""},
+        {{"c.htm", "a.html"}, {"c.htm", "a.html"}, ""},  // patterns in command line order
+        {{"*"}, {"a.html", "ab.html", "b.html", "c.htm", "notes.txt"}, folders},
+        {{"sub/*"}, {"d.html", "e.htm"}, ""},
+        {{"sub/?.htm*"}, {"d.html", "e.htm"}, ""},
     };
     for (const Case& c : kCases) {
         std::string shown;
@@ -382,7 +407,8 @@ TEST_F(FilePatterns, MatchInNameOrder) {
         std::vector<std::string> arguments{"--output-dir=out"};
         arguments.insert(arguments.end(), c.patterns.begin(), c.patterns.end());
         const Outcome result = run(arguments);
-        EXPECT_EQ(result.status, 0) << result.output;
+        EXPECT_EQ(result.status, c.errors.empty() ? 0 : 1) << result.output;
+        EXPECT_EQ(result.errors, c.errors);
         EXPECT_TRUE(result.output.ends_with(kDone));
         std::vector<std::string> expectedNames;
         for (const auto& name : c.converted) expectedNames.push_back("out/" + name);
@@ -439,16 +465,42 @@ TEST_F(FilePatterns, OutputOption) {
     EXPECT_TRUE(sameText(read("result.htm"), convertAlone("b.html")));
 }
 
-// Files over 100000 bytes and entries that are not files are passed over without a word.
-TEST_F(FilePatterns, PassesOverWhatCannotBeConverted) {
-    write("big.html", std::string(100001, 'x'));
-    write("big2.html", std::string(100000, 'y'));
+// Files of any size are converted whole; a folder, named or matched, is not converted, and
+// standard error names it. The other pages are converted all the same.
+TEST_F(FilePatterns, LargeFilesAndFolders) {
+    const std::string big = "<p>" + std::string(150000, 'x') + "  last  words</p>";
+    const std::string bigCompacted = "<p>" + std::string(150000, 'x') + " last words</p>";
+    write("big.html", big);
     fs::create_directory(folder / "dir.html");
-    const Outcome result = run({"--method=plain", "big*.html", "dir.html"});
-    EXPECT_EQ(result.status, 0);
-    // Only the file of exactly 100000 bytes is converted.
-    EXPECT_EQ(result.output, kBanner + "... (01%) output.htm\n" + kDone);
-    EXPECT_TRUE(sameText(read("output.htm"), std::string(100000, 'y')));
+    struct Case {
+        std::vector<std::string> arguments;
+        std::string errors;
+        bool converted;  // output.htm holds the big page, compacted
+    };
+    const Case kCases[] = {
+        {{"big.html"}, "", true},
+        {{"big*.html", "dir.html"}, "Couldn't generate file from dir.html: is a folder\n", true},
+        {{"dir.html"}, "Couldn't generate file from dir.html: is a folder\n", false},
+        {{"d*", "big.html"}, "Couldn't generate file from dir.html: is a folder\n", true},
+        {{"sub"}, "Couldn't generate file from sub: is a folder\n", false},
+        {{"sub/"}, "Couldn't generate file from sub/: is a folder\n", false},
+    };
+    for (const Case& c : kCases) {
+        SCOPED_TRACE(c.arguments.front());
+        fs::remove(folder / "output.htm");
+        std::vector<std::string> arguments{"--method=plain"};
+        arguments.insert(arguments.end(), c.arguments.begin(), c.arguments.end());
+        const Outcome result = run(arguments);
+        EXPECT_EQ(result.status, c.errors.empty() ? 0 : 1);
+        EXPECT_EQ(result.errors, c.errors);
+        EXPECT_TRUE(result.output.ends_with(kDone));
+        EXPECT_EQ(ratioLineNames(result.output).size(), c.converted ? 1u : 0u);
+        EXPECT_EQ(exists("output.htm"), c.converted);
+        if (c.converted) {
+            EXPECT_TRUE(sameText(read("output.htm"), bigCompacted));
+        }
+    }
+    EXPECT_EQ(read("big.html"), big);
 }
 
 TEST_F(FilePatterns, PatternThatMatchesNothing) {
@@ -462,13 +514,17 @@ TEST_F(FilePatterns, PatternThatMatchesNothing) {
     struct Case {
         std::vector<std::string> arguments;
         std::vector<std::string> converted;
+        std::string unmatched;  // the pattern the message names
     };
     const Case kCases[] = {
-        {{"none*.html"}, {}},
-        {{"nofolder/*.html"}, {}},
-        {{"a.html", "b.html", "z*.html", "c.htm"}, {"a.html", "b.html"}},  // c.htm never reached
-        {{"b.html", "-v"}, {"b.html"}},  // a switch after a pattern is a pattern
-        {{"b.html", "--method=js"}, {"b.html"}},
+        {{"none*.html"}, {}, "none*.html"},
+        {{"none.html"}, {}, "none.html"},
+        {{"nofolder/*.html"}, {}, "nofolder/*.html"},
+        {{"nofolder/a.html"}, {}, "nofolder/a.html"},
+        {{"a.html/b.html"}, {}, "a.html/b.html"},  // a file taken for a folder
+        {{"a.html", "b.html", "z*.html", "c.htm"}, {"a.html", "b.html"}, "z*.html"},
+        {{"b.html", "-v"}, {"b.html"}, "-v"},  // a switch after a pattern is a pattern
+        {{"b.html", "--method=js"}, {"b.html"}, "--method=js"},
     };
     for (const Case& c : kCases) {
         SCOPED_TRACE(c.arguments.front() + " ...");
@@ -479,7 +535,7 @@ TEST_F(FilePatterns, PatternThatMatchesNothing) {
         EXPECT_EQ(result.status, 255);
         std::string expected = kBanner;
         for (const auto& name : c.converted) expected += lines[name];
-        EXPECT_EQ(result.output, expected + "\nError : Filenames not found.");
+        EXPECT_EQ(result.output, expected + "\nError : Filenames not found: " + c.unmatched + ".");
         // What the earlier patterns converted stays converted.
         EXPECT_EQ(exists("output.htm"), !c.converted.empty());
         if (!c.converted.empty()) {
@@ -498,33 +554,204 @@ TEST_F(FilePatterns, QuietBeforeThePattern) {
     EXPECT_EQ(withLetters.output, kBanner + kDone);
 }
 
+// What becomes of each named page in file mode: converted (a ratio line), already packed (a
+// line that says so), or not converted (one line on standard error naming it, and status 1).
+// A page that is not converted writes nothing: an old output.htm stays as it was.
+TEST_F(Console, WhatBecomesOfEachPage) {
+    std::string utf16 = "\xFF\xFE";
+    for (char c : kSmallPage) utf16 += std::string{c, '\0'};
+    const std::string packed = kMarker + "<p>packed    before</p>";
+    const std::string oldOutput = "an older output";
+    struct Case {
+        std::vector<std::string> arguments;
+        std::vector<std::string> progress;  // the lines between the banner and "done."
+        std::vector<std::string> failures;  // the names on standard error, in order
+        std::string reason;                 // what each failure line says after the name
+        std::string output;                 // output.htm afterwards
+    };
+    const std::string ratio = ratioLine("...", expectedSaving(kSmallPage.size(),
+                                                              kSmallCompacted.size()),
+                                        "output.htm");
+    const std::string zero = "zero bytes";
+    const std::string packedLine = " (already packed, copied unchanged) output.htm\n";
+    const Case kCases[] = {
+        {{"page.html"}, {ratio}, {}, "", kSmallCompacted},
+        {{"utf16.html"}, {}, {"utf16.html"}, zero, oldOutput},
+        {{"-v", "utf16.html"}, {}, {"utf16.html"}, zero, oldOutput},
+        {{"zero.html", "page.html"}, {ratio}, {"zero.html"}, zero, kSmallCompacted},
+        {{"page.html", "utf16.html"}, {ratio}, {"utf16.html"}, zero, kSmallCompacted},
+        {{"*.html"}, {packedLine, ratio}, {"utf16.html", "zero.html"}, zero, kSmallCompacted},
+        {{"packed.html"}, {packedLine}, {}, "", packed},
+        {{"-v", "packed.html", "page.html"}, {}, {}, "", kSmallCompacted},
+        {{"--", "-dash.htm"}, {ratio}, {}, "", kSmallCompacted},
+        {{"-v", "--", "-dash.htm", "utf16.html"}, {}, {"utf16.html"}, zero, kSmallCompacted},
+    };
+    for (const Case& c : kCases) {
+        std::string shown;
+        for (const auto& argument : c.arguments) shown += argument + " ";
+        SCOPED_TRACE("arguments: " + shown);
+        for (const auto& [name, text] :
+             std::map<std::string, std::string>{{"page.html", kSmallPage},
+                                                {"-dash.htm", kSmallPage},
+                                                {"utf16.html", utf16},
+                                                {"zero.html", kSmallPage + '\0' + "<p>x</p>"},
+                                                {"packed.html", packed},
+                                                {"output.htm", oldOutput}}) {
+            write(name, text);
+        }
+        std::vector<std::string> arguments{"--method=plain"};
+        arguments.insert(arguments.end(), c.arguments.begin(), c.arguments.end());
+        const Outcome result = run(arguments);
+        EXPECT_EQ(result.status, c.failures.empty() ? 0 : 1);
+        std::string progress;
+        for (const auto& line : c.progress) progress += line;
+        EXPECT_EQ(result.output, kBanner + progress + kDone);
+        const std::vector<std::string> lines = completeLines(result.errors);
+        ASSERT_EQ(lines.size(), c.failures.size()) << result.errors;
+        for (size_t i = 0; i < lines.size(); ++i) {
+            EXPECT_TRUE(saysNotConverted(lines[i] + "\n", c.failures[i], c.reason));
+        }
+        EXPECT_TRUE(sameText(read("output.htm"), c.output));
+        EXPECT_EQ(read("utf16.html"), utf16);
+    }
+}
+
+// An output that cannot be written is told once, by the file's name and the system's
+// reason; the status is 1 and the page is left as it was.
+TEST_F(Console, OutputThatCannotBeWritten) {
+    write("page.html", kSmallPage);
+    write("packed.html", kMarker + "<p>x</p>");
+    fs::create_directory(folder / "taken.htm");
+    struct Case {
+        std::vector<std::string> arguments;
+        std::string output;  // the name the message gives
+        std::string reason;
+    };
+    const Case kCases[] = {
+        {{"--output=missing/out.htm", "page.html"}, "missing/out.htm", "No such file or directory"},
+        {{"--output=missing/out.htm", "packed.html"}, "missing/out.htm",
+         "No such file or directory"},
+        {{"-v", "--output=missing/out.htm", "page.html"}, "missing/out.htm",
+         "No such file or directory"},
+        {{"--output=taken.htm", "page.html"}, "taken.htm", ""},  // a folder stands there
+    };
+    for (const Case& c : kCases) {
+        SCOPED_TRACE(c.arguments.back() + " into " + c.output);
+        const Outcome result = run(c.arguments);
+        EXPECT_EQ(result.status, 1);
+        const std::string start = "Error writing file " + c.output + ": ";
+        EXPECT_TRUE(result.errors.starts_with(start)) << result.errors;
+        EXPECT_NE(result.errors.find(c.reason, start.size()), std::string::npos) << result.errors;
+        EXPECT_EQ(completeLines(result.errors).size(), 1u) << result.errors;
+        EXPECT_TRUE(result.output.ends_with(kDone));
+    }
+    EXPECT_EQ(read("page.html"), kSmallPage);
+    EXPECT_TRUE(fs::is_directory(folder / "taken.htm"));
+}
+
+// Rights, with the program run without root's powers: a page that cannot be read is named
+// with the reason; a name without wildcards is opened directly, so a page in a folder that
+// may be entered but not listed is still found, while a pattern there finds nothing.
+TEST_F(Console, RightsInFileMode) {
+    write("page.html", kSmallPage);
+    write("secret.html", kSmallPage);
+    write("hidden/page.html", kSmallPage);
+    for (const auto& entry : fs::recursive_directory_iterator(folder.path()))
+        fs::permissions(entry.path(), fs::perms::all);
+    fs::permissions(folder.path(), fs::perms::all);
+    fs::permissions(folder / "secret.html", fs::perms::none);
+    fs::permissions(folder / "hidden", fs::perms::owner_all | fs::perms::others_exec);
+    const auto runUnprivileged = [&](const std::vector<std::string>& arguments) {
+        console_run::RunSetting setting;
+        setting.unprivileged = true;
+        return console_run::runQuillbox(folder.path(), arguments, setting);
+    };
+
+    const Outcome unreadable = runUnprivileged({"secret.html", "page.html"});
+    EXPECT_EQ(unreadable.status, 1);
+    EXPECT_TRUE(saysNotConverted(unreadable.errors, "secret.html",
+                                 "cannot be read: Permission denied"));
+    EXPECT_EQ(read("output.htm"), kSmallCompacted);
+
+    fs::remove(folder / "output.htm");
+    const Outcome named = runUnprivileged({"hidden/page.html"});
+    EXPECT_EQ(named.status, 0) << named.errors;
+    EXPECT_EQ(read("output.htm"), kSmallCompacted);
+    const Outcome pattern = runUnprivileged({"hidden/*.html"});
+    EXPECT_EQ(pattern.status, 255);
+    EXPECT_TRUE(pattern.output.ends_with("\nError : Filenames not found: hidden/*.html."));
+    fs::permissions(folder / "secret.html", fs::perms::all);
+    fs::permissions(folder / "hidden", fs::perms::all);
+}
+
 // ---------------------------------------------------------------------------------------
 // Piping mode.
 
+// Standard output carries the page and nothing else; a page that is not converted is copied
+// through unchanged, named on standard error, and the status is 1.
 TEST_F(Console, PipingPutsOnlyThePageOnStandardOutput) {
+    const std::string zeroByte("<p>a  b</p>\0<p>not lost</p>", 27);
+    // "<p>some  text</p>" in UTF-16 with its byte-order mark.
+    std::string utf16 = "\xFF\xFE";
+    for (char c : std::string("<p>some  text</p>")) utf16 += std::string{c, '\0'};
+    const std::string bom = "\xEF\xBB\xBF";
+    const std::string packed = kMarker + "<p>already    packed</p>";
+    const std::string header = "Content-type: text/html\n\n";
     struct Case {
         std::vector<std::string> arguments;
         std::string input;
         std::string output;
+        bool converted;  // otherwise: status 1 and one message naming the piped input
     };
     const Case kCases[] = {
-        {{"-p"}, kSmallPage, kSmallCompacted},
-        {{"-v", "-p"}, kSmallPage, kSmallCompacted},
-        {{"-pipe"}, kSmallPage, kSmallCompacted},
-        {{"-c", "-p"}, kSmallPage, kSmallWithComment},
-        {{"--keep-comments", "-p"}, kSmallPage, kSmallWithComment},
-        {{"-p", "ignored.html"}, kSmallPage, kSmallCompacted},
-        {{"-p"}, "", ""},
-        // Standard input ends a page at its first zero byte.
-        {{"-p"}, std::string("<p>a  b</p>\0<p>lost</p>", 23), "<p>a b</p>"},
+        {{"-p"}, kSmallPage, kSmallCompacted, true},
+        {{"-v", "-p"}, kSmallPage, kSmallCompacted, true},
+        {{"-pipe"}, kSmallPage, kSmallCompacted, true},
+        {{"-c", "-p"}, kSmallPage, kSmallWithComment, true},
+        {{"--keep-comments", "-p"}, kSmallPage, kSmallWithComment, true},
+        {{"-p", "ignored.html"}, kSmallPage, kSmallCompacted, true},
+        {{"-p"}, "", "", true},
+        {{"-p"}, packed, packed, true},
+        // A UTF-8 byte-order mark stays the first bytes.
+        {{"-p"}, bom + kSmallPage, bom + kSmallCompacted, true},
+        // Zero bytes: binary data or UTF-16 text, which the byte scanner would misread.
+        {{"-p"}, zeroByte, zeroByte, false},
+        {{"-p"}, utf16, utf16, false},
+        {{"-v", "-p"}, utf16, utf16, false},
+        {{"-s", "-p"}, header + utf16, header + utf16, false},
     };
     for (const Case& c : kCases) {
         SCOPED_TRACE(c.arguments.front() + " " + c.input.substr(0, 20));
         const Outcome result = run(c.arguments, c.input);
-        EXPECT_EQ(result.status, 0);
-        EXPECT_EQ(result.output, c.output);
+        EXPECT_EQ(result.status, c.converted ? 0 : 1);
+        EXPECT_TRUE(sameText(result.output, c.output));
+        if (c.converted) {
+            EXPECT_EQ(result.errors, "");
+        } else {
+            EXPECT_TRUE(saysNotConverted(result.errors, "(standard input)", "zero bytes"));
+            EXPECT_NE(result.errors.find("copied through unchanged"), std::string::npos);
+        }
     }
+    // JavaScript packing keeps the byte-order mark ahead of the marker.
+    const Outcome packedWithMark = run({"--method=js", "-p"}, bom + repetitivePage());
+    EXPECT_TRUE(packedWithMark.output.starts_with(bom + kMarker))
+        << packedWithMark.output.substr(0, 40);
     EXPECT_FALSE(exists("output.htm"));
+}
+
+// A page that cannot be written to standard output fails with status 1 and one message on
+// standard error, whatever the page.
+TEST_F(Console, PipingIntoAFullDevice) {
+    const std::string utf16("\xFF\xFE<\0p\0>\0", 8);
+    for (const std::string& page : {kSmallPage, samplePage(), kMarker + "<p>packed</p>", utf16}) {
+        SCOPED_TRACE(page.substr(0, 20));
+        const Outcome result = console_run::runQuillbox(
+            folder.path(), {"-p"}, console_run::RunSetting{page, "/dev/full", false});
+        EXPECT_EQ(result.status, 1);
+        EXPECT_TRUE(result.errors.starts_with("Error writing file ")) << result.errors;
+        EXPECT_NE(result.errors.find("No space left on device"), std::string::npos);
+        EXPECT_EQ(completeLines(result.errors).size(), 1u) << result.errors;
+    }
 }
 
 // A packed page on standard output is what file mode writes into output.htm.
@@ -541,27 +768,28 @@ TEST_F(Console, PipingAndFileModeAgree) {
     EXPECT_NE(piped.output.back(), '\0');
 }
 
-// At most 30000 bytes of standard input are read; the rest is cut.
-TEST_F(Console, PipingReadsAtMost30000Bytes) {
-    std::string page;
-    while (page.size() < 29990) page += "<p>filler text of the page</p>\n";
-    page.resize(29990);
-    page += " lastword12";  // the last byte kept is the '1' of "12"
-    page.resize(30000);
-    ASSERT_TRUE(page.ends_with("lastword1"));
-    const std::string longer = page + "2 more words <p>tailword</p>\n";
+// A page is read whole, however long: nothing after the first 30000 or 100000 bytes is lost.
+TEST_F(Console, PipingReadsThePageWhole) {
+    std::string page = "<html><body>\n";
+    for (int i = 0; page.size() < 113000; ++i) {
+        page += "<p>filler  text of   paragraph " + std::to_string(i) + "</p>\n";
+    }
+    page += "<p>the   last words</p></body></html>\n";
 
-    const Outcome cut = run({"--method=plain", "-p"}, longer);
-    EXPECT_EQ(cut.status, 0);
-    EXPECT_NE(cut.output.find("lastword1"), std::string::npos);
-    EXPECT_EQ(cut.output.find("lastword12"), std::string::npos);
-    EXPECT_EQ(cut.output.find("tailword"), std::string::npos);
-    EXPECT_TRUE(sameText(cut.output, run({"--method=plain", "-p"}, page).output));
+    const Outcome plain = run({"--method=plain", "-p"}, page);
+    EXPECT_EQ(plain.status, 0);
+    EXPECT_EQ(plain.errors, "");
+    EXPECT_TRUE(plain.output.ends_with("<p>the last words</p></body>"))
+        << plain.output.substr(plain.output.size() > 80 ? plain.output.size() - 80 : 0);
+    EXPECT_NE(plain.output.find("<p>filler text of paragraph 0</p>"), std::string::npos);
+    write("page.html", page);
+    EXPECT_TRUE(sameText(plain.output, convertAlone("page.html", {"--method=plain"})));
 
-    // Both methods: the same page results whatever follows the first 30000 bytes.
-    const std::string article = samplePage();
-    ASSERT_GT(article.size(), 30000u);
-    EXPECT_TRUE(sameText(run({"-p"}, article).output, run({"-p"}, article.substr(0, 30000)).output));
+    // Both methods: the result is that of the whole page, as file mode makes it.
+    const Outcome best = run({"-p"}, page);
+    EXPECT_EQ(best.status, 0);
+    EXPECT_TRUE(sameText(best.output, convertAlone("page.html")));
+    EXPECT_NE(best.output, run({"-p"}, page.substr(0, 100000)).output);
 }
 
 // With -s the web server's header lines come first, unchanged, then the converted page.
@@ -693,38 +921,46 @@ TEST_F(Console, CodeCharLimitAndOutputChunk) {
     EXPECT_NE(run({"--method=js", "-p"}, page).output.find("k%300==0"), std::string::npos);
 }
 
-// -d prints the dictionary's words with their counts, then how many there are.
+// -d prints the dictionary's words with their counts, then how many there are, on standard
+// error, so that a piped page stays clean.
 TEST_F(Console, DictionaryTrace) {
-    write("page.html", repetitivePage());
-    const Outcome result = run({"-d", "page.html"});
-    EXPECT_EQ(result.status, 0);
-    // An entry line is "o=[" word " " count "]"; the first follows the dots on their line.
-    std::set<std::string> words;
-    size_t entries = 0;
-    std::string after;  // the line after the last entry
-    for (const auto& line : completeLines(result.output)) {
-        const size_t open = line.find("o=[");
-        const bool entry = open != std::string::npos &&
-                           line.find_first_not_of('.') == open && line.ends_with("]");
-        if (entry) {
-            const std::string inner = line.substr(open + 3, line.size() - open - 4);
-            const size_t blank = inner.rfind(' ');
-            ASSERT_NE(blank, std::string::npos) << line;
-            ASSERT_TRUE(isDigits(inner.substr(blank + 1))) << line;
-            EXPECT_GT(std::stol(inner.substr(blank + 1)), 0) << line;
-            words.insert(inner.substr(0, blank));
-            ++entries;
-            after.clear();
-        } else if (entries && after.empty()) {
-            after = line;
+    const std::string page = repetitivePage();
+    write("page.html", page);
+    for (const std::vector<std::string>& arguments :
+         {std::vector<std::string>{"-d", "page.html"}, std::vector<std::string>{"-d", "-p"}}) {
+        SCOPED_TRACE(arguments.back());
+        const Outcome result = run(arguments, page);
+        EXPECT_EQ(result.status, 0);
+        // An entry line is "o=[" word " " count "]"; the line after the last is the count.
+        std::set<std::string> words;
+        size_t entries = 0;
+        std::string after;  // the line after the last entry
+        for (const auto& line : completeLines(result.errors)) {
+            if (line.starts_with("o=[") && line.ends_with("]")) {
+                const std::string inner = line.substr(3, line.size() - 4);
+                const size_t blank = inner.rfind(' ');
+                ASSERT_NE(blank, std::string::npos) << line;
+                ASSERT_TRUE(isDigits(inner.substr(blank + 1))) << line;
+                EXPECT_GT(std::stol(inner.substr(blank + 1)), 0) << line;
+                words.insert(inner.substr(0, blank));
+                ++entries;
+                after.clear();
+            } else if (entries && after.empty()) {
+                after = line;
+            }
         }
+        ASSERT_FALSE(words.empty()) << result.errors;
+        EXPECT_TRUE(words.count("the ")) << "a word carries its blank";
+        EXPECT_TRUE(words.count("river "));
+        EXPECT_EQ(after, std::to_string(entries));
+        EXPECT_EQ(result.output.find("o=["), std::string::npos);
     }
-    ASSERT_FALSE(words.empty()) << result.output;
-    EXPECT_TRUE(words.count("the ")) << "a word carries its blank";
-    EXPECT_TRUE(words.count("river "));
-    EXPECT_EQ(after, std::to_string(entries));
-
-    EXPECT_EQ(run({"page.html"}).output.find("o=["), std::string::npos);
+    // With -p standard output holds the page alone, as without -d.
+    const std::string fromFile = read("output.htm");
+    const Outcome piped = run({"-d", "-p"}, page);
+    EXPECT_TRUE(sameText(piped.output, fromFile));
+    EXPECT_TRUE(sameText(piped.output, run({"-p"}, page).output));
+    EXPECT_EQ(run({"page.html"}).errors, "");
 }
 
 }  // namespace

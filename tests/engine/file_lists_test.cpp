@@ -200,17 +200,34 @@ TEST(FileLists, DeepTree) {
     EXPECT_EQ(listTree(tree.path(), tree.path("list.tmp")), listOf({page}));
 }
 
-TEST(FileLists, UnreadableEntriesArePassedOverSilently) {
+// What cannot be read stays out of the list; a caller that asks learns what and why: pages
+// that cannot be opened, folders that cannot be listed, links to pages that lead nowhere.
+TEST(FileLists, UnreadableEntriesAreLeftOutAndTold) {
     TempTree tree;
     const std::string page = tree.write("start/a.html", "a");
     tree.write("start/secret.html", "s");
+    tree.write("start/secret.txt", "t");  // not a page: neither listed nor told
     tree.write("start/locked/b.html", "b");
+    fs::create_symlink(tree.path("nowhere"), tree.path("start/dead.html"));
     fs::permissions(tree.path("start/secret.html"), fs::perms::none);
+    fs::permissions(tree.path("start/secret.txt"), fs::perms::none);
     fs::permissions(tree.path("start/locked"), fs::perms::none);
     tree.mkdir("work");
     fs::permissions(tree.path("work"), fs::perms::all);
     const std::string list = tree.path("work/list.tmp");
     EXPECT_EQ(runUnprivileged([&] { return listTree(tree.path("start"), list); }), listOf({page}));
+
+    const std::string told = runUnprivileged([&] {
+        std::vector<WalkProblem> problems;
+        writeFileList(tree.path("start"), list, &problems);
+        std::string text;
+        for (const auto& problem : problems)
+            text += (problem.isFolder ? "folder " : "page ") + problem.path + ": " + problem.reason + "\n";
+        return text;
+    });
+    EXPECT_EQ(told, "page " + tree.path("start/dead.html") + ": No such file or directory\n" +
+                        "folder " + tree.path("start/locked") + ": Permission denied\n" +
+                        "page " + tree.path("start/secret.html") + ": Permission denied\n");
 }
 
 // Converting lists: each case runs on a fresh tree in its own working directory.
@@ -270,8 +287,11 @@ TEST_F(ConvertList, ConvertsEveryPageInPlaceWithoutAsking) {
     const std::string text = tree.write("start/notes.txt", pageText);
     // The writer would turn '?' into '_' and so write beside the original: refused.
     const std::string question = tree.write("start/what?.html", pageText);
+    // Text with zero bytes (UTF-16 here) would be misread: refused, and left as it is.
+    const std::string wideText("<\0p\0>\0x\0", 8);
+    const std::string wide = tree.write("start/wide.html", wideText);
 
-    EXPECT_EQ(run(tree.path("start")), 0);
+    EXPECT_EQ(run(tree.path("start")), 2);  // the pages not converted
     EXPECT_EQ(readFile(a), converted(pageText));
     EXPECT_EQ(readFile(b), converted(pageText + "<p>b</p>"));
     EXPECT_EQ(readFile(c), packed);
@@ -282,8 +302,27 @@ TEST_F(ConvertList, ConvertsEveryPageInPlaceWithoutAsking) {
     const std::string shown = readStream(console);
     EXPECT_EQ(shown.find("WARNING"), std::string::npos);
     EXPECT_EQ(shown.find("Convert this file"), std::string::npos);
+    EXPECT_EQ(readFile(wide), wideText);
     EXPECT_NE(shown.find("Couldn't generate file from " + question + ": "), std::string::npos);
+    EXPECT_NE(shown.find("Couldn't generate file from " + wide + ": holds zero bytes"),
+              std::string::npos);
     EXPECT_EQ(readFile(tree.path("work/quillboxtmpoutput.tmp")).substr(0, 12), "Quillbox1.0\n");
+}
+
+// Only a folder is converted: a missing start or a file is told, and nothing is listed.
+TEST_F(ConvertList, StartThatIsNoFolder) {
+    const std::string page = tree.write("start/a.html", pageText);
+    engine.options.interactive = 1;  // the warning is not given either
+    for (const std::string& start : {tree.path("missing"), page}) {
+        SCOPED_TRACE(start);
+        restart("y\n");
+        EXPECT_EQ(run(start), -1);
+        EXPECT_EQ(readFile(page), pageText);
+        const std::string shown = readStream(console);
+        EXPECT_TRUE(shown.starts_with("Couldn't read the folder " + start + ": ")) << shown;
+        EXPECT_EQ(shown.find("WARNING"), std::string::npos);
+        EXPECT_FALSE(fs::exists(tree.path("work/quillboxtmpoutput.tmp")));
+    }
 }
 
 // Answers, one word each, and which of the pages p1..p3 end up converted.
@@ -317,15 +356,26 @@ TEST_F(ConvertList, AnswersDecideWhatIsConverted) {
 }
 
 // "q" and the end of the answers end the process at once; later pages stay as they were.
+// The status is 1 when a page before was not converted.
 TEST_F(ConvertList, QuitAndEndOfAnswersExitAtOnce) {
-    for (const char* given : {"y\nQuit\ny\n", "y\n"}) {
-        SCOPED_TRACE(given);
+    struct Case { const char* answers; bool zeroPage; int status; };
+    constexpr Case kCases[] = {
+        {"y\nQuit\ny\n", false, 0},
+        {"y\n", false, 0},
+        {"y\ny\nq\n", true, 1},  // 0.html, listed first, holds a zero byte
+        {"n\ny\nq\n", true, 0},  // ... and was passed over
+    };
+    for (const auto& c : kCases) {
+        SCOPED_TRACE(c.answers);
+        const std::string zero = tree.path("start/0.html");
+        if (c.zeroPage) tree.write("start/0.html", std::string("<p>\0</p>", 8));
         const std::string first = tree.write("start/1.html", pageText);
         const std::string second = tree.write("start/2.html", pageText);
-        restart(given);
-        EXPECT_EXIT(run(tree.path("start")), ::testing::ExitedWithCode(0), "");
+        restart(c.answers);
+        EXPECT_EXIT(run(tree.path("start")), ::testing::ExitedWithCode(c.status), "");
         EXPECT_EQ(readFile(first), converted(pageText));
         EXPECT_EQ(readFile(second), pageText);
+        fs::remove(zero);
     }
 }
 
@@ -339,13 +389,19 @@ TEST_F(ConvertList, ListFileThatCannotBeWritten) {
               std::string::npos);
 }
 
-// A page in a folder that cannot be written to keeps its content.
+// A page in a folder that cannot be written to keeps its content, and the write error is
+// the one line told about it.
 TEST_F(ConvertList, FailedWriteLeavesOriginal) {
     const std::string page = tree.write("start/locked/a.html", pageText);
     fs::permissions(tree.path("start/locked"), fs::perms::owner_read | fs::perms::owner_exec |
                                                    fs::perms::others_read | fs::perms::others_exec);
     engine.options.interactive = 0;
-    EXPECT_EQ(runUnprivileged([&] { return std::to_string(run(tree.path("start"))); }), "0");
+    engine.options.progressDots = 0;  // the error stream alone
+    EXPECT_EQ(runUnprivileged([&] {
+                  const int notConverted = run(tree.path("start"));
+                  return std::to_string(notConverted) + " " + readStream(console);
+              }),
+              "1 Error writing file " + page + ": Permission denied\n");  // told once
     EXPECT_EQ(readFile(page), pageText);
     EXPECT_EQ(std::distance(fs::directory_iterator(tree.path("start/locked")), {}), 1);
 }

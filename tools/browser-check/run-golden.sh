@@ -1,8 +1,7 @@
 #!/usr/bin/env bash
 # Converts every golden page with the console, by plain compaction and by
 # JavaScript packing, and checks in headless Chromium that each converted page
-# shows what its original shows. Pages go through piping mode (-p), which reads
-# at most 30000 bytes; larger pages go through file mode (--output=FILE).
+# shows what its original shows. Pages go through piping mode (-p), whole.
 #
 # Usage: tools/browser-check/run-golden.sh QUILLBOX [NAME ...] [-- CHECK-OPTIONS]
 #   QUILLBOX   path of the built console program
@@ -23,7 +22,7 @@ here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 root="$(cd "$here/../.." && pwd)"
 
 if [[ $# -lt 1 || "$1" == "-h" || "$1" == "--help" ]]; then
-    sed -n '2,19p' "${BASH_SOURCE[0]}" | sed 's/^# \{0,1\}//'
+    sed -n '2,18p' "${BASH_SOURCE[0]}" | sed 's/^# \{0,1\}//'
     exit 2
 fi
 quillbox="$1"
@@ -50,7 +49,6 @@ pages="${GOLDEN_PAGES:-$root/tests/data/pages}"
 server_pages="${SERVER_PAGES:-$root/tests/data/server}"
 read -r -a plain_args <<< "${QUILLBOX_PLAIN_ARGS---method=plain}"
 read -r -a packed_args <<< "${QUILLBOX_PACKED_ARGS---method=js}"
-piping_limit=30000
 
 if ! command -v node > /dev/null; then
     echo "run-golden: node is not installed" >&2
@@ -85,11 +83,7 @@ convert() {
     local page="$1" output="$2"
     shift 2
     local status=0
-    if [[ $(stat -c %s "$page") -le $piping_limit ]]; then
-        "$quillbox" -p "$@" < "$page" > "$output" 2> "$output.err" || status=$?
-    else
-        "$quillbox" "$@" --output="$output" "$page" > "$output.err" 2>&1 || status=$?
-    fi
+    "$quillbox" -p "$@" < "$page" > "$output" 2> "$output.err" || status=$?
     if [[ $status -ne 0 ]]; then
         echo "run-golden: quillbox $* $(basename "$page") exited with status $status: $(head -c 300 "$output.err")" >&2
         rm -f "$output"
