@@ -106,6 +106,7 @@ struct EngineState {
     const char* pageEnd = nullptr;   // the page's terminating zero byte, when known: wide reads
                                      // may go up to it and no further
     std::string token;               // the current token; reused, so no allocation per token
+    const char* pageStart = nullptr; // the page's first byte, when known: looks back stop there
 };
 
 // Working memory that a method keeps from page to page, so large pages neither allocate nor

@@ -32,9 +32,22 @@ constexpr std::string_view kLiteralJoin = "\"+\n\"";  // ends a literal, joins t
 bool isBlank(unsigned char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
 
 // Whether a word that carries its blank may be coded before `cursor`: the page has a blank
-// there, or a tag around which browsers ignore white space.
-bool blankIsInvisibleAt(const char* cursor) {
-    return isBlank(static_cast<unsigned char>(*cursor)) || isWhitespaceInsensitiveTagAt(cursor);
+// there that a space may stand for, or a tag around which browsers ignore white space.
+bool blankIsInvisibleAt(const EngineState& s, const char* cursor) {
+    if (isBlank(static_cast<unsigned char>(*cursor))) return separatorAt(s, cursor) == ' ';
+    return isWhitespaceInsensitiveTagAt(cursor);
+}
+
+// Appends the coded form of a separator: a blank, or a line break as the escape the script
+// literal holds it by.
+char* codeSeparator(char* o, char separator) {
+    if (separator == '\n') {
+        *o++ = '\\';
+        *o++ = 'n';
+    } else {
+        *o++ = ' ';
+    }
+    return o;
 }
 
 // Whether the token begins a tag with attributes, or is a word outside tags: either way it
@@ -389,15 +402,16 @@ struct alignas(kApart) Writer {
         } else {
             intended.append(token);
         }
-        // At most a toggle and a doubled backslash for each byte, a toggle and the blank.
-        char* const from = coded.room(3 * token.size() + 2);
+        // At most a toggle and a doubled backslash for each byte, a toggle and the separator.
+        char* const from = coded.room(3 * token.size() + 3);
         char* o = codeLetters(token, from, t[1]);
         if (!keepsBlanks(s) && isSeparatorAt(engine, cursor)) {
+            const char separator = separatorAt(s, cursor);
             const char last = token.empty() ? 0 : token.back();
-            if (last >= 'a' && last <= 'z') o[-1] = toAsciiUpper(o[-1]);
-            else *o++ = ' ';
+            if (separator == ' ' && last >= 'a' && last <= 'z') o[-1] = toAsciiUpper(o[-1]);
+            else o = codeSeparator(o, separator);
             s.spaceEmitted = 1;
-            intended.push_back(' ');
+            intended.push_back(separator);
         } else {
             s.spaceEmitted = 0;
         }
@@ -416,11 +430,17 @@ struct alignas(kApart) Writer {
             w -= l;
         }
         coded.push_back(t[static_cast<size_t>(w + 3)]);
-        if (!s.spaceAppended && !keepsBlanks(s) && isSeparatorAt(engine, cursor)) {
-            coded.push_back(' ');
-            intended.push_back(' ');
-        }
         lineCounter += 1;
+        if (!s.spaceAppended && !keepsBlanks(s) && isSeparatorAt(engine, cursor)) {
+            const char separator = separatorAt(s, cursor);
+            if (separator == '\n') {
+                coded.append("\\n");
+                lineCounter += 1;
+            } else {
+                coded.push_back(' ');
+            }
+            intended.push_back(separator);
+        }
     }
 
     // Writes a token of the page's body, as kept word `w` (-1: none) where its blank does not
@@ -429,7 +449,7 @@ struct alignas(kApart) Writer {
     void writeWord(std::string_view token, const char* cursor, int w) {
         const EngineState& s = engine.scan;
         if (w >= 0 && (wordScore(dictionary, w) == 0 ||
-                       (s.spaceAppended && !blankIsInvisibleAt(cursor)))) {
+                       (s.spaceAppended && !blankIsInvisibleAt(s, cursor)))) {
             w = -1;  // coded, its blank would show where the page has none
         }
         if (w >= 0) writeCode(w, cursor);
@@ -509,7 +529,7 @@ struct alignas(kApart) Writer {
         const size_t count = run.last - run.first;
         // A token writes at most three coded bytes a byte, a toggle, its blank and a literal
         // join, and its bytes and blank as intended text, in copies of up to 16 bytes.
-        char* const codedFrom = coded.room(3 * runBytes + (2 + kLiteralJoin.size()) * count);
+        char* const codedFrom = coded.room(3 * runBytes + (3 + kLiteralJoin.size()) * count);
         char* const intendedFrom = intended.room(runBytes + count + 16);
         const size_t codedStart = coded.size();
         char* co = codedFrom;
@@ -537,7 +557,7 @@ struct alignas(kApart) Writer {
                               ? keptRank[static_cast<size_t>(token->word)]
                               : -1;
             emitted = 0;
-            if (w >= 0 && blankIsInvisibleAt(end)) {
+            if (w >= 0 && blankIsInvisibleAt(s, end)) {
                 const KeptCode& kept = codes[static_cast<size_t>(w)];
                 if (kept.word.size() <= sizeof kept.shortWord) {
                     std::memcpy(io, kept.shortWord, sizeof kept.shortWord);
@@ -560,11 +580,15 @@ struct alignas(kApart) Writer {
                 char* const from = co;
                 co = codeLetters(std::string_view(token->at, token->length), co, toggle);
                 if (isSeparatorAt(engine, end)) {
+                    const char separator = separatorAt(s, end);
                     const char lastByte = end[-1];
-                    if (lastByte >= 'a' && lastByte <= 'z') co[-1] = toAsciiUpper(co[-1]);
-                    else *co++ = ' ';
+                    if (separator == ' ' && lastByte >= 'a' && lastByte <= 'z') {
+                        co[-1] = toAsciiUpper(co[-1]);
+                    } else {
+                        co = codeSeparator(co, separator);
+                    }
                     emitted = 1;
-                    *io++ = ' ';
+                    *io++ = separator;
                 }
                 if (*from == '"') *from = quoteCode;
                 lines += static_cast<int>(co - from);
@@ -733,10 +757,14 @@ char* writeFrom(Writer& writer, char* cursor, int& headState, const char* stop) 
                 writer.needsEarlierText = true;
             }
             if (comment && !s.inComment && !keepsBlanks(s) && !intended.empty() &&
-                intended.back() != ' ' && isSeparatorAt(engine, cursor)) {
+                intended.back() != ' ' && intended.back() != '\n' &&
+                isSeparatorAt(engine, cursor)) {
                 // A removed comment that a blank followed leaves that blank.
-                coded.push_back(' ');
-                intended.push_back(' ');
+                const char separator = separatorAt(s, cursor);
+                char spaced[2];
+                coded.append(std::string_view(spaced, static_cast<size_t>(
+                                                          codeSeparator(spaced, separator) - spaced)));
+                intended.push_back(separator);
                 ++writer.lineCounter;
             }
         } else if (writer.outgrown()) {
@@ -1094,6 +1122,7 @@ std::optional<std::string> packJavaScript(Engine& engine, std::string& page) {
 
     // Counting pass: the head text, the character histogram and the words.
     resetPageState(engine);
+    engine.scan.pageStart = page.data();
     dot();
     initDictionary(dictionary);
     int headState = clearHeadTag(engine);
@@ -1130,6 +1159,7 @@ std::optional<std::string> packJavaScript(Engine& engine, std::string& page) {
         laterCounter.tokens.reserve(laterSize / 4);
         const bool started = counting.start(workspace.sideThread, [&] {
             resetPageState(side);
+            side.scan.pageStart = page.data();
             initDictionary(side.dictionary, std::numeric_limits<size_t>::max());
             int laterHead = clearHeadTag(side);
             countFrom(laterCounter, const_cast<char*>(split), laterHead, nullptr);
@@ -1193,6 +1223,7 @@ std::optional<std::string> packJavaScript(Engine& engine, std::string& page) {
 
     // Writing pass: the coded text, and beside it the text it must decode to.
     resetPageState(engine);
+    engine.scan.pageStart = page.data();
     headState = clearHeadTag(engine);
     cursor = page.data() + h;
     // The packed text may not reach the page's size and its margin.
@@ -1224,6 +1255,7 @@ std::optional<std::string> packJavaScript(Engine& engine, std::string& page) {
         }
         const bool started = writing.start(workspace.sideThread, [&] {
             resetPageState(side);
+            side.scan.pageStart = page.data();
             int laterHead = clearHeadTag(side);
             writeFrom(laterWriter, const_cast<char*>(writingSplit), laterHead, nullptr);
         });

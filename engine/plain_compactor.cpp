@@ -40,6 +40,7 @@ std::string compactPlain(Engine& engine, std::string& page) {
     const size_t bodyStart = output.size();
 
     char* cursor = page.data() + h;
+    s.pageStart = page.data();
     s.pageEnd = page.data() + page.size();
     int headState = clearHeadTag(engine);
     while (cursor) {
@@ -72,7 +73,7 @@ std::string compactPlain(Engine& engine, std::string& page) {
                    output.back() != ' ' && output.back() != '\n' && !s.preformatted &&
                    isSeparatorAt(engine, cursor)) {
             // A removed comment that a blank followed leaves that blank, so words stay apart.
-            output.push_back(' ');
+            output.push_back(separatorAt(s, cursor));
         }
         headState = closeHeadTag(engine, token, headState);
     }

@@ -570,7 +570,7 @@ bool appendPlainText(Engine& engine, char*& cursor, std::string& output) {
             output.push_back(' ');
             tokenEnd = ++p;
         } else {
-            if (isSeparatorAt(engine, p)) output.push_back(' ');
+            if (isSeparatorAt(engine, p)) output.push_back(separatorAt(s, p));
             while (isBlankByte(static_cast<unsigned char>(*p))) ++p;
         }
         pending = p;
@@ -601,7 +601,7 @@ bool appendPlainTag(Engine& engine, char*& cursor, std::string& output) {
         output.append(p, static_cast<size_t>(n));
         p += n;
         taken = true;
-        if (!keepsBlanks(s) && isSeparatorAt(engine, p)) output.push_back(' ');
+        if (!keepsBlanks(s) && isSeparatorAt(engine, p)) output.push_back(separatorAt(s, p));
         if (!s.inTag) break;  // that token ended the tag
     }
     cursor = p;
@@ -613,7 +613,7 @@ bool appendPlainTagOpener(Engine& engine, char*& cursor, std::string& output) {
     if (n == 0) return false;
     output.append(cursor, static_cast<size_t>(n));
     cursor += n;
-    if (isSeparatorAt(engine, cursor)) output.push_back(' ');
+    if (isSeparatorAt(engine, cursor)) output.push_back(separatorAt(engine.scan, cursor));
     return true;
 }
 
@@ -756,7 +756,7 @@ std::string& tokenWithSpacing(Engine& engine, std::string& token, const char* cu
     if (isNewlineAt(engine, cursor)) {
         token.push_back('\n');
     } else if (isSeparatorAt(engine, cursor)) {
-        token.push_back(' ');
+        token.push_back(separatorAt(engine.scan, cursor));
     }
     return token;
 }
@@ -778,6 +778,69 @@ void escapeBackslashes(std::string& token) {
         if (c == '\\') escaped.push_back('\\');
     }
     token.swap(escaped);
+}
+
+namespace {
+
+// Bytes a neighbour of a line break is looked for across, at most, so that a long tag or
+// comment does not make the look costly; what lies further counts as no neighbour.
+constexpr int kNeighbourReach = 512;
+
+// Whether the tag at `p` (a '<') is a WBR start tag.
+bool isWbrTagAt(const char* p) {
+    return (p[1] == 'w' || p[1] == 'W') && (p[2] == 'b' || p[2] == 'B') &&
+           (p[3] == 'r' || p[3] == 'R') &&
+           (p[4] == '>' || p[4] == '/' || isAsciiBlank(static_cast<unsigned char>(p[4])));
+}
+
+// Whether text at `p` may be a character that a line break next to it vanishes beside.
+bool mayTakeLineBreakAway(const char* p) {
+    const unsigned char c = static_cast<unsigned char>(*p);
+    if (c >= 0x80) return true;
+    if (c != '&') return false;
+    return p[1] == '#' || startsWithIgnoreCase(std::string_view(p + 1, 15), "ZeroWidthSpace;");
+}
+
+}  // namespace
+
+bool lineBreakMatters(const EngineState& state, const char* position) {
+    const char* end = position;
+    bool lineBreak = false;
+    while (isBlankByte(static_cast<unsigned char>(*end))) {
+        lineBreak |= *end == '\n' || *end == '\r';
+        ++end;
+    }
+    if (!lineBreak) return false;
+    // Forward, past tags and comments, to the next text.
+    const char* p = end;
+    for (int step = 0; step < 8 && *p == '<'; ++step) {
+        if (isWbrTagAt(p)) return true;
+        const unsigned char next = static_cast<unsigned char>(p[1]);
+        if (!isAsciiAlpha(next) && next != '/' && next != '!') break;  // text, not markup
+        const char* close = p;
+        while (*close && *close != '>' && close - p < kNeighbourReach) ++close;
+        if (*close != '>') return false;
+        p = close + 1;
+    }
+    if (mayTakeLineBreakAway(p)) return true;
+    // Backward, past tags and comments, to the text before.
+    const char* start = state.pageStart ? state.pageStart : position - 1;
+    p = position - 1;
+    for (int step = 0; step < 8 && p >= start && *p == '>'; ++step) {
+        const char* open = p;
+        while (open > start && *open != '<' && p - open < kNeighbourReach) --open;
+        if (*open != '<') return false;
+        if (isWbrTagAt(open)) return true;
+        p = open - 1;
+    }
+    if (p < start) return false;
+    if (static_cast<unsigned char>(*p) >= 0x80) return true;
+    if (*p == ';') {  // the end of a character reference: "&#8203;" or "&ZeroWidthSpace;"
+        const char* amp = p;
+        while (amp > start && p - amp < 20 && *amp != '&') --amp;
+        return *amp == '&' && mayTakeLineBreakAway(amp);
+    }
+    return false;
 }
 
 size_t serverHeaderLength(const Engine& engine, std::string_view page, std::string* headerCopy) {

@@ -49,6 +49,21 @@ inline bool isSeparatorAt(const Engine& engine, const char* position) {
 inline bool keepsBlanks(const EngineState& state) {
     return state.preformatted || state.inQuote || state.inSingleQuote;
 }
+// Whether the separating blank run at `position` must go out as a line break rather than a
+// space: it holds a line break, and next to it a browser may remove a line break where it
+// shows a space (beside a zero-width space or a <wbr>, or between East Asian wide characters;
+// any byte of 128 and above, or a numeric character reference, counts as such a neighbour).
+// Tags and comments between the run and its neighbouring text are looked through.
+bool lineBreakMatters(const EngineState& state, const char* position);
+// The separator that stands for the blank run at `position`: a line break where
+// lineBreakMatters, otherwise a space.
+inline char separatorAt(const EngineState& state, const char* position) {
+    if (*position == ' ' && position[1] != '\n' && position[1] != '\r' && position[1] != ' ' &&
+        position[1] != '\t') {
+        return ' ';  // a single space: no line break in the run
+    }
+    return lineBreakMatters(state, position) ? '\n' : ' ';
+}
 // Whether a script's line break stands at `position`.
 bool isNewlineAt(const Engine& engine, const char* position);
 
