@@ -4,6 +4,7 @@
 #include "EngineConverter.h"
 #include "PackRun.h"
 #include "PageListModel.h"
+#include "engine.h"
 #include "ScriptedAsker.h"
 
 #include <QTemporaryDir>
@@ -146,7 +147,7 @@ void PackRunTests::flagsForEveryMethodAndStripping()
     QCOMPARE(requests_[0].flags, flags);
     QCOMPARE(requests_[0].outputChunk, 400);
     QCOMPARE(requests_[0].codeCharLimit, 50);
-    QCOMPARE(requests_[0].bound, 300L);
+    QCOMPARE(requests_[0].bound, NO_BOUND);  // read whole, never cut
 }
 
 void PackRunTests::ratios_data()
@@ -379,26 +380,31 @@ void PackRunTests::alreadyPackedPageIsCopied()
 
 void PackRunTests::failuresKeepTheRunGoing()
 {
+    // A page holding zero bytes fails; a page far above the old 100000-byte limit packs whole.
+    addPage("binary.html", 800, QByteArray("<\0h\0t\0m\0l\0>\0", 12));
+    addPage("large.html", 150000);
     pages_.addPage(input_ + "/missing.html", IMAGE_LOCAL);
-    addPage("big.html", 100001);
     addPage("small.html", 800);
     RunTotals totals;
     makeRun().packAll(totals, report_);
     const QString error = QString::fromLatin1(ROW_ERROR_TEXT);
     QCOMPARE(pages_.text(0, COLUMN_OUTPUT_NAME),
-             error + QDir::toNativeSeparators(output_ + "/big.html"));
-    QCOMPARE(pages_.text(1, COLUMN_OUTPUT_NAME),
+             error + QDir::toNativeSeparators(output_ + "/binary.html"));
+    QCOMPARE(pages_.text(2, COLUMN_OUTPUT_NAME),
              error + QDir::toNativeSeparators(output_ + "/missing.html"));
     QCOMPARE(pages_.pageRow(0).image, int(IMAGE_LOCAL_FAILED));
-    QCOMPARE(pages_.pageRow(1).image, int(IMAGE_LOCAL_FAILED));
-    QCOMPARE(pages_.pageRow(2).image, int(IMAGE_LOCAL_PACKED));
+    QCOMPARE(pages_.pageRow(1).image, int(IMAGE_LOCAL_PACKED));
+    QCOMPARE(pages_.pageRow(2).image, int(IMAGE_LOCAL_FAILED));
+    QCOMPARE(pages_.pageRow(3).image, int(IMAGE_LOCAL_PACKED));
+    QVERIFY(!QFile::exists(output_ + "/binary.html"));
+    QVERIFY(QFileInfo(output_ + "/large.html").size() > 1000);
     // Failed rows write their unchanged columns.
     const QStringList lines = reportLines();
-    QCOMPARE(lines.size(), 3);
+    QCOMPARE(lines.size(), 4);
     QCOMPARE(lines[0], pages_.text(0, COLUMN_FILE_NAME) + " - . ");
-    QCOMPARE(lines[1], pages_.text(1, COLUMN_FILE_NAME) + " - . ");
-    QCOMPARE(totals.original, qint64(800));
-    QCOMPARE(progress_, (QList<int>{100, 0}));
+    QCOMPARE(lines[2], pages_.text(2, COLUMN_FILE_NAME) + " - . ");
+    QCOMPARE(totals.original, qint64(150800));
+    QCOMPARE(progress_, (QList<int>{50, 100, 0}));
 }
 
 void PackRunTests::missingOutputFolderFailsEveryRow()
