@@ -20,9 +20,14 @@
 //       folder and checks that the verdicts are the expected ones.
 // Options:
 //   --forms=packed,plain   the forms to compare (default: both)
-//   --timeout=MS           limit for loading and reading one page (default 20000)
+//   --timeout=MS           limit for loading and reading one page (default 20000;
+//                          three times as much for shooting it)
 //   --jobs=N               originals checked at the same time (default 2)
 //   --all-diffs            list every differing field, not only the first
+//   --pictures[=FOLDER]    also compare full-page screenshots pixel by pixel; for
+//                          a pair that differs, keep NAME.original.png,
+//                          NAME.FORM.png and NAME.FORM.diff.png (changed pixels
+//                          red) in FOLDER (default: FOLDER/pictures beside the pages)
 //
 // Each page is opened in a new browser context that lets file: requests through
 // and aborts every other request, so remote resources fail the same way for both
@@ -34,6 +39,11 @@
 //   formValues    values of inputs, text areas and selects
 //   links         href of a, area, link elements (as written in the page)
 //   images        src of img, input, script, iframe, frame, embed, source
+// With --pictures, each page is then shot whole: the viewport (1280 wide) is
+// grown to the page's scroll size first, up to 16000 pixels each way, so that
+// nothing is shot while it is resized. A picture that differs in any pixel
+// fails the pair with the field "picture", the number of changed pixels and
+// their bounding box (x from-to, y from-to, inclusive), after the other fields.
 // An uncaught script error or a failed load in a converted page that its original
 // does not show fails the pair.
 // Output: one line per pair ("OK", "DIFF", "FAIL" or "MISSING" and the form's
@@ -44,6 +54,8 @@ import fs from 'node:fs';
 import os from 'node:os';
 import path from 'node:path';
 import { fileURLToPath, pathToFileURL } from 'node:url';
+
+import { decodePng, diffPictures, encodePng } from './png.mjs';
 
 const FORMS = ['packed', 'plain'];
 const LAUNCH_ARGS = [
@@ -57,6 +69,8 @@ const LAUNCH_ARGS = [
 ];
 // Base names that end in this stand for pages sent behind server header lines.
 const SERVER_PAGE_SUFFIX = '.cgi';
+const VIEWPORT = { width: 1280, height: 720 };
+const MAX_PICTURE_SIZE = 16000;
 const FIELDS = ['characterSet', 'compatMode', 'title', 'innerText', 'preText', 'formValues', 'links', 'images'];
 
 // Loaded lazily, so that --help works without node_modules.
@@ -124,15 +138,52 @@ async function settle() {
   await new Promise((resolve) => requestAnimationFrame(() => requestAnimationFrame(resolve)));
 }
 
-// Opens one page in a fresh context and returns {snapshot, errors} or {failure}.
-async function openPage(browser, file, timeout) {
-  const context = await browser.newContext({ javaScriptEnabled: true });
+// Runs inside the page: the size of everything there is to shoot.
+function scrollSize() {
+  const sides = [document.documentElement, document.body].filter(Boolean);
+  return {
+    width: Math.max(0, ...sides.map((element) => element.scrollWidth)),
+    height: Math.max(0, ...sides.map((element) => element.scrollHeight)),
+  };
+}
+
+// Shoots the whole page. The viewport grows to the page first (a few rounds, for
+// pages whose height follows the viewport's), since shooting a page taller than
+// the viewport resizes it while shooting, which some pages answer by moving.
+async function shootPage(page) {
+  let size = { ...VIEWPORT };
+  for (let round = 0; round < 4; round++) {
+    const scroll = await page.evaluate(scrollSize);
+    const wanted = {
+      width: Math.min(MAX_PICTURE_SIZE, Math.max(VIEWPORT.width, scroll.width)),
+      height: Math.min(MAX_PICTURE_SIZE, Math.max(VIEWPORT.height, scroll.height)),
+    };
+    if (wanted.width === size.width && wanted.height === size.height) break;
+    size = wanted;
+    await page.setViewportSize(size);
+    await page.evaluate(settle);
+  }
+  return page.screenshot({ type: 'png', animations: 'disabled', caret: 'hide' });
+}
+
+// Opens one page in a fresh context and returns {snapshot, errors} or {failure};
+// with `shoot`, also its full-page picture.
+async function openPage(browser, file, timeout, shoot = false) {
+  const context = await browser.newContext({ javaScriptEnabled: true, viewport: VIEWPORT });
   const errors = [];
   try {
-    await context.route('**/*', (route) =>
-      route.request().url().startsWith('file:') ? route.continue() : route.abort(),
-    );
     const page = await context.newPage();
+    // The page is read where it loaded: a later navigation of the page itself (a
+    // META refresh, a script that sets location) is cancelled, so it cannot
+    // replace the page while it is read or shot.
+    let navigations = 0;
+    await context.route('**/*', (route) => {
+      const request = route.request();
+      if (request.isNavigationRequest() && request.frame() === page.mainFrame() && navigations++ > 0) {
+        return route.abort('aborted');
+      }
+      return request.url().startsWith('file:') ? route.continue() : route.abort();
+    });
     page.on('pageerror', (error) => errors.push(String(error.message || error).split('\n')[0]));
     page.on('dialog', (dialog) => dialog.dismiss().catch(() => {}));
     const started = Date.now();
@@ -140,7 +191,9 @@ async function openPage(browser, file, timeout) {
     await page.goto(pathToFileURL(file).href, { waitUntil: 'load', timeout });
     await withTimeout(page.evaluate(settle), left(), 'waiting for fonts and frames');
     const snapshot = await withTimeout(page.evaluate(readPage), left(), 'reading the page');
-    return { snapshot, errors };
+    // Shooting a tall page takes far longer than reading it: it has a limit of its own.
+    const picture = shoot ? await withTimeout(shootPage(page), timeout * 3, 'shooting the page') : null;
+    return { snapshot, errors, picture };
   } catch (error) {
     return { failure: String(error.message || error).split('\n')[0], errors };
   } finally {
@@ -169,7 +222,8 @@ function describe(field, original, converted) {
 // first difference (every difference with `allDiffs`).
 // With `asciiOnly` (the original holds no byte above 127) the character set the browser
 // guesses is left out: every ASCII-compatible reading shows such a page the same way.
-export function compare(original, converted, allDiffs, asciiOnly = false) {
+// `more` holds differences found elsewhere (the pictures'), listed after the fields.
+export function compare(original, converted, allDiffs, asciiOnly = false, more = []) {
   const diffs = [];
   for (const field of FIELDS) {
     if (asciiOnly && field === 'characterSet') continue;
@@ -177,10 +231,42 @@ export function compare(original, converted, allDiffs, asciiOnly = false) {
     const b = converted[field];
     if (JSON.stringify(a) !== JSON.stringify(b)) diffs.push(describe(field, a, b));
   }
+  diffs.push(...more);
   if (diffs.length === 0) return null;
   if (allDiffs) return diffs.join('; ');
   const others = diffs.length > 1 ? ` (and ${diffs.length - 1} more field${diffs.length > 2 ? 's' : ''})` : '';
   return diffs[0] + others;
+}
+
+// Says where two pictures differ, or null when they are the same.
+export function describePictureDiff(diff, original, converted) {
+  if (!diff) return null;
+  const sizes =
+    original.width === converted.width && original.height === converted.height
+      ? ''
+      : ` (original ${original.width}x${original.height}, converted ${converted.width}x${converted.height})`;
+  return `picture differs: ${diff.count} pixels in x ${diff.left}-${diff.right}, y ${diff.top}-${diff.bottom}${sizes}`;
+}
+
+// Compares the screenshots of two opened pages; returns null when they are the same,
+// otherwise the difference of diffPictures with the decoded pictures added.
+function differingPictures(original, converted) {
+  // Equal PNG files hold equal pictures; only others are decoded and compared.
+  if (original.picture.equals(converted.picture)) return null;
+  original.decoded ||= decodePng(original.picture);
+  const decoded = decodePng(converted.picture);
+  const diff = diffPictures(original.decoded, decoded);
+  return diff && { ...diff, original: original.decoded, converted: decoded };
+}
+
+// Keeps the pictures of a pair that differs, for a person to look at.
+// `original` and `converted` are the opened pages, with their screenshots.
+function savePictures(folder, base, form, original, converted, diff) {
+  fs.mkdirSync(folder, { recursive: true });
+  const originalName = path.join(folder, `${base}.original.png`);
+  if (!fs.existsSync(originalName)) fs.writeFileSync(originalName, original.picture);
+  fs.writeFileSync(path.join(folder, `${base}.${form}.png`), converted.picture);
+  fs.writeFileSync(path.join(folder, `${base}.${form}.diff.png`), encodePng(diff.picture));
 }
 
 // Splits server header lines from the page after them: the header ends at the
@@ -195,19 +281,19 @@ export function splitServerHeader(bytes) {
 // For a page served behind a header: compares the header lines of the original
 // and of each form, and writes the pages after the headers into `scratch`, where
 // the browser opens them. Returns the files to open and the forms that failed.
-function separateHeaders(originalFile, present, scratch) {
+function separateHeaders(originalFile, present, scratch, base) {
   const failed = [];
   const original = splitServerHeader(fs.readFileSync(originalFile));
   if (!original) {
-    for (const { file } of present) failed.push({ name: path.basename(file), verdict: 'FAIL', detail: 'the original has no server header' });
+    for (const { form } of present) failed.push({ name: `${base}.${form}.html`, verdict: 'FAIL', detail: 'the original has no server header' });
     return { originalFile, forms: [], failed };
   }
   fs.mkdirSync(scratch, { recursive: true });
   const bodyFile = (file) => path.join(scratch, path.basename(file));
   fs.writeFileSync(bodyFile(originalFile), original.body);
   const forms = [];
-  for (const { file } of present) {
-    const name = path.basename(file);
+  for (const { file, form } of present) {
+    const name = `${base}.${form}.html`;
     const converted = splitServerHeader(fs.readFileSync(file));
     const lines = converted ? converted.lines : [];
     const at = original.lines.findIndex((line, index) => line !== lines[index]);
@@ -218,7 +304,7 @@ function separateHeaders(originalFile, present, scratch) {
       continue;
     }
     fs.writeFileSync(bodyFile(file), converted.body);
-    forms.push({ file: bodyFile(file) });
+    forms.push({ file: bodyFile(file), form });
   }
   return { originalFile: bodyFile(originalFile), forms, failed };
 }
@@ -228,34 +314,63 @@ async function checkOriginal(getBrowser, folder, base, options) {
   let originalFile = path.join(folder, base + '.html');
   const forms = options.forms.map((form) => ({ form, file: path.join(folder, `${base}.${form}.html`) }));
   const missing = forms.filter(({ file }) => !fs.existsSync(file));
-  const results = missing.map(({ file }) => ({ name: path.basename(file), verdict: 'MISSING', detail: 'no such file' }));
+  const results = missing.map(({ form }) => ({ name: `${base}.${form}.html`, verdict: 'MISSING', detail: 'no such file' }));
   let present = forms.filter(({ file }) => fs.existsSync(file));
   if (base.endsWith(SERVER_PAGE_SUFFIX) && present.length > 0) {
-    const separated = separateHeaders(originalFile, present, path.join(options.scratch, base));
+    const separated = separateHeaders(originalFile, present, path.join(options.scratch, base), base);
     results.push(...separated.failed);
     originalFile = separated.originalFile;
     present = separated.forms;
   }
   if (present.length === 0) return results;
 
-  const original = await openPage(await getBrowser(), originalFile, options.timeout);
+  const shoot = Boolean(options.pictures);
+  // A base name may hold folders (pages checked where they stand); the pictures
+  // stay in one flat folder.
+  const pictureBase = base.replace(/[\\/]/g, '--');
+  const original = await openPage(await getBrowser(), originalFile, options.timeout, shoot);
   const asciiOnly = fs.readFileSync(originalFile).every((byte) => byte < 0x80);
-  for (const { file } of present) {
-    const name = path.basename(file);
+  if (shoot) {
+    // Pictures of an earlier run of this page must not be taken for this run's.
+    for (const name of fs.existsSync(options.pictures) ? fs.readdirSync(options.pictures) : []) {
+      if (name.startsWith(`${pictureBase}.`) && /^(original|[a-z]+(\.diff)?)\.png$/.test(name.slice(pictureBase.length + 1))) {
+        fs.rmSync(path.join(options.pictures, name), { force: true });
+      }
+    }
+  }
+  for (const { file, form } of present) {
+    const name = `${base}.${form}.html`;
     if (original.failure) {
       results.push({ name, verdict: 'FAIL', detail: `original did not load: ${original.failure}` });
       continue;
     }
-    const converted = await openPage(await getBrowser(), file, options.timeout);
+    const converted = await openPage(await getBrowser(), file, options.timeout, shoot);
     const newErrors = converted.errors.filter((error) => !original.errors.includes(error));
     if (converted.failure) {
       results.push({ name, verdict: 'FAIL', detail: `did not load: ${converted.failure}` });
     } else if (newErrors.length > 0) {
       results.push({ name, verdict: 'FAIL', detail: `script error: ${newErrors.join(' | ')}` });
     } else {
-      const diff = compare(original.snapshot, converted.snapshot, options.allDiffs, asciiOnly);
-      const note = original.errors.length ? ` (both throw: ${original.errors.join(' | ')})` : '';
-      results.push(diff ? { name, verdict: 'DIFF', detail: diff } : { name, verdict: 'OK', detail: note.trim() });
+      const more = [];
+      const notes = original.errors.length ? [`both throw: ${original.errors.join(' | ')}`] : [];
+      if (shoot) {
+        let pictureDiff = differingPictures(original, converted);
+        if (pictureDiff) {
+          // A busy machine now and then paints an edge pixel differently: both pages
+          // are shot once more, and only a difference that stays counts.
+          const again = await openPage(await getBrowser(), originalFile, options.timeout, shoot);
+          const convertedAgain = await openPage(await getBrowser(), file, options.timeout, shoot);
+          if (again.picture && convertedAgain.picture) {
+            pictureDiff = differingPictures(again, convertedAgain);
+            if (pictureDiff) savePictures(options.pictures, pictureBase, form, again, convertedAgain, pictureDiff);
+            else notes.push('the pictures differed at the first shot only');
+          } else savePictures(options.pictures, pictureBase, form, original, converted, pictureDiff);
+          if (pictureDiff) more.push(describePictureDiff(pictureDiff, pictureDiff.original, pictureDiff.converted));
+        }
+      }
+      const diff = compare(original.snapshot, converted.snapshot, options.allDiffs, asciiOnly, more);
+      const note = notes.length ? `(${notes.join('; ')})` : '';
+      results.push(diff ? { name, verdict: 'DIFF', detail: diff } : { name, verdict: 'OK', detail: note });
     }
   }
   // Keep the order of the forms whatever failed early.
@@ -275,6 +390,8 @@ export function listOriginals(folder) {
 // comes and returns all results, in the order of `bases`.
 export async function checkFolder(folder, bases, options = {}, report = () => {}) {
   const settings = { forms: FORMS, timeout: 20000, jobs: 2, allDiffs: false, ...options };
+  if (settings.pictures === true) settings.pictures = path.join(folder, 'pictures');
+  if (settings.pictures) settings.pictures = path.resolve(settings.pictures);
   settings.scratch = fs.mkdtempSync(path.join(os.tmpdir(), 'browser-check-'));
   const chromium = await loadChromium();
   let browser = null;
@@ -328,6 +445,7 @@ function parseArguments(argv) {
     const [key, value] = arg.includes('=') ? [arg.slice(0, arg.indexOf('=')), arg.slice(arg.indexOf('=') + 1)] : [arg, null];
     if (key === '--self-test') selfTest = true;
     else if (key === '--all-diffs') options.allDiffs = true;
+    else if (key === '--pictures') options.pictures = value || true;
     else if (key === '--forms' && value) {
       options.forms = value.split(',');
       if (options.forms.some((form) => !FORMS.includes(form))) throw new Error(`unknown form in ${arg}`);

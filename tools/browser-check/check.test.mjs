@@ -7,7 +7,10 @@ import os from 'node:os';
 import path from 'node:path';
 import test from 'node:test';
 
-import { compare, listOriginals, splitServerHeader } from './check.mjs';
+import zlib from 'node:zlib';
+
+import { compare, describePictureDiff, listOriginals, splitServerHeader } from './check.mjs';
+import { decodePng, diffPictures, encodePng } from './png.mjs';
 
 const headerCases = [
   { name: 'LF lines', page: 'A: 1\nB: 2\n\n<p>x', lines: ['A: 1', 'B: 2'], body: '<p>x' },
@@ -71,4 +74,128 @@ test('compare names the first differing field and where', () => {
   assert.match(compare(snapshot, { ...snapshot, compatMode: 'BackCompat', preText: [] }, true), /compatMode.*; preText/);
   assert.match(compare(snapshot, { ...snapshot, characterSet: 'GBK' }), /characterSet/);
   assert.equal(compare(snapshot, { ...snapshot, characterSet: 'GBK' }, false, true), null);
+});
+
+// A PNG as an encoder other than ours writes it: chunks with their checksums,
+// rows behind a filter byte. The checksum is not checked when reading, so 0 does.
+function handMadePng(width, height, colour, rows, extraChunks = []) {
+  const chunk = (type, body) => {
+    const head = Buffer.alloc(8);
+    head.writeUInt32BE(body.length, 0);
+    head.write(type, 4, 'latin1');
+    return Buffer.concat([head, body, Buffer.alloc(4)]);
+  };
+  const header = Buffer.alloc(13);
+  header.writeUInt32BE(width, 0);
+  header.writeUInt32BE(height, 4);
+  header[8] = 8;
+  header[9] = colour;
+  return Buffer.concat([
+    Buffer.from([0x89, 0x50, 0x4e, 0x47, 0x0d, 0x0a, 0x1a, 0x0a]),
+    chunk('IHDR', header),
+    ...extraChunks.map(([type, body]) => chunk(type, Buffer.from(body))),
+    chunk('IDAT', zlib.deflateSync(Buffer.from(rows.flat()))),
+    chunk('IEND', Buffer.alloc(0)),
+  ]);
+}
+
+// Two RGB pixels a row: A=(10,20,30) B=(12,22,32) above C=(100,110,120) D=(105,115,125).
+// Each second row is written with one filter; the bytes were worked out by hand.
+const FIRST_ROW = [0, 10, 20, 30, 12, 22, 32];
+const WANTED = [10, 20, 30, 255, 12, 22, 32, 255, 100, 110, 120, 255, 105, 115, 125, 255];
+const filterCases = [
+  { name: 'none', row: [0, 100, 110, 120, 105, 115, 125] },
+  { name: 'sub', row: [1, 100, 110, 120, 5, 5, 5] },
+  { name: 'up', row: [2, 90, 90, 90, 93, 93, 93] },
+  { name: 'average', row: [3, 95, 100, 105, 49, 49, 49] },
+  // Paeth takes the pixel above for C and the one to the left for D.
+  { name: 'paeth', row: [4, 90, 90, 90, 5, 5, 5] },
+];
+test('PNG rows are read through each filter', async (t) => {
+  for (const { name, row } of filterCases) {
+    await t.test(name, () => {
+      const picture = decodePng(handMadePng(2, 2, 2, [FIRST_ROW, row]));
+      assert.equal(picture.width, 2);
+      assert.equal(picture.height, 2);
+      assert.deepEqual([...picture.data], WANTED);
+    });
+  }
+});
+
+test('PNG samples wrap around past 255', () => {
+  const picture = decodePng(handMadePng(1, 2, 0, [[0, 200], [2, 100]]));
+  assert.deepEqual([...picture.data], [200, 200, 200, 255, 44, 44, 44, 255]);
+});
+
+test('PNG pictures of other colour types come out as RGBA', () => {
+  const grey = decodePng(handMadePng(1, 1, 4, [[0, 7, 128]]));
+  assert.deepEqual([...grey.data], [7, 7, 7, 128]);
+  const rgba = decodePng(handMadePng(1, 1, 6, [[0, 1, 2, 3, 4]]));
+  assert.deepEqual([...rgba.data], [1, 2, 3, 4]);
+  const palette = decodePng(handMadePng(2, 1, 3, [[0, 1, 0]], [['PLTE', [9, 9, 9, 250, 0, 5]], ['tRNS', [255, 100]]]));
+  assert.deepEqual([...palette.data], [250, 0, 5, 100, 9, 9, 9, 255]);
+});
+
+test('PNG pictures that are not read here are refused', () => {
+  assert.throws(() => decodePng(Buffer.from('GIF89a')), /not a PNG/);
+  const sixteenBits = handMadePng(1, 1, 2, [[0, 0, 0, 0, 0, 0, 0]]);
+  sixteenBits[24] = 16;
+  assert.throws(() => decodePng(sixteenBits), /depth 16/);
+});
+
+test('our PNG reads back as written', () => {
+  const picture = { width: 3, height: 2, data: Buffer.from(Array.from({ length: 24 }, (_, i) => (i * 37) % 256)) };
+  assert.deepEqual(decodePng(encodePng(picture)), picture);
+});
+
+// Pictures for the differences: '.' white, 'k' black, in rows of text.
+function picture(...rows) {
+  const data = Buffer.alloc(rows.length * rows[0].length * 4, 255);
+  rows.join('').split('').forEach((ch, i) => {
+    if (ch === 'k') data.fill(0, i * 4, i * 4 + 3);
+  });
+  return { width: rows[0].length, height: rows.length, data };
+}
+const diffCases = [
+  { name: 'same', a: ['.k.', '...'], b: ['.k.', '...'], want: null },
+  { name: 'one pixel', a: ['.k.', '...'], b: ['.k.', '..k'], want: { count: 1, left: 2, top: 1, right: 2, bottom: 1 } },
+  { name: 'moved right', a: ['k..', '...'], b: ['.k.', '...'], want: { count: 2, left: 0, top: 0, right: 1, bottom: 0 } },
+  { name: 'taller', a: ['...'], b: ['...', '...'], want: { count: 3, left: 0, top: 1, right: 2, bottom: 1 } },
+  { name: 'narrower', a: ['..', '..'], b: ['.', '.'], want: { count: 2, left: 1, top: 0, right: 1, bottom: 1 } },
+];
+test('pictures are compared pixel by pixel', async (t) => {
+  for (const { name, a, b, want } of diffCases) {
+    await t.test(name, () => {
+      const diff = diffPictures(picture(...a), picture(...b));
+      if (want === null) return assert.equal(diff, null);
+      const { picture: shown, ...box } = diff;
+      assert.deepEqual(box, want);
+      // The difference picture covers both and marks the changed pixels red.
+      assert.equal(shown.width, Math.max(a[0].length, b[0].length));
+      assert.equal(shown.height, Math.max(a.length, b.length));
+      const at = (want.top * shown.width + want.left) * 4;
+      assert.deepEqual([...shown.data.subarray(at, at + 4)], [255, 0, 0, 255]);
+    });
+  }
+});
+
+test('a picture difference says where', () => {
+  const a = picture('...', '...');
+  const b = picture('...', '.k.', '...');
+  assert.equal(describePictureDiff(diffPictures(a, a), a, a), null);
+  assert.equal(
+    describePictureDiff(diffPictures(a, b), a, b),
+    'picture differs: 4 pixels in x 0-2, y 1-2 (original 3x2, converted 3x3)',
+  );
+  const c = picture('.k.', '...');
+  assert.equal(describePictureDiff(diffPictures(a, c), a, c), 'picture differs: 1 pixels in x 1-1, y 0-0');
+});
+
+test('a picture difference comes after the fields', () => {
+  const more = ['picture differs: 1 pixels in x 1-1, y 0-0'];
+  assert.equal(compare(snapshot, { ...snapshot }, false, false, more), more[0]);
+  assert.equal(
+    compare(snapshot, { ...snapshot, title: 'U' }, false, false, more),
+    'title differs at 0: original "T", converted "U" (and 1 more field)',
+  );
 });

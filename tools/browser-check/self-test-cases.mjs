@@ -195,8 +195,44 @@ const CASES = [
   },
 ];
 
+// Cases checked with --pictures: the text of every form is the original's, so
+// only the pictures can tell them apart. `pictures` lists the files that must be
+// left in the pictures folder afterwards.
+const PICTURE_CASES = [
+  {
+    base: 'same-picture',
+    original: ORIGINAL,
+    packed: packedPage(PACKED_TEXT),
+    plain: PLAIN,
+    expect: { packed: { verdict: 'OK' }, plain: { verdict: 'OK' } },
+    pictures: [],
+  },
+  {
+    // The body moved down by 3 pixels, and a word's colour: nothing that is read
+    // from the page differs, the picture does.
+    base: 'moved-picture',
+    original: ORIGINAL,
+    plain: change(PLAIN, '<body>', '<body style="padding-top:3px">'),
+    packed: packedPage(PACKED_TEXT, change(PACKED_HEAD, '<BODY>', '<BODY><style>b{color:#010101}</style>')),
+    expect: {
+      plain: { verdict: 'DIFF', field: 'picture differs', box: true },
+      packed: { verdict: 'DIFF', field: 'picture differs', box: true },
+    },
+    pictures: ['moved-picture.original.png', 'moved-picture.plain.png', 'moved-picture.plain.diff.png', 'moved-picture.packed.png', 'moved-picture.packed.diff.png'],
+  },
+];
+
+// A picture difference names its pixels and a bounding box inside the page.
+const PICTURE_DETAIL = /^picture differs: ([1-9]\d*) pixels in x (\d+)-(\d+), y (\d+)-(\d+)/;
+
 function meetsExpectation(result, expected) {
   if (result.verdict !== expected.verdict) return false;
+  if (expected.box) {
+    const box = PICTURE_DETAIL.exec(result.detail);
+    if (!box) return false;
+    const [left, right, top, bottom] = box.slice(2).map(Number);
+    if (left > right || top > bottom) return false;
+  }
   return !expected.field || result.detail.startsWith(expected.field);
 }
 
@@ -204,20 +240,29 @@ function meetsExpectation(result, expected) {
 // count of expectations met. Returns the exit status.
 export async function runSelfTest(checkFolder, options = {}) {
   const folder = fs.mkdtempSync(path.join(os.tmpdir(), 'browser-check-self-test-'));
+  const pictureFolder = path.join(folder, 'pictures');
   try {
-    for (const { base, original, packed, plain } of CASES) {
+    for (const { base, original, packed, plain } of [...CASES, ...PICTURE_CASES]) {
       fs.writeFileSync(path.join(folder, `${base}.html`), original);
       if (packed !== undefined) fs.writeFileSync(path.join(folder, `${base}.packed.html`), Buffer.from(packed, 'utf8'));
       if (plain !== undefined) fs.writeFileSync(path.join(folder, `${base}.plain.html`), plain);
     }
-    const results = await checkFolder(
-      folder,
-      CASES.map(({ base }) => base),
-      { timeout: 8000, ...options, forms: ['packed', 'plain'] },
-    );
+    const settings = { timeout: 8000, ...options, forms: ['packed', 'plain'] };
+    const results = [
+      ...(await checkFolder(folder, CASES.map(({ base }) => base), { ...settings, pictures: false })),
+      ...(await checkFolder(folder, PICTURE_CASES.map(({ base }) => base), { ...settings, pictures: pictureFolder })),
+    ];
     let met = 0;
     let missed = 0;
-    for (const { base, expect } of CASES) {
+    const kept = fs.existsSync(pictureFolder) ? fs.readdirSync(pictureFolder) : [];
+    for (const { base, pictures } of PICTURE_CASES) {
+      const left = kept.filter((name) => name.startsWith(`${base}.`)).sort();
+      const ok = JSON.stringify(left) === JSON.stringify([...pictures].sort());
+      if (ok) met++;
+      else missed++;
+      console.log(`${ok ? 'ok     ' : 'WRONG  '} pictures of ${base}: expected ${JSON.stringify(pictures)}, got ${JSON.stringify(left)}`);
+    }
+    for (const { base, expect } of [...CASES, ...PICTURE_CASES]) {
       for (const form of ['packed', 'plain']) {
         const name = `${base}.${form}.html`;
         const result = results.find((candidate) => candidate.name === name);
