@@ -756,6 +756,10 @@ char* writeFrom(Writer& writer, char* cursor, int& headState, const char* stop) 
             if (comment && !s.inComment && !keepsBlanks(s) && writer.later && intended.empty()) {
                 writer.needsEarlierText = true;
             }
+            if (comment && !s.inComment && !intended.empty() &&
+                removedCommentPartsText(intended.back(), cursor)) {
+                writer.writeLiteral(EMPTY_COMMENT, cursor);
+            }
             if (comment && !s.inComment && !keepsBlanks(s) && !intended.empty() &&
                 intended.back() != ' ' && intended.back() != '\n' &&
                 isSeparatorAt(engine, cursor)) {

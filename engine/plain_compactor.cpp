@@ -1,6 +1,7 @@
 #include "plain_compactor.h"
 
 #include "regions.h"
+#include "tag_table.h"
 #include "tokenizer.h"
 
 namespace {
@@ -69,11 +70,13 @@ std::string compactPlain(Engine& engine, std::string& page) {
         headState = openHeadTag(engine, token, headState);
         if (!s.inComment && !comment && !s.skipToTagEnd) {
             output += token;
-        } else if (comment && !s.inComment && output.size() > bodyStart &&
-                   output.back() != ' ' && output.back() != '\n' && !s.preformatted &&
-                   isSeparatorAt(engine, cursor)) {
+        } else if (comment && !s.inComment && output.size() > bodyStart) {
+            if (removedCommentPartsText(output.back(), cursor)) output += EMPTY_COMMENT;
             // A removed comment that a blank followed leaves that blank, so words stay apart.
-            output.push_back(separatorAt(s, cursor));
+            if (output.back() != ' ' && output.back() != '\n' && !s.preformatted &&
+                isSeparatorAt(engine, cursor)) {
+                output.push_back(separatorAt(s, cursor));
+            }
         }
         headState = closeHeadTag(engine, token, headState);
     }

@@ -9,7 +9,13 @@ static_assert(std::tuple_size_v<decltype(EngineState::preCount)> == PRE_KIND_COU
 
 namespace {
 
-enum HeadTagEffect { KEEP, ERASE, ERASE_UNLESS_IN_SCRIPT, ERASE_IF_REMOVING_META };
+enum HeadTagEffect {
+    KEEP,
+    ERASE,
+    ERASE_UNLESS_IN_SCRIPT,
+    ERASE_IF_REMOVING_META,
+    ERASE_UNLESS_ATTRIBUTES,  // kept whole where it has attributes (lang, dir, class...)
+};
 
 struct HeadTag {
     std::string_view name;
@@ -20,7 +26,7 @@ struct HeadTag {
 constexpr HeadTag kHeadTags[] = {
     {"META", ERASE_IF_REMOVING_META},
     {"BODY", KEEP},
-    {"HTML", ERASE},
+    {"HTML", ERASE_UNLESS_ATTRIBUTES},
     {"/HTML", ERASE},
     {"HEAD", ERASE},
     {"/HEAD", ERASE},
@@ -46,6 +52,13 @@ bool metaDeclaresCharset(const char* from) {
     if (attributes.find("charset") != std::string::npos) return true;
     return attributes.find("http-equiv") != std::string::npos &&
            attributes.find("content-type") != std::string::npos;
+}
+
+// Whether the tag whose name ends at `p` has attributes before its '>'. The page's language
+// and direction stand on its HTML tag: they change how the text is drawn.
+bool hasAttributes(const char* p) {
+    while (isAsciiBlank(static_cast<unsigned char>(*p)) || *p == '/') ++p;
+    return *p != '>' && *p != 0;
 }
 
 }  // namespace
@@ -99,6 +112,9 @@ int openHeadTag(Engine& engine, std::string& token, int headState) {
             s.specialTagOpen = 1;
             bool erase = tag.effect == ERASE;
             if (tag.effect == ERASE_UNLESS_IN_SCRIPT) erase = !s.inScript;
+            if (tag.effect == ERASE_UNLESS_ATTRIBUTES) {
+                erase = !(s.inTag && hasAttributes(s.tokenEnd));
+            }
             if (tag.effect == ERASE_IF_REMOVING_META) {
                 erase = engine.options.removeMeta && !metaDeclaresCharset(s.tokenEnd);
             }

@@ -23,17 +23,17 @@ constexpr uint64_t nameKey(std::string_view upperName) {
     return key;
 }
 
-// Tags around which browsers ignore white space: a blank before them may go.
+// Tags before which a blank never shows, whatever a style sheet makes of the elements: the
+// page's frame (white space around it is dropped by the parser or stands between blocks that
+// no style makes inline), the inner parts of tables and lists of options (white space between
+// them is dropped by table layout, or not shown), a line break (a blank before it ends a line
+// and is not shown) and frames. Other block elements may be shown inline by a style sheet,
+// and elements that show nothing (SCRIPT, STYLE, META...) let the blanks around them meet, so
+// a blank before them stays.
 constexpr std::string_view kWhitespaceInsensitiveTags[] = {
-    "ADDRESS", "ARTICLE",  "ASIDE",    "BASE",     "BLOCKQUOTE", "BODY",     "BR",
-    "CAPTION", "CENTER",   "COL",      "COLGROUP", "DD",         "DETAILS",  "DIR",
-    "DIV",     "DL",       "DT",       "FIELDSET", "FIGCAPTION", "FIGURE",   "FOOTER",
-    "FORM",    "FRAME",    "FRAMESET", "H1",       "H2",         "H3",       "H4",
-    "H5",      "H6",       "HEAD",     "HEADER",   "HR",         "HTML",     "LEGEND",
-    "LI",      "LINK",     "MAIN",     "MENU",     "META",       "NAV",      "NOFRAMES",
-    "NOSCRIPT", "OL",      "OPTGROUP", "OPTION",   "P",          "PRE",      "SCRIPT",
-    "SECTION", "STYLE",    "SUMMARY",  "TABLE",    "TBODY",      "TD",       "TFOOT",
-    "TH",      "THEAD",    "TITLE",    "TR",       "UL",
+    "BODY",  "BR",    "CAPTION", "COL",   "COLGROUP", "FRAME", "FRAMESET", "HEAD",
+    "HTML",  "OPTGROUP", "OPTION", "TBODY", "TD",      "TFOOT", "TH",       "THEAD",
+    "TR",
 };
 
 // Their keys, sorted for the binary search.
@@ -95,6 +95,12 @@ bool hasRegionStep(std::string_view upperName) {
     case 9: return n == "PLAINTEXT";
     default: return false;
     }
+}
+
+bool removedCommentPartsText(char before, const char* after) {
+    if (before == 0 || before == '>') return false;
+    while (isAsciiBlank(static_cast<unsigned char>(*after))) ++after;
+    return *after != 0 && *after != '<';
 }
 
 bool isWhitespaceInsensitiveTagAt(const char* p) {

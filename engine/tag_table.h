@@ -20,6 +20,13 @@ bool hasRegionStep(std::string_view upperName);
 // a '<'. Also true for "<!DOCTYPE".
 bool isWhitespaceInsensitiveTagAt(const char* p);
 
+// What stands in for a removed comment that parted two pieces of text.
+inline constexpr std::string_view EMPTY_COMMENT = "<!---->";
+// Whether a comment removed between the text written so far, which ends in `before` (0: none),
+// and the page at `after` parted two pieces of text: browsers lay out each piece on its own,
+// so an empty comment keeps them apart, or letters may move by a fraction of a pixel.
+bool removedCommentPartsText(char before, const char* after);
+
 // Byte tests of the scanner's inner loops, inline so that every caller can fold them in.
 inline bool isAsciiAlpha(unsigned char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
 inline bool isAsciiBlank(unsigned char c) {  // space, TAB, LF, CR, FF

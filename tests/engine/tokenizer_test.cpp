@@ -233,15 +233,20 @@ const SeparatorCase kSeparators[] = {
     {"two blanks before an inline tag", "word  <b>x</b>", "word <b>x</b>"},
     // A blank that the scanner takes into the word before '<' stays with it.
     {"blank taken by the word", "word <p>x", "word <p>x"},
-    {"tab before a block tag goes", "word\t<p>x", "word<p>x"},
+    // Before a block tag one blank stays (a style sheet may show the block inline); before
+    // the inner tags of a table none.
+    {"tab before a block tag", "word\t<p>x", "word <p>x"},
+    {"tab before a cell tag goes", "word\t<td>x", "word<td>x"},
     {"line break before a block end tag", "x\n</td>", "x</td>"},
     {"line break before an inline tag stays", "x\n<b>y</b>", "x <b>y</b>"},
-    {"a run of blanks before a block tag goes", "</p>\n\n  <p>x", "</p><p>x"},
+    {"a run of blanks before a block tag", "</p>\n\n  <p>x", "</p> <p>x"},
+    {"a run of blanks before a row tag goes", "</tr>\n\n  <tr>x", "</tr><tr>x"},
     {"line break between inline tags", "one</b>\n<i>two", "one</b> <i>two"},
     {"line break before a doctype", "x\n<!DOCTYPE html>", "x<!DOCTYPE html>"},
-    {"blank before a comment stays", "a <!-- c -->b", "a b"},
-    {"removed comment keeps the blank after it", "word<!-- c -->\nnext", "word next"},
-    {"removed comment before a block tag", "<body> <!-- c -->\n<h1>x", "<body><h1>x"},
+    {"blank before a comment stays", "a <!-- c -->b", "a <!---->b"},
+    // A removed comment that parted two pieces of text leaves an empty one.
+    {"removed comment keeps the blank after it", "word<!-- c -->\nnext", "word<!----> next"},
+    {"removed comment before a block tag", "<body> <!-- c -->\n<h1>x", "<body> <h1>x"},
     {"removed comment at the start", "<!-- c --> x", "x"},
     {"blanks in a quoted value", "<input value=\"a  b\">", "<input value=\"a  b\">"},
     {"trailing blank", "x \n", "x "},
