@@ -1124,9 +1124,13 @@ std::optional<std::string> packJavaScript(Engine& engine, std::string& page) {
         if (options.progressDots && engine.console) std::fputs(".", engine.console);
     };
 
+    // A page whose styles keep white space keeps every blank.
+    const bool keepBlanks = stylesKeepWhiteSpace(page);
+
     // Counting pass: the head text, the character histogram and the words.
     resetPageState(engine);
     engine.scan.pageStart = page.data();
+    if (keepBlanks) keepEveryBlank(engine);
     dot();
     initDictionary(dictionary);
     int headState = clearHeadTag(engine);
@@ -1164,6 +1168,7 @@ std::optional<std::string> packJavaScript(Engine& engine, std::string& page) {
         const bool started = counting.start(workspace.sideThread, [&] {
             resetPageState(side);
             side.scan.pageStart = page.data();
+            if (keepBlanks) keepEveryBlank(side);
             initDictionary(side.dictionary, std::numeric_limits<size_t>::max());
             int laterHead = clearHeadTag(side);
             countFrom(laterCounter, const_cast<char*>(split), laterHead, nullptr);
@@ -1228,6 +1233,7 @@ std::optional<std::string> packJavaScript(Engine& engine, std::string& page) {
     // Writing pass: the coded text, and beside it the text it must decode to.
     resetPageState(engine);
     engine.scan.pageStart = page.data();
+    if (keepBlanks) keepEveryBlank(engine);
     headState = clearHeadTag(engine);
     cursor = page.data() + h;
     // The packed text may not reach the page's size and its margin.
@@ -1260,6 +1266,7 @@ std::optional<std::string> packJavaScript(Engine& engine, std::string& page) {
         const bool started = writing.start(workspace.sideThread, [&] {
             resetPageState(side);
             side.scan.pageStart = page.data();
+            if (keepBlanks) keepEveryBlank(side);
             int laterHead = clearHeadTag(side);
             writeFrom(laterWriter, const_cast<char*>(writingSplit), laterHead, nullptr);
         });

@@ -32,6 +32,7 @@ std::string compactPlain(Engine& engine, std::string& page) {
     EngineState& s = engine.scan;
     resetPageState(engine);
     s.keepCase = 1;
+    if (stylesKeepWhiteSpace(page)) keepEveryBlank(engine);  // its styles keep white space
 
     std::string output;
     output.reserve(page.size() + 16);

@@ -63,6 +63,35 @@ bool hasAttributes(const char* p) {
 
 }  // namespace
 
+bool stylesKeepWhiteSpace(std::string_view page) {
+    // "white-space" in a style, "whiteSpace" in a script, and "white-space-collapse".
+    for (size_t at = 0; (at = page.find_first_of("hH", at)) != std::string_view::npos; ++at) {
+        if (at == 0 || toAsciiUpper(page[at - 1]) != 'W') continue;
+        std::string_view rest = page.substr(at + 1);
+        if (startsWithIgnoreCase(rest, "ite-space")) rest.remove_prefix(9);
+        else if (startsWithIgnoreCase(rest, "itespace")) rest.remove_prefix(8);
+        else continue;
+        if (startsWithIgnoreCase(rest, "-collapse")) rest.remove_prefix(9);
+        size_t skip = 0;  // the ':' or '=' and blanks and quotes before the value
+        while (skip < rest.size() && skip < 12 &&
+               std::string_view(" \t\r\n:=\"'").find(rest[skip]) != std::string_view::npos) {
+            ++skip;
+        }
+        if (skip == 0) continue;
+        rest.remove_prefix(skip);
+        if (startsWithIgnoreCase(rest, "pre") || startsWithIgnoreCase(rest, "break-spaces")) {
+            return true;
+        }
+    }
+    return false;
+}
+
+void keepEveryBlank(Engine& engine) {
+    EngineState& s = engine.scan;
+    s.preDepth = 1;  // no end tag closes it
+    s.preformatted = 1;
+}
+
 bool isHeadTagName(std::string_view upperName) {
     for (const HeadTag& tag : kHeadTags) {
         const std::string_view name = tag.name[0] == '/' ? tag.name.substr(1) : tag.name;

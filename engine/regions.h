@@ -9,6 +9,13 @@
 
 // Whether a start or end tag of this name (upper case, without '/') is a head tag.
 bool isHeadTagName(std::string_view upperName);
+// Whether the page's own styles (style attributes, STYLE elements, scripts that set a style)
+// keep white space somewhere: white-space pre, pre-wrap, pre-line or break-spaces. Which
+// elements they keep it in is not known without the style sheet's rules, so such a page keeps
+// every blank, as preformatted text does.
+bool stylesKeepWhiteSpace(std::string_view page);
+// Starts a pass over a page that stylesKeepWhiteSpace: the whole page is preformatted.
+void keepEveryBlank(Engine& engine);
 // Clears specialTagOpen; its result, 0, is the initial head state of a pass.
 int clearHeadTag(Engine& engine);
 // Opens or closes a preformatted region on a PRE, LISTING, TT, TEXTAREA or XMP tag; returns

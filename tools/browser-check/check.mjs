@@ -35,7 +35,8 @@
 // animation frames, then reads, in this order:
 //   characterSet, compatMode, title,
 //   innerText     body text, runs of ASCII white space folded to one blank
-//   preText       exact text of elements whose white space is preserved (PRE...)
+//   preText       exact text of elements whose white space or line breaks are
+//                 preserved (PRE, white-space: pre-line...)
 //   formValues    values of inputs, text areas and selects
 //   links         href of a, area, link elements (as written in the page)
 //   images        src of img, input, script, iframe, frame, embed, source
@@ -97,7 +98,8 @@ function readPage() {
     return (
       collapse === 'preserve' ||
       collapse === 'break-spaces' ||
-      ['pre', 'pre-wrap', 'break-spaces'].includes(style.whiteSpace)
+      collapse === 'preserve-breaks' ||
+      ['pre', 'pre-wrap', 'pre-line', 'break-spaces'].includes(style.whiteSpace)
     );
   };
   const preText = [];

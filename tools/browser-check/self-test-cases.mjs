@@ -144,6 +144,14 @@ const CASES = [
     expect: { plain: { verdict: 'DIFF', field: 'preText' }, packed: { verdict: 'DIFF', field: 'preText' } },
   },
   {
+    // Line breaks kept by a style, not by the tag: folded, they show as one line.
+    base: 'pre-line',
+    original: change(ORIGINAL, '<h1>Hello, world</h1>', '<h1 style="white-space:pre-line">Hello,\nworld</h1>'),
+    plain: change(PLAIN, '<h1>Hello, world</h1>', '<h1 style="white-space:pre-line">Hello, world</h1>'),
+    packed: packedPage(change(PACKED_TEXT, '<h1>Hello, world</h1>', '<h1 style="white-space:pre-line">Hello,\nworld</h1>')),
+    expect: { plain: { verdict: 'DIFF', field: 'preText' }, packed: { verdict: 'OK' } },
+  },
+  {
     base: 'textarea',
     original: ORIGINAL,
     plain: change(PLAIN, 'typed   text', 'typed text'),
