@@ -105,6 +105,18 @@ inline Outcome runQuillbox(const fs::path& folder, const std::vector<std::string
     return result;
 }
 
+// Whether RunSetting::unprivileged works here: a process that is not root has no powers to
+// drop, and root may drop them unless the system forbids it.
+inline bool canRunUnprivileged() {
+    if (geteuid() != 0) return true;
+    const pid_t child = fork();
+    if (child < 0) return false;
+    if (child == 0) _exit(setgid(65534) == 0 && setuid(65534) == 0 ? 0 : 1);
+    int status = 0;
+    waitpid(child, &status, 0);
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
 inline Outcome runQuillbox(const fs::path& folder, const std::vector<std::string>& arguments,
                            const std::string& input = "") {
     return runQuillbox(folder, arguments, RunSetting{input, "", false});
