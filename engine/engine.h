@@ -13,6 +13,7 @@
 #include <string_view>
 
 #include "dictionary.h"
+#include "script_lexer.h"
 
 // Method flags: the last argument of convertFile and packBest.
 inline constexpr int FLAG_PLAIN = 1;        // run plain compaction
@@ -85,6 +86,8 @@ struct EngineState {
     std::string rawTextName;
     const char* rawTextStart = nullptr;  // first byte of the raw-text content
     int scriptEscape = 0;    // in script text: 1 after "<!--", 2 after a "<script" inside that
+    ScriptLexer scriptText;  // reads script and style sheet content for literals, whose blanks
+                             // are kept
     std::string tagName;     // name of the tag being scanned, upper case ("/P" for an end tag)
     int collectingTagName = 0;
 

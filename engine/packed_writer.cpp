@@ -660,7 +660,7 @@ bool atFreshBodyText(const EngineState& s, int headState) {
            !s.collectingTagName && !s.inScript && !s.preformatted && !s.preDepth &&
            std::all_of(s.preCount.begin(), s.preCount.end(), [](int n) { return n == 0; }) &&
            !s.inComment && !s.keepCase && !s.specialTagOpen && !s.scriptPending &&
-           !s.skipToTagEnd && s.regionName.empty();
+           !s.skipToTagEnd && s.regionName.empty() && s.scriptText.isClear();
 }
 
 // Whether the region steps (head tags, TITLE and SCRIPT regions, preformatted elements) may

@@ -184,7 +184,22 @@ void noteTagEnd(EngineState& s) {
     s.inUnquotedValue = 0;
     s.collectingTagName = 0;
     s.tagEndedHere = 1;
-    if (isRawTextTag(s.tagName)) s.rawTextName = s.tagName;
+    if (!isRawTextTag(s.tagName)) return;
+    s.rawTextName = s.tagName;
+    // A script's or style sheet's literals keep their blanks: the lexer reads its content.
+    if (s.rawTextName == "SCRIPT") s.scriptText.start(ScriptLexer::Language::Script);
+    else if (s.rawTextName == "STYLE") s.scriptText.start(ScriptLexer::Language::StyleSheet);
+}
+
+// The attributes of the SCRIPT start tag whose '>' is at `p`: the text from its name on.
+std::string_view scriptTagAttributes(const char* p) {
+    // The tag's "<script" stands before its '>' (its name is read whole); an attribute value
+    // that holds "<script" would only make the attributes read shorter.
+    const char* name = p;
+    while (!(name[0] == '<' && startsWithIgnoreCase(std::string_view(name + 1, 6), "script"))) {
+        --name;
+    }
+    return std::string_view(name + 7, static_cast<size_t>(p - (name + 7)));
 }
 
 // The '>' at `p` ends the tag; raw-text content starts after it.
@@ -193,6 +208,11 @@ void noteTagEndAt(EngineState& s, const char* p) {
     if (!s.rawTextName.empty()) {
         s.rawTextStart = p + 1;
         s.scriptEscape = 0;
+        // A script of a type that is not run (a template, say) is text: its blanks stay.
+        if (s.rawTextName == "SCRIPT" &&
+            ScriptLexer::languageOfScript(scriptTagAttributes(p)) == ScriptLexer::Language::Text) {
+            s.scriptText.start(ScriptLexer::Language::Text);
+        }
     }
 }
 
@@ -218,6 +238,7 @@ void noteChar(EngineState& s, const char* p) {
                 s.collectingTagName = 0;
                 s.rawTextName.clear();
                 s.scriptEscape = 0;
+                s.scriptText.stop();
             }
             return;
         }
@@ -269,6 +290,13 @@ void noteChar(EngineState& s, const char* p) {
 inline void noteByte(EngineState& s, const char* p) {
     const char c = *p;
     if (s.inTag || s.inMarkupComment || c == '<' || (c == '>' && s.scriptEscape)) noteChar(s, p);
+}
+
+// A blank passed over or cut as a token: noted, and read by the lexer in script or style
+// sheet content.
+inline void noteBlank(EngineState& s, const char* p) {
+    noteByte(s, p);
+    if (s.scriptText.active()) s.scriptText.feedBlank(p);
 }
 
 // The scan of one token: who owns which byte is decided here, the flags by noteChar.
@@ -441,13 +469,13 @@ std::string& nextToken(Engine& engine, char*& cursor) {
             sawBlank = true;
             if (!blanksKept || s.spaceEmitted) {
                 s.spaceEmitted = 0;
-                noteByte(s, cursor);
+                noteBlank(s, cursor);
                 ++cursor;
                 continue;
             }
         } else if (c == '\n' || c == '\r') {
             if (!(blanksKept || (s.inScript && sawBlank))) {
-                noteByte(s, cursor);
+                noteBlank(s, cursor);
                 ++cursor;
                 continue;
             }
@@ -459,7 +487,7 @@ std::string& nextToken(Engine& engine, char*& cursor) {
             s.tagEndedHere = 0;
             s.tokenOpensTag = 0;
             s.tokenInName = 0;
-            noteByte(s, cursor);
+            noteBlank(s, cursor);
             s.tokenEnd = cursor + 1;
             token.assign(1, static_cast<char>(c));
             return token;
@@ -467,6 +495,12 @@ std::string& nextToken(Engine& engine, char*& cursor) {
         // A blank the last literal carried stands right after it; past other tokens none does.
         s.spaceEmitted = 0;
         const int n = scanTokenLength(engine, cursor);
+        // The lexer reads every byte of script and style sheet content: not the start tag's
+        // '>', which ends where the content starts, nor the end tag, which ends the content
+        // (and always begins a token). Only tags are cut elsewhere.
+        if (s.scriptText.active() && cursor + n != s.rawTextStart) [[unlikely]] {
+            s.scriptText.feed(cursor, static_cast<size_t>(n));
+        }
         token.clear();
         token.append(cursor, static_cast<size_t>(n));
         if (s.tokenInName && !s.inScript && !s.keepCase) {

@@ -45,9 +45,10 @@ inline bool isSeparatorAt(const Engine& engine, const char* position) {
     return isSeparatorBeforeMore(engine, position);
 }
 // Whether every blank is kept as a token of its own: in preformatted text and in quoted
-// attribute values, where browsers show or keep each one.
+// attribute values, where browsers show or keep each one, and in the literals of scripts and
+// style sheets, where they are part of a value.
 inline bool keepsBlanks(const EngineState& state) {
-    return state.preformatted || state.inQuote || state.inSingleQuote;
+    return state.preformatted || state.inQuote || state.inSingleQuote || state.scriptText.keep;
 }
 // Whether the separating blank run at `position` must go out as a line break rather than a
 // space: it holds a line break, and next to it a browser may remove a line break where it
