@@ -14,6 +14,7 @@
 
 #include "engine.h"
 #include "packed_writer.h"
+#include "regions.h"
 #include "tag_table.h"
 
 #ifndef _WIN32
@@ -343,5 +344,13 @@ long convertFile(Engine& engine, const char* inputName, std::string* outputName,
         }
         return written;
     }
-    return packBest(engine, *page, outputName, bound, flags);
+    // Style sheets the page links to that keep white space somewhere keep every blank of it.
+    if (inputName) {
+        for (const std::string& sheet : linkedStyleSheets(*page, inputName)) {
+            if (stylesKeepWhiteSpace(sheet)) engine.options.keepBlanks = 1;
+        }
+    }
+    const long result = packBest(engine, *page, outputName, bound, flags);
+    engine.options.keepBlanks = 0;  // for this page only
+    return result;
 }

@@ -63,6 +63,8 @@ struct EngineOptions {
     int debugDump = 0;        // the dictionary builder prints its trace
     int serverHeader = 0;     // pages may begin with a web server's header lines
     int interactive = 1;      // batch conversion asks before each file
+    int keepBlanks = 0;       // every blank of the page is kept: convertFile sets it for a page
+                              // whose linked style sheets keep white space
     int sideBySideSize = 32768;  // JavaScript packing splits pages of at least this many bytes
                                  // between two threads (0: never)
 };

@@ -1125,7 +1125,7 @@ std::optional<std::string> packJavaScript(Engine& engine, std::string& page) {
     };
 
     // A page whose styles keep white space keeps every blank.
-    const bool keepBlanks = stylesKeepWhiteSpace(page);
+    const bool keepBlanks = options.keepBlanks || stylesKeepWhiteSpace(page);
 
     // Counting pass: the head text, the character histogram and the words.
     resetPageState(engine);

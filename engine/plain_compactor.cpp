@@ -32,7 +32,8 @@ std::string compactPlain(Engine& engine, std::string& page) {
     EngineState& s = engine.scan;
     resetPageState(engine);
     s.keepCase = 1;
-    if (stylesKeepWhiteSpace(page)) keepEveryBlank(engine);  // its styles keep white space
+    // A page whose styles keep white space keeps every blank.
+    if (engine.options.keepBlanks || stylesKeepWhiteSpace(page)) keepEveryBlank(engine);
 
     std::string output;
     output.reserve(page.size() + 16);

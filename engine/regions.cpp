@@ -1,6 +1,12 @@
 #include "regions.h"
 
+#include <algorithm>
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string_view>
+#include <utility>
 #include <tuple>
 
 #include "tag_table.h"
@@ -84,6 +90,112 @@ bool stylesKeepWhiteSpace(std::string_view page) {
         }
     }
     return false;
+}
+
+namespace {
+
+// The value of attribute `name` in the tag text `tag` (from its name to its '>'), or empty.
+std::string_view attributeValue(std::string_view tag, std::string_view name) {
+    for (size_t at = 0; (at = tag.find('=', at)) != std::string_view::npos; ++at) {
+        size_t end = at;
+        while (end > 0 && isAsciiBlank(static_cast<unsigned char>(tag[end - 1]))) --end;
+        if (end < name.size()) continue;
+        const size_t start = end - name.size();
+        if (!equalsIgnoreCase(tag.substr(start, name.size()), name) ||
+            (start > 0 && !isAsciiBlank(static_cast<unsigned char>(tag[start - 1])))) {
+            continue;
+        }
+        size_t from = at + 1;
+        while (from < tag.size() && isAsciiBlank(static_cast<unsigned char>(tag[from]))) ++from;
+        if (from == tag.size()) return {};
+        const char quote = tag[from];
+        if (quote == '"' || quote == '\'') {
+            const size_t close = tag.find(quote, from + 1);
+            return tag.substr(from + 1, close == std::string_view::npos ? close : close - from - 1);
+        }
+        size_t close = from;
+        while (close < tag.size() && !isAsciiBlank(static_cast<unsigned char>(tag[close])) &&
+               tag[close] != '>') {
+            ++close;
+        }
+        return tag.substr(from, close - from);
+    }
+    return {};
+}
+
+// The addresses of the style sheets `text` links to: LINK tags with rel=stylesheet, and
+// @import rules ("@import url(a.css)", "@import 'a.css'").
+std::vector<std::string> styleSheetAddresses(std::string_view text) {
+    std::vector<std::string> addresses;
+    for (size_t at = 0; (at = text.find('<', at)) != std::string_view::npos; ++at) {
+        if (!startsWithIgnoreCase(text.substr(at + 1), "link")) continue;
+        const size_t end = text.find('>', at);
+        const std::string_view tag = text.substr(at + 5, end == std::string_view::npos
+                                                             ? std::string_view::npos
+                                                             : end - at - 5);
+        std::string rel(attributeValue(tag, "rel"));
+        for (char& c : rel) c = toAsciiLower(c);
+        if (rel.find("stylesheet") != std::string::npos) {
+            addresses.emplace_back(attributeValue(tag, "href"));
+        }
+    }
+    for (size_t at = 0; (at = text.find("@import", at)) != std::string_view::npos; ++at) {
+        std::string_view rest = text.substr(at + 7, 300);
+        const size_t open = rest.find_first_of("'\"(");
+        if (open == std::string_view::npos) continue;
+        rest.remove_prefix(open + 1);
+        while (!rest.empty() && (rest[0] == '"' || rest[0] == '\'' ||
+                                 isAsciiBlank(static_cast<unsigned char>(rest[0])))) {
+            rest.remove_prefix(1);
+        }
+        const size_t close = rest.find_first_of("'\")");
+        if (close != std::string_view::npos) addresses.emplace_back(rest.substr(0, close));
+    }
+    return addresses;
+}
+
+// The file a relative address names from the folder of `base`; empty for an address with a
+// scheme or host, or none.
+std::filesystem::path localFileOf(std::string address, const std::filesystem::path& base) {
+    address = address.substr(0, address.find_first_of("?#"));
+    if (address.empty() || address.find(':') != std::string::npos || address.starts_with("//") ||
+        address.starts_with("/")) {
+        return {};
+    }
+    return base.parent_path() / address;
+}
+
+}  // namespace
+
+std::vector<std::string> linkedStyleSheets(std::string_view page, const std::string& pageFile) {
+    constexpr size_t kMostSheets = 16;
+    constexpr std::uintmax_t kLargestSheet = 4 * 1024 * 1024;
+    std::vector<std::string> sheets;
+    std::vector<std::filesystem::path> read;
+    // Each entry: an address, and the file it is relative to.
+    std::vector<std::pair<std::string, std::filesystem::path>> waiting;
+    for (std::string& address : styleSheetAddresses(page)) {
+        waiting.emplace_back(address, pageFile);
+    }
+    while (!waiting.empty() && read.size() < kMostSheets) {
+        const auto [address, base] = waiting.front();
+        waiting.erase(waiting.begin());
+        const std::filesystem::path file = localFileOf(address, base);
+        std::error_code error;
+        if (file.empty() || !std::filesystem::is_regular_file(file, error) ||
+            std::filesystem::file_size(file, error) > kLargestSheet || error ||
+            std::find(read.begin(), read.end(), file) != read.end()) {
+            continue;
+        }
+        read.push_back(file);
+        std::ifstream in(file, std::ios::binary);
+        std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        for (std::string& imported : styleSheetAddresses(text)) {
+            waiting.emplace_back(imported, file);
+        }
+        sheets.push_back(std::move(text));
+    }
+    return sheets;
 }
 
 void keepEveryBlank(Engine& engine) {

@@ -4,6 +4,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "engine.h"
 
@@ -14,6 +15,10 @@ bool isHeadTagName(std::string_view upperName);
 // elements they keep it in is not known without the style sheet's rules, so such a page keeps
 // every blank, as preformatted text does.
 bool stylesKeepWhiteSpace(std::string_view page);
+// The local style sheets that a page read from `pageFile` links to (LINK rel=stylesheet and
+// @import, with relative addresses), and those they import, each read whole. A sheet that
+// cannot be read is left out.
+std::vector<std::string> linkedStyleSheets(std::string_view page, const std::string& pageFile);
 // Starts a pass over a page that stylesKeepWhiteSpace: the whole page is preformatted.
 void keepEveryBlank(Engine& engine);
 // Clears specialTagOpen; its result, 0, is the initial head state of a pass.

@@ -164,6 +164,51 @@ TEST(Driver, ByteOrderMarkStaysFirst) {
     }
 }
 
+// A page whose own or linked style sheets (read from beside the page, also through @import)
+// keep white space somewhere keeps every blank; one whose sheets do not is compacted.
+TEST(Driver, StyleSheetsThatKeepWhiteSpaceKeepEveryBlank) {
+    const std::string page =
+        "<html><head><link rel=\"stylesheet\" href=\"css/site.css?v=2\"></head>\n"
+        "<body><p class=sig>void  validate(String name,\n    String value)</p></body></html>";
+    struct Case {
+        std::string name;
+        std::string siteCss;
+        std::string importedCss;  // css/more.css, empty: no such file
+        bool kept;
+    };
+    const Case cases[] = {
+        {"sheet keeps white space", ".sig { white-space: pre-wrap }", "", true},
+        {"imported sheet keeps it", "@import url(\"more.css\");", ".sig{white-space:pre}", true},
+        {"sheets that do not", "p { margin: 0 }", "", false},
+        {"missing sheet", "@import 'more.css';", "", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ScratchFolder folder;
+        fs::create_directories(folder / "css");
+        writeFileBytes(folder / "in.html", page);
+        writeFileBytes(folder / "css" / "site.css", c.siteCss);
+        if (!c.importedCss.empty()) writeFileBytes(folder / "css" / "more.css", c.importedCss);
+        for (const int flags : {FLAG_PLAIN, FLAG_JAVASCRIPT}) {
+            Engine engine = quietEngine();
+            std::string output = (folder / "out.htm").string();
+            ASSERT_GT(convertFile(engine, (folder / "in.html").c_str(), &output, NO_BOUND, flags),
+                      0);
+            std::string shown = readFileBytes(output);
+            if (flags == FLAG_JAVASCRIPT) {
+                PackedPage parts;
+                ASSERT_TRUE(parsePackedPage(shown, parts));
+                ASSERT_TRUE(decodePacked(parts.t, parts.s, parts.c, parts.l, shown));
+            }
+            EXPECT_EQ(shown.find("void  validate(String name,\n    String value)") !=
+                          std::string::npos,
+                      c.kept)
+                << shown;
+            EXPECT_EQ(engine.options.keepBlanks, 0);  // for that page only
+        }
+    }
+}
+
 TEST(Driver, WriteFailureIsReportedWithNameAndReason) {
     ScratchFolder folder;
     writeFileBytes(folder / "in.html", kPage);
