@@ -77,7 +77,9 @@ bool writeAll(int fd, const char* text, size_t length) {
 
 // Replaces `path` with `text` atomically: the text goes to a new file in the same folder,
 // which is renamed over the old one only once it is completely on disk. The old file keeps
-// its permissions; a failure at any point leaves it as it was.
+// its permissions; a failure at any point leaves it as it was. A file that did not exist
+// before is not flushed to the disk first: no old text can be lost with it, and the flush
+// costs more than the conversion of a small page.
 bool replaceFile(const std::string& path, const char* text, size_t length) {
     namespace fs = std::filesystem;
     std::error_code error;
@@ -104,7 +106,7 @@ bool replaceFile(const std::string& path, const char* text, size_t length) {
     if (fd < 0) return false;
     bool ok = writeAll(fd, text, length);
     if (ok && exists) ok = ::fchmod(fd, original.st_mode & 07777) == 0;
-    if (ok) ok = ::fsync(fd) == 0;
+    if (ok && exists) ok = ::fsync(fd) == 0;
     if (::close(fd) != 0) ok = false;
     if (ok) ok = ::rename(temporary.c_str(), target.c_str()) == 0;
     if (!ok) ::unlink(temporary.c_str());

@@ -828,8 +828,8 @@ public:
         } catch (...) {
         }
     }
-    bool start(SideThread& on, std::function<void()> task) {
-        if (!on.start(std::move(task))) return false;
+    bool start(SideThread& on, std::function<void()> task, bool last = false) {
+        if (!on.start(std::move(task), last)) return false;
         thread_ = &on;
         return true;
     }
@@ -1320,7 +1320,7 @@ std::optional<std::string> packJavaScript(Engine& engine, std::string& page) {
             if (fits && apart) {
                 laterDecoded = decodesTo(stitched.view(), t, words, l, laterWriter.intended);
             }
-        });
+        }, true);  // the page's last side task
         if (!sideChecks) fits = stitch(laterWriter, writer.lineCounter, b, writer.room, stitched);
     }
     bool decoded = false;

@@ -34,7 +34,7 @@ SideThread::~SideThread() {
     if (thread_.joinable()) thread_.join();
 }
 
-bool SideThread::start(std::function<void()> task) {
+bool SideThread::start(std::function<void()> task, bool last) {
     std::unique_lock<std::mutex> lock(mutex_);
     if (busy_) return false;
     if (!thread_.joinable()) {
@@ -45,6 +45,7 @@ bool SideThread::start(std::function<void()> task) {
         }
     }
     task_ = std::move(task);
+    last_ = last;
     failure_ = nullptr;
     busy_ = true;
     posted_.store(true, std::memory_order_release);
@@ -61,14 +62,18 @@ void SideThread::wait() {
 }
 
 void SideThread::run() {
+    bool lookFirst = true;
     for (;;) {
-        awaitBriefly(posted_, true);
+        // After a page's last task the next comes only with the next page, which may be a
+        // while: looking for it would only spend the processor.
+        if (lookFirst) awaitBriefly(posted_, true);
         std::unique_lock<std::mutex> lock(mutex_);
         changed_.wait(lock, [this] { return stopping_ || posted_; });
         if (stopping_) return;
         std::function<void()> task = std::move(task_);
         task_ = nullptr;
         posted_ = false;
+        lookFirst = !last_;
         lock.unlock();
         std::exception_ptr failure;
         try {

@@ -17,8 +17,9 @@ public:
     ~SideThread();
 
     // Starts `task` on the thread, starting the thread first if need be. False when no thread
-    // can be started: the caller then does the work itself.
-    bool start(std::function<void()> task);
+    // can be started: the caller then does the work itself. `last` says that no task follows
+    // soon (the page's last): the thread then sleeps at once instead of looking for one.
+    bool start(std::function<void()> task, bool last = false);
     // Waits until the task started last has ended; rethrows what it threw.
     void wait();
 
@@ -35,5 +36,6 @@ private:
     std::atomic<bool> busy_{false};
     std::atomic<bool> posted_{false};  // a task waits to be taken
     bool stopping_ = false;
+    bool last_ = false;  // the task taken last is a page's last: sleep at once after it
     std::exception_ptr failure_;
 };
