@@ -137,8 +137,9 @@ void setOutputChunk(Engine& engine, int count) { engine.options.outputChunk = co
 void setCodeCharLimit(Engine& engine, int count) { engine.options.codeCharLimit = count; }
 
 void fatalError(const char* message) {
-    std::printf("\nError : %s", message);
-    std::fflush(stdout);
+    std::fflush(stdout);  // what came before stays before the message
+    std::fprintf(stderr, "\nError : %s", message);
+    std::fflush(stderr);
     std::exit(-1);
 }
 
@@ -287,7 +288,8 @@ long packBestOrThrow(Engine& engine, std::string& page, std::string* outputName,
     progressDot(engine);
     engine.lastPage = {};
     const long written = writePage(engine, outputName, *chosen);
-    if (engine.options.progressDots && engine.console) {
+    // A page that could not be written has its one line already: the error.
+    if (engine.options.progressDots && engine.console && (written > 0 || chosen->empty())) {
         const long saving =
             static_cast<long>(100UL - static_cast<unsigned long>(written) * 100UL / size);
         std::fprintf(engine.console, " (%02ld%%) %s\n", saving,

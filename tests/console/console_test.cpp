@@ -172,13 +172,16 @@ protected:
 // Texts and exit statuses that do not depend on any page.
 
 TEST_F(Console, TextsAndStatuses) {
+    // Errors go to standard error; the usage text before an unknown switch's stays with the
+    // banner and help on standard output.
     const auto unknown = [](const std::string& name) {
-        return kUsage + "\nError : Unknown switch " + name + ".\n";
+        return "\nError : Unknown switch " + name + ".\n";
     };
     struct Case {
         std::vector<std::string> arguments;
         std::string output;
         int status;
+        std::string errors = {};
     };
     const Case kCases[] = {
         {{}, kBanner + kUsage, 0},
@@ -187,21 +190,21 @@ TEST_F(Console, TextsAndStatuses) {
         {{"-help"}, kBanner + kUsage, 0},              // only the second character counts
         {{"-v", "-h", "-x"}, kBanner + kUsage, 0},     // help ends the switch pass
         {{"-h", "--no-such-option"}, kBanner + kUsage, 0},
-        {{"-x"}, unknown("-x"), 255},                   // usage without the banner
-        {{"-L"}, unknown("-L"), 255},                   // letters are case-sensitive
-        {{"-v", "-z", "page.html"}, unknown("-z"), 255},
-        {{"-x", "-h"}, unknown("-x"), 255},
-        {{"-xyz"}, unknown("-xyz"), 255},               // named as given
-        {{"-r"}, kBanner + "\nError : Unspecified Directory.\n", 255},
-        {{"-i", "-v", "-r"}, kBanner + "\nError : Unspecified Directory.\n", 255},
-        {{"-v"}, kBanner + "\nError : No filename given.", 255},
-        {{"-c", "-i", "-s", "-d"}, kBanner + "\nError : No filename given.", 255},
-        {{"-"}, kBanner + "\nError : No filename given.", 255},  // a lone "-" is passed over
-        {{"--"}, kBanner + "\nError : No filename given.", 255},  // ends the switches
-        {{"-v", "--"}, kBanner + "\nError : No filename given.", 255},
-        {{"-r", "--"}, kBanner + "\nError : Unspecified Directory.\n", 255},
-        {{"--", "-x"}, kBanner + "\nError : Filenames not found: -x.", 255},  // a name now
-        {{"--", "-h"}, kBanner + "\nError : Filenames not found: -h.", 255},
+        {{"-x"}, kUsage, 255, unknown("-x")},  // usage without the banner
+        {{"-L"}, kUsage, 255, unknown("-L")},  // letters are case-sensitive
+        {{"-v", "-z", "page.html"}, kUsage, 255, unknown("-z")},
+        {{"-x", "-h"}, kUsage, 255, unknown("-x")},
+        {{"-xyz"}, kUsage, 255, unknown("-xyz")},  // named as given
+        {{"-r"}, kBanner, 255, "\nError : Unspecified Directory.\n"},
+        {{"-i", "-v", "-r"}, kBanner, 255, "\nError : Unspecified Directory.\n"},
+        {{"-v"}, kBanner, 255, "\nError : No filename given."},
+        {{"-c", "-i", "-s", "-d"}, kBanner, 255, "\nError : No filename given."},
+        {{"-"}, kBanner, 255, "\nError : No filename given."},  // a lone "-" is passed over
+        {{"--"}, kBanner, 255, "\nError : No filename given."},  // ends the switches
+        {{"-v", "--"}, kBanner, 255, "\nError : No filename given."},
+        {{"-r", "--"}, kBanner, 255, "\nError : Unspecified Directory.\n"},
+        {{"--", "-x"}, kBanner, 255, "\nError : Filenames not found: -x."},  // a name now
+        {{"--", "-h"}, kBanner, 255, "\nError : Filenames not found: -h."},
         {{"--version"}, "quillbox 0.9a\n", 0},
     };
     for (const Case& c : kCases) {
@@ -210,7 +213,7 @@ TEST_F(Console, TextsAndStatuses) {
         SCOPED_TRACE("arguments: " + shown);
         const Outcome result = run(c.arguments);
         EXPECT_EQ(result.output, c.output);
-        EXPECT_EQ(result.errors, "");
+        EXPECT_EQ(result.errors, c.errors);
         EXPECT_EQ(result.status, c.status);
     }
     EXPECT_FALSE(exists("output.htm"));
@@ -277,8 +280,8 @@ TEST_F(Console, BadLongOptions) {
         SCOPED_TRACE(c.argument);
         const Outcome result = run({c.argument, "page.html"});
         EXPECT_EQ(result.status, 255);
-        EXPECT_TRUE(result.output.starts_with("\nError : ")) << result.output;
-        EXPECT_NE(result.output.find(c.named), std::string::npos) << result.output;
+        EXPECT_TRUE(result.errors.starts_with("\nError : ")) << result.errors;
+        EXPECT_NE(result.errors.find(c.named), std::string::npos) << result.errors;
         EXPECT_EQ(result.output.find("Quillbox : "), std::string::npos);
     }
     EXPECT_FALSE(exists("output.htm"));
@@ -535,7 +538,8 @@ TEST_F(FilePatterns, PatternThatMatchesNothing) {
         EXPECT_EQ(result.status, 255);
         std::string expected = kBanner;
         for (const auto& name : c.converted) expected += lines[name];
-        EXPECT_EQ(result.output, expected + "\nError : Filenames not found: " + c.unmatched + ".");
+        EXPECT_EQ(result.output, expected);
+        EXPECT_EQ(result.errors, "\nError : Filenames not found: " + c.unmatched + ".");
         // What the earlier patterns converted stays converted.
         EXPECT_EQ(exists("output.htm"), !c.converted.empty());
         if (!c.converted.empty()) {
@@ -680,7 +684,7 @@ TEST_F(Console, RightsInFileMode) {
     EXPECT_EQ(read("output.htm"), kSmallCompacted);
     const Outcome pattern = runUnprivileged({"hidden/*.html"});
     EXPECT_EQ(pattern.status, 255);
-    EXPECT_TRUE(pattern.output.ends_with("\nError : Filenames not found: hidden/*.html."));
+    EXPECT_TRUE(pattern.errors.ends_with("\nError : Filenames not found: hidden/*.html."));
     fs::permissions(folder / "secret.html", fs::perms::all);
     fs::permissions(folder / "hidden", fs::perms::all);
 }
