@@ -182,16 +182,17 @@ std::optional<std::string> readPage(Engine& engine, const char* inputName, long&
     bool noMemory = false;
     try {
 #ifndef _WIN32
-        // A regular file is read in one piece of its size.
+        // A regular file is read in one piece of its size (and one byte more, which shows
+        // its end); other input in pieces that double.
         struct stat info {};
         if (::fstat(::fileno(stream), &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0) {
-            page.reserve(std::min(limit, static_cast<size_t>(info.st_size) + 1));
+            page.resize(std::min(limit, static_cast<size_t>(info.st_size) + 1));
         }
 #endif
         size_t taken = 0;
         while (taken < limit) {
             if (page.size() == taken) {
-                page.resize(std::min(limit, std::max<size_t>(taken * 2, 65536)));
+                page.resize(std::min(limit, std::max<size_t>(taken * 2, 16384)));
             }
             const size_t got = std::fread(page.data() + taken, 1, page.size() - taken, stream);
             taken += got;
