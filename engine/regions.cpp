@@ -70,23 +70,28 @@ bool hasAttributes(const char* p) {
 }  // namespace
 
 bool stylesKeepWhiteSpace(std::string_view page) {
-    // "white-space" in a style, "whiteSpace" in a script, and "white-space-collapse".
-    for (size_t at = 0; (at = page.find_first_of("hH", at)) != std::string_view::npos; ++at) {
-        if (at == 0 || toAsciiUpper(page[at - 1]) != 'W') continue;
+    // Whether "white-space" (in a style), "whiteSpace" (in a script) or "white-space-collapse"
+    // stands at `at` with a value that keeps white space.
+    const auto keepsAt = [page](size_t at) {
         std::string_view rest = page.substr(at + 1);
-        if (startsWithIgnoreCase(rest, "ite-space")) rest.remove_prefix(9);
-        else if (startsWithIgnoreCase(rest, "itespace")) rest.remove_prefix(8);
-        else continue;
+        if (startsWithIgnoreCase(rest, "hite-space")) rest.remove_prefix(10);
+        else if (startsWithIgnoreCase(rest, "hitespace")) rest.remove_prefix(9);
+        else return false;
         if (startsWithIgnoreCase(rest, "-collapse")) rest.remove_prefix(9);
         size_t skip = 0;  // the ':' or '=' and blanks and quotes before the value
         while (skip < rest.size() && skip < 12 &&
                std::string_view(" \t\r\n:=\"'").find(rest[skip]) != std::string_view::npos) {
             ++skip;
         }
-        if (skip == 0) continue;
+        if (skip == 0) return false;
         rest.remove_prefix(skip);
-        if (startsWithIgnoreCase(rest, "pre") || startsWithIgnoreCase(rest, "break-spaces")) {
-            return true;
+        return startsWithIgnoreCase(rest, "pre") || startsWithIgnoreCase(rest, "break-spaces");
+    };
+    // Each case of the first letter is looked for on its own: a fast search for one byte.
+    for (const char first : {'w', 'W'}) {
+        for (size_t at = page.find(first); at != std::string_view::npos;
+             at = page.find(first, at + 1)) {
+            if (keepsAt(at)) return true;
         }
     }
     return false;

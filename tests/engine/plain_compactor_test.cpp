@@ -165,3 +165,28 @@ TEST(PlainCompaction, IdempotentOnTable) {
 }
 
 }  // namespace
+
+// A page whose own styles keep white space somewhere keeps every blank; other mentions of
+// white space do not.
+TEST(PlainCompaction, StylesThatKeepWhiteSpace) {
+    const std::string body = "<p>a  b\n c</p>";
+    const struct {
+        const char* name;
+        const char* style;
+        bool kept;
+    } kCases[] = {
+        {"style element", "<style>.x { white-space: pre-wrap }</style>", true},
+        {"style attribute", "<div style=\"WHITE-SPACE:PRE\"></div>", true},
+        {"break-spaces", "<style>p{white-space:break-spaces}</style>", true},
+        {"white-space-collapse", "<style>p{white-space-collapse: preserve}</style>", true},
+        {"script", "<script>e.style.whiteSpace = 'pre-line';</script>", true},
+        {"normal", "<style>.x { white-space: normal }</style>", false},
+        {"nowrap", "<div style=\"white-space:nowrap\"></div>", false},
+        {"words in the text", "<p>white space is presented plainly</p>", false},
+    };
+    for (const auto& c : kCases) {
+        SCOPED_TRACE(c.name);
+        const std::string compacted = compactText(std::string(c.style) + body);
+        EXPECT_EQ(compacted.find("a  b\n c") != std::string::npos, c.kept) << compacted;
+    }
+}
