@@ -1,15 +1,18 @@
 #include "command_line.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <thread>
 
 #include "engine.h"
 #include "file_lists.h"
 #include "file_patterns.h"
+#include "safe_files.h"
 
 namespace {
 
@@ -36,7 +39,10 @@ constexpr const char* kLongOptions =
     "  --code-char-limit=N    byte values below N may serve as codes (1 to 256)\n"
     "  --output-chunk=N       decoder steps between two writes of a packed page (1 to 1000000)\n"
     "  --output=FILE          file mode writes FILE instead of output.htm\n"
-    "  --output-dir=DIR       file mode writes each page under its own name in DIR\n";
+    "  --output-dir=DIR       file mode writes each page under its own name in DIR; with -r,\n"
+    "                         the converted tree goes under DIR and the tree stays as it is\n"
+    "  --jobs=N               with -r, pages converted at once when no question is asked\n"
+    "                         (default: the number of processors)\n";
 
 constexpr const char* kLicence =
     "\nPermission is hereby granted, free of charge, to any person obtaining a copy of this\n"
@@ -60,7 +66,9 @@ struct ConsoleChoices {
     bool removeMeta = false;
     bool piping = false;
     std::string outputFile = "output.htm";
+    bool outputFileGiven = false;
     std::string outputDir;  // when set, each page keeps its own name in this folder
+    int jobs = 0;           // directory mode's pages at once; 0: one per processor
 };
 
 // The flags passed to convertFile: 0 (the default set) unless a switch changed it.
@@ -146,6 +154,13 @@ void applyLongOption(Engine& engine, ConsoleChoices& choices, std::string_view a
     } else if (name == "output") {
         requireValue();
         choices.outputFile = std::string(value);
+        choices.outputFileGiven = true;
+    } else if (name == "jobs") {
+        requireValue();
+        if (!parseNumber(value, 1, 256, number)) {
+            failWithOption("Bad value for --jobs: " + std::string(value) + " (1 to 256).");
+        }
+        choices.jobs = static_cast<int>(number);
     } else if (name == "output-dir") {
         requireValue();
         // Checked now, so that a mistyped folder fails once instead of at every page.
@@ -228,6 +243,9 @@ int runFileMode(Engine& engine, const ConsoleChoices& choices, int flags, int ar
 }  // namespace
 
 int runConsole(int argc, char** argv) {
+    // A run stopped by Ctrl-C, a hang-up, a termination or a broken pipe leaves no temporary
+    // file behind.
+    removeTemporaryFilesOnSignals();
     Engine engine;
     ConsoleChoices choices;
     engine.options.interactive = 1;
@@ -303,8 +321,17 @@ int runConsole(int argc, char** argv) {
             int directory = i + 1;
             if (directory < argc && std::string_view(argv[directory]) == "--") ++directory;
             if (directory >= argc) fatalError("Unspecified Directory.\n");
-            const int notConverted = convertList(engine, argv[directory], flags);
-            std::fputs("\ndone.\n", stdout);
+            if (choices.outputFileGiven) {
+                fatalError("--output names one file; with -r, use --output-dir=DIR for the "
+                           "converted tree.\n");
+            }
+            TreeOptions tree;
+            tree.outputFolder = choices.outputDir;
+            tree.jobs = choices.jobs > 0
+                            ? choices.jobs
+                            : std::max(1, static_cast<int>(std::thread::hardware_concurrency()));
+            const int notConverted = convertList(engine, argv[directory], flags, tree);
+            if (notConverted >= 0) std::fputs("\ndone.\n", stdout);
             return notConverted == 0 ? 0 : 1;
         }
     }

@@ -8,13 +8,13 @@
 #include <new>
 #include <filesystem>
 #include <future>
-#include <random>
 #include <string>
 #include <system_error>
 
 #include "engine.h"
 #include "packed_writer.h"
 #include "regions.h"
+#include "safe_files.h"
 #include "tag_table.h"
 
 #ifndef _WIN32
@@ -61,25 +61,12 @@ bool startsWithMarker(std::string_view page) {
 }
 
 #ifndef _WIN32
-// Writes all of `text` to the descriptor; false on any short or failed write.
-bool writeAll(int fd, const char* text, size_t length) {
-    while (length > 0) {
-        const ssize_t written = ::write(fd, text, length);
-        if (written < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        text += written;
-        length -= static_cast<size_t>(written);
-    }
-    return true;
-}
-
 // Replaces `path` with `text` atomically: the text goes to a new file in the same folder,
-// which is renamed over the old one only once it is completely on disk. The old file keeps
-// its permissions; a failure at any point leaves it as it was. A file that did not exist
-// before is not flushed to the disk first: no old text can be lost with it, and the flush
-// costs more than the conversion of a small page.
+// which takes the old one's place only once complete. A link named as the output is followed,
+// so that the link stays and its target gets the page. The old file keeps its rights, owner
+// and group, and a failure at any point leaves it as it was. A replaced file's new text is on
+// disk before it takes the name; a file that did not exist is not flushed first: no old text
+// can be lost with it, and the flush costs more than the conversion of a small page.
 bool replaceFile(const std::string& path, const char* text, size_t length) {
     namespace fs = std::filesystem;
     std::error_code error;
@@ -90,27 +77,21 @@ bool replaceFile(const std::string& path, const char* text, size_t length) {
     }
     struct stat original {};
     const bool exists = ::stat(target.c_str(), &original) == 0;
-    if (exists && !S_ISREG(original.st_mode)) return false;
-
-    const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
-    static std::mt19937 random{std::random_device{}()};
-    std::string temporary;
-    int fd = -1;
-    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-        temporary = (folder / ("." + target.filename().string() + ".qbx" +
-                               std::to_string(::getpid()) + "-" + std::to_string(random() % 1000000)))
-                        .string();
-        fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0666);
-        if (fd < 0 && errno != EEXIST) return false;
+    if (exists && !S_ISREG(original.st_mode)) {
+        errno = S_ISDIR(original.st_mode) ? EISDIR : EINVAL;
+        return false;
     }
-    if (fd < 0) return false;
-    bool ok = writeAll(fd, text, length);
-    if (ok && exists) ok = ::fchmod(fd, original.st_mode & 07777) == 0;
-    if (ok && exists) ok = ::fsync(fd) == 0;
-    if (::close(fd) != 0) ok = false;
-    if (ok) ok = ::rename(temporary.c_str(), target.c_str()) == 0;
-    if (!ok) ::unlink(temporary.c_str());
-    return ok;
+    const int folder = openFolder(target.has_parent_path() ? target.parent_path().string() : ".");
+    if (folder < 0) return false;
+    ReplaceOptions options;
+    options.original = exists ? &original : nullptr;
+    options.durable = exists;
+    std::string reason;
+    const int failure =
+        replaceAt(folder, target.filename().string(), std::string_view(text, length), options, reason);
+    ::close(folder);
+    errno = failure;
+    return failure == 0;
 }
 #else
 bool replaceFile(const std::string& path, const char* text, size_t length) {
@@ -163,15 +144,22 @@ std::string describeFailure(const PageReport& report) {
 }
 
 std::optional<std::string> readPage(Engine& engine, const char* inputName, long& bound) {
+    if (!inputName) return readPageFrom(engine, engine.input, bound);
+    std::FILE* stream = std::fopen(inputName, "rb");
+    if (!stream) {
+        engine.lastPage = {PageOutcome::NotRead, std::strerror(errno)};
+        return std::nullopt;
+    }
+    std::optional<std::string> page = readPageFrom(engine, stream, bound);
+    std::fclose(stream);
+    return page;
+}
+
+std::optional<std::string> readPageFrom(Engine& engine, std::FILE* stream, long& bound) {
     const auto fail = [&](PageOutcome outcome, std::string reason) {
         engine.lastPage = {outcome, std::move(reason)};
         return std::nullopt;
     };
-    std::FILE* stream = engine.input;
-    if (inputName) {
-        stream = std::fopen(inputName, "rb");
-        if (!stream) return fail(PageOutcome::NotRead, std::strerror(errno));
-    }
     if (!stream) return fail(PageOutcome::NotRead, "no input");
     engine.histogram.fill(0);
     // One byte more than the bound is read, so that a longer page is told from one that
@@ -205,7 +193,6 @@ std::optional<std::string> readPage(Engine& engine, const char* inputName, long&
     } catch (const std::bad_alloc&) {
         noMemory = true;
     }
-    if (inputName) std::fclose(stream);
     if (noMemory) return fail(PageOutcome::NoMemory, {});
     if (readError) return fail(PageOutcome::NotRead, std::strerror(readError));
     if (bound >= 0 && page.size() > static_cast<size_t>(bound)) {
@@ -218,7 +205,11 @@ std::optional<std::string> readPage(Engine& engine, const char* inputName, long&
 long writePageBytes(Engine& engine, std::string* outputName, const char* text, long length) {
     bool ok;
     int error = 0;
-    if (outputName) {
+    std::string reason;
+    if (engine.pageWriter) {
+        error = engine.pageWriter(std::string_view(text, static_cast<size_t>(length)), reason);
+        ok = error == 0 && reason.empty();
+    } else if (outputName) {
         for (char& c : *outputName) {
             if (c == '?') c = '_';
         }
@@ -233,7 +224,7 @@ long writePageBytes(Engine& engine, std::string* outputName, const char* text, l
         error = errno;
     }
     if (!ok) {
-        const std::string reason = error ? std::strerror(error) : "write failed";
+        if (reason.empty()) reason = error ? std::strerror(error) : "write failed";
         engine.lastPage = {PageOutcome::NotWritten, reason};
         if (engine.errors) {
             std::fprintf(engine.errors, "Error writing file %s: %s\n",
@@ -325,23 +316,30 @@ long convertFile(Engine& engine, const char* inputName, std::string* outputName,
     engine.lastPage = {};
     std::optional<std::string> page = readPage(engine, inputName, bound);
     if (!page) return -1;
+    return convertPage(engine, *page, inputName, outputName, flags);
+}
+
+long convertPage(Engine& engine, std::string& page, const char* inputName,
+                 std::string* outputName, int flags) {
+    engine.lastPage = {};
+    const long bound = static_cast<long>(page.size());
     const int stripping = flags == 0 ? FLAG_DEFAULT_SET : flags;
     engine.options.removeMeta = (stripping & FLAG_NO_META) != 0;
     engine.options.keepComments = (stripping & FLAG_NO_COMMENTS) == 0;
-    if (holdsZeroByte(*page)) {
+    if (holdsZeroByte(page)) {
         // Text in UTF-16 or UTF-32, or binary data: the byte scanner would misread it. A pipe
         // passes it on unchanged, so that what follows still gets the page.
         if (!inputName && !outputName) {
-            const bool copied = writePage(engine, nullptr, *page) > 0 || page->empty();
+            const bool copied = writePage(engine, nullptr, page) > 0 || page.empty();
             engine.lastPage = {PageOutcome::HoldsZeroBytes, {}, copied};
         } else {
             engine.lastPage = {PageOutcome::HoldsZeroBytes, {}};
         }
         return -1;
     }
-    if (startsWithMarker(*page)) {
-        const long written = writePage(engine, outputName, *page);
-        if (written == 0 && !page->empty()) return -1;
+    if (startsWithMarker(page)) {
+        const long written = writePage(engine, outputName, page);
+        if (written == 0 && !page.empty()) return -1;
         engine.lastPage = {PageOutcome::AlreadyPacked, {}};
         if (engine.options.progressDots && engine.console) {
             std::fprintf(engine.console, " (already packed, copied unchanged) %s\n",
@@ -351,11 +349,11 @@ long convertFile(Engine& engine, const char* inputName, std::string* outputName,
     }
     // Style sheets the page links to that keep white space somewhere keep every blank of it.
     if (inputName) {
-        for (const std::string& sheet : linkedStyleSheets(*page, inputName)) {
+        for (const std::string& sheet : linkedStyleSheets(page, inputName)) {
             if (stylesKeepWhiteSpace(sheet)) engine.options.keepBlanks = 1;
         }
     }
-    const long result = packBest(engine, *page, outputName, bound, flags);
+    const long result = packBest(engine, page, outputName, bound, flags);
     engine.options.keepBlanks = 0;  // for this page only
     return result;
 }

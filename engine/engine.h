@@ -7,6 +7,7 @@
 
 #include <array>
 #include <cstdio>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -137,6 +138,9 @@ struct Engine {
     std::FILE* input = stdin;               // piped pages and the batch prompt's answers
     std::FILE* output = stdout;             // pages written without a file name
     EngineWorkspace workspace;
+    // When set, converted pages go here instead of to a file or the output stream: it gets the
+    // page's text and returns 0, or an errno value, or sets words for a failure without one.
+    std::function<int(std::string_view text, std::string& reason)> pageWriter;
     PageReport lastPage;  // what became of the last page convertFile or packBest handled
 };
 
@@ -150,6 +154,11 @@ struct Engine {
 long convertFile(Engine& engine, const char* inputName, std::string* outputName, long bound,
                  int flags);
 
+// Converts a page already read, as convertFile does after reading it. `inputName` names where
+// it came from (its linked style sheets are looked for beside it), or is null for a piped page.
+long convertPage(Engine& engine, std::string& page, const char* inputName,
+                 std::string* outputName, int flags);
+
 // Runs the methods chosen by `flags` on `page`, writes the shorter result (an equal length
 // goes to JavaScript packing) and prints the dots and the ratio line. `length` is ignored.
 // A page holding a zero byte is refused (-1). A UTF-8 byte-order mark at the page's start
@@ -161,6 +170,8 @@ long packBest(Engine& engine, std::string& page, std::string* outputName, long l
 // when it cannot be read, cannot be held in memory or is longer than `bound` (NO_BOUND: no
 // limit), which is then refused rather than cut.
 std::optional<std::string> readPage(Engine& engine, const char* inputName, long& bound);
+// The same, from an open stream, which is left open.
+std::optional<std::string> readPageFrom(Engine& engine, std::FILE* stream, long& bound);
 
 // Writes `text` to outputName (standard output when null); every '?' in the name becomes '_'
 // first, in the caller's string. A named file is replaced atomically. Returns the length

@@ -2,19 +2,32 @@
 #include "file_lists.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cctype>
+#include <condition_variable>
 #include <cerrno>
 #include <cstdarg>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <mutex>
+#include <optional>
+#include <string_view>
 #include <system_error>
+#include <thread>
 #include <utility>
 #include <vector>
 
 #include "engine.h"
+#include "safe_files.h"
 #include "tag_table.h"
+
+#ifndef _WIN32
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 namespace {
 
@@ -92,22 +105,22 @@ bool readLine(std::FILE* file, std::string& line) {
 
 enum class Answer { Convert, ConvertAll, Skip, Quit };
 
-// Reads the next blank-separated word of the answers and returns its first character, or
-// EOF at the end of the answers. The rest of the word is read and dropped, however long.
+// Reads the next line of the answers and returns the first character that is not a blank,
+// 0 for an empty line, or EOF at the end of the answers. A line of any length is read whole.
 int readAnswerLetter(std::FILE* input) {
     if (!input) return EOF;
-    int c;
-    do c = std::fgetc(input);
-    while (c != EOF && std::isspace(c));
+    int c = std::fgetc(input);
     if (c == EOF) return EOF;
-    int rest;
-    while ((rest = std::fgetc(input)) != EOF && !std::isspace(rest)) {
+    int letter = 0;
+    for (; c != EOF && c != '\n'; c = std::fgetc(input)) {
+        if (letter == 0 && !std::isspace(c)) letter = c;
     }
-    return c;
+    return letter;
 }
 
 // Asks whether to convert `path` until the answer begins with y, n, a or q, letter case
-// ignored. The end of the answers counts as "q", so a closed input cannot loop forever.
+// ignored; an empty or unknown answer asks again. The end of the answers counts as "q", so
+// a closed input cannot loop forever.
 Answer askBeforeConverting(Engine& engine, const std::string& path) {
     for (;;) {
         say(engine, "%s : Convert this file (y/n/all/quit) ? ", path.c_str());
@@ -139,27 +152,321 @@ void complain(Engine& engine, const char* format, ...) {
     std::fflush(engine.errors);
 }
 
-// Converts the page at `path` over itself; false when it was not converted. The page is
-// read whole, so it is never cut, and a page that is not converted is left as it was.
-bool convertInPlace(Engine& engine, const std::string& path, int flags) {
-    // The writer turns every '?' of an output name into '_', which would write another
-    // file beside the original instead of replacing it.
-    if (path.find('?') != std::string::npos) {
-        complain(engine, "Couldn't generate file from %s: its name holds a '?'\n", path.c_str());
-        return false;
+#ifndef _WIN32
+
+// What every page of one run shares: the open starting folder and output folder.
+struct TreeWork {
+    std::string startPath;
+    int startFolder = -1;
+    std::string outputPath;  // empty: in place
+    int outputFolder = -1;
+};
+
+// The part of `path` below the starting folder, names joined by '/'; empty when `path` does
+// not lie below it.
+std::string pathBelow(const std::string& startPath, const std::string& path) {
+    if (path.size() <= startPath.size() || path.compare(0, startPath.size(), startPath) != 0)
+        return {};
+    std::string relative = path.substr(startPath.size());
+    if (!startPath.empty() && !isSeparator(startPath.back()) && !isSeparator(relative.front()))
+        return {};
+    for (char& c : relative) {
+        if (isSeparator(c)) c = '/';
     }
-    std::string outputName = path;
-    convertFile(engine, path.c_str(), &outputName, NO_BOUND, flags);
+    relative.erase(0, relative.find_first_not_of('/'));
+    return relative;
+}
+
+// Converts the listed page `path` over itself, or into the output folder; false when it was
+// not converted. Every folder below the starting folder is opened without following a link,
+// and the page itself too, so a link put in the tree, even during the run, leads nowhere. A
+// page converted in place must be one the user may write, with one link; it is replaced only
+// if it is still the file that was read.
+bool convertListedPage(Engine& engine, const TreeWork& work, const std::string& path, int flags) {
+    const auto refuse = [&](const std::string& why) {
+        complain(engine, "Couldn't generate file from %s: %s\n", path.c_str(), why.c_str());
+        return false;
+    };
+    const std::string relative = pathBelow(work.startPath, path);
+    if (relative.empty()) return refuse("it is not below the folder " + work.startPath);
+    const size_t slash = relative.rfind('/');
+    const std::string folderPart = slash == std::string::npos ? "" : relative.substr(0, slash);
+    const std::string name = relative.substr(slash == std::string::npos ? 0 : slash + 1);
+    const bool inPlace = work.outputFolder < 0;
+
+    struct Descriptors {
+        int source = -1, page = -1, output = -1;
+        ~Descriptors() {
+            for (int fd : {page, output, source})
+                if (fd >= 0) ::close(fd);
+        }
+    } fds;
+    fds.source = openFolderBelow(work.startFolder, folderPart, false);
+    if (fds.source < 0) {
+        if (errno == ELOOP || errno == ENOTDIR) return refuse("a folder on its way is now a link");
+        return refuse(std::string("its folder cannot be opened: ") + std::strerror(errno));
+    }
+    fds.page = ::openat(fds.source, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fds.page < 0) {
+        if (errno == ELOOP) return refuse("is a symbolic link, passed over");
+        return refuse(std::string("cannot be read: ") + std::strerror(errno));
+    }
+    struct stat original {};
+    if (::fstat(fds.page, &original) != 0 || !S_ISREG(original.st_mode))
+        return refuse("is not a regular file");
+
+    ReplaceOptions replace;
+    struct stat existing {};
+    std::string shownName = path;
+    if (inPlace) {
+        if (original.st_nlink > 1) {
+            return refuse("has " + std::to_string(original.st_nlink) +
+                          " hard links: left as it is, so that they keep one text");
+        }
+        // The system's own answer: rights, owner, access lists, a read-only file system.
+        const int writable =
+            ::openat(fds.source, name.c_str(), O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+        if (writable < 0) return refuse(std::string("cannot be written: ") + std::strerror(errno));
+        ::close(writable);
+        replace.original = &original;
+        replace.attributesFrom = fds.page;
+        fds.output = ::dup(fds.source);
+    } else {
+        fds.output = openFolderBelow(work.outputFolder, folderPart, true);
+        if (fds.output < 0) {
+            return refuse(std::string("its folder in ") + work.outputPath +
+                          " cannot be made: " + std::strerror(errno));
+        }
+        // A file already there keeps its rights and is replaced durably.
+        if (::fstatat(fds.output, name.c_str(), &existing, AT_SYMLINK_NOFOLLOW) == 0 &&
+            S_ISREG(existing.st_mode)) {
+            replace.original = &existing;
+        } else {
+            replace.durable = false;
+        }
+        shownName = joinPath(work.outputPath, relative);
+    }
+
+    const int readable = ::dup(fds.page);
+    std::FILE* stream = readable >= 0 ? ::fdopen(readable, "rb") : nullptr;
+    if (!stream) {
+        if (readable >= 0) ::close(readable);
+        return refuse(std::string("cannot be read: ") + std::strerror(errno));
+    }
+    long bound = NO_BOUND;
+    std::optional<std::string> page = readPageFrom(engine, stream, bound);
+    std::fclose(stream);
+    if (page) {
+        engine.pageWriter = [&](std::string_view text, std::string& reason) {
+            if (inPlace) {
+                struct stat now {};
+                if (::fstatat(fds.source, name.c_str(), &now, AT_SYMLINK_NOFOLLOW) != 0 ||
+                    now.st_dev != original.st_dev || now.st_ino != original.st_ino) {
+                    reason = "it was replaced while it was converted";
+                    return 0;
+                }
+            }
+            return replaceAt(fds.output, name, text, replace, reason);
+        };
+        convertPage(engine, *page, path.c_str(), &shownName, flags);
+        engine.pageWriter = nullptr;
+    }
     switch (engine.lastPage.outcome) {
         case PageOutcome::Converted:
         case PageOutcome::AlreadyPacked: return true;
         case PageOutcome::NotWritten: return false;  // the driver has said so, with the reason
-        default:
-            complain(engine, "Couldn't generate file from %s: %s\n", path.c_str(),
-                     describeFailure(engine.lastPage).c_str());
-            return false;
+        default: return refuse(describeFailure(engine.lastPage));
     }
 }
+
+// Prints the text of a stream made by open_memstream on `to`, and frees it.
+void passOn(char*& text, size_t length, std::FILE* to) {
+    if (text && to) std::fwrite(text, 1, length, to);
+    if (to) std::fflush(to);
+    std::free(text);
+    text = nullptr;
+}
+
+// Converts pages[first..] `jobs` at a time, each worker on an engine of its own. What each
+// page prints is held until the pages before it have printed theirs, so the lines come in
+// the list's order. Returns how many pages were not converted.
+int convertPagesAtOnce(Engine& engine, const TreeWork& work, const std::vector<std::string>& pages,
+                       size_t first, int flags, int jobs) {
+    const size_t count = pages.size() - first;
+    struct Result {
+        char* console = nullptr;
+        size_t consoleLength = 0;
+        char* errors = nullptr;
+        size_t errorsLength = 0;
+        bool converted = false;
+        bool done = false;
+    };
+    std::vector<Result> results(count);
+    std::mutex mutex;
+    std::condition_variable finished;
+    std::atomic<size_t> next{0};
+    const auto worker = [&] {
+        Engine own = engine;
+        for (size_t k; (k = next++) < count;) {
+            Result result;
+            own.console = engine.console ? open_memstream(&result.console, &result.consoleLength)
+                                         : nullptr;
+            own.errors = engine.errors ? open_memstream(&result.errors, &result.errorsLength)
+                                       : nullptr;
+            // Without memory for a stream of its own, a page's failure still gets told.
+            if (engine.errors && !own.errors) own.errors = engine.errors;
+            result.converted = convertListedPage(own, work, pages[first + k], flags);
+            if (own.console) std::fclose(own.console);
+            if (own.errors && own.errors != engine.errors) std::fclose(own.errors);
+            std::lock_guard<std::mutex> lock(mutex);
+            result.done = true;
+            results[k] = result;
+            finished.notify_all();
+        }
+    };
+    std::vector<std::thread> threads;
+    try {
+        for (int j = 0; j < jobs && static_cast<size_t>(j) < count; ++j) threads.emplace_back(worker);
+    } catch (const std::system_error&) {
+        // Fewer threads than asked for: those started share the work.
+    }
+    if (threads.empty()) worker();
+
+    int notConverted = 0;
+    for (size_t k = 0; k < count; ++k) {
+        std::unique_lock<std::mutex> lock(mutex);
+        finished.wait(lock, [&] { return results[k].done; });
+        Result& result = results[k];
+        lock.unlock();
+        passOn(result.console, result.consoleLength, engine.console);
+        passOn(result.errors, result.errorsLength, engine.errors);
+        if (!result.converted) ++notConverted;
+    }
+    for (std::thread& thread : threads) thread.join();
+    return notConverted;
+}
+
+// Writes the header, the pages at or under `startPath` and the empty last line to `list`.
+bool writeList(std::FILE* list, const std::string& startPath, std::vector<WalkProblem>* problems) {
+    std::fwrite(LIST_HEADER.data(), 1, LIST_HEADER.size(), list);
+    std::fputc('\n', list);
+    walkDirectory(list, startPath, problems);
+    std::fputc('\n', list);
+    return std::fflush(list) == 0 && !std::ferror(list);
+}
+
+enum class ListEnd { Done, Quit };
+
+// The body of convertList; `notConverted` counts the pages not converted. The list file and
+// the folders are released when it returns, whatever the end.
+int runList(Engine& engine, const std::string& startPath, int flags, const TreeOptions& tree,
+            ListEnd& end) {
+    end = ListEnd::Done;
+    TreeWork work;
+    work.startPath = startPath;
+    struct Folders {
+        int start = -1, output = -1;
+        ~Folders() {
+            if (start >= 0) ::close(start);
+            if (output >= 0) ::close(output);
+        }
+    } folders;
+    folders.start = work.startFolder = openFolder(startPath);
+    if (work.startFolder < 0) {
+        complain(engine, "Couldn't read the folder %s: %s\n", startPath.c_str(), std::strerror(errno));
+        return -1;
+    }
+    if (!tree.outputFolder.empty()) {
+        std::error_code error;
+        const fs::path output = fs::canonical(tree.outputFolder, error);
+        if (!error && !fs::is_directory(output, error)) error = std::make_error_code(std::errc::not_a_directory);
+        if (error) {
+            complain(engine, "Couldn't use the output folder %s: %s\n", tree.outputFolder.c_str(),
+                     error.message().c_str());
+            return -1;
+        }
+        const fs::path start = fs::canonical(startPath, error);
+        const fs::path below = output.lexically_relative(start);
+        if (!error && (below.empty() || below == "." || *below.begin() != "..")) {
+            complain(engine, "The output folder %s lies inside the folder %s: choose one outside it\n",
+                     tree.outputFolder.c_str(), startPath.c_str());
+            return -1;
+        }
+        work.outputPath = tree.outputFolder;
+        folders.output = work.outputFolder = openFolder(tree.outputFolder);
+        if (work.outputFolder < 0) {
+            complain(engine, "Couldn't use the output folder %s: %s\n", tree.outputFolder.c_str(),
+                     std::strerror(errno));
+            return -1;
+        }
+    }
+    if (engine.options.interactive && work.outputFolder < 0) say(engine, "%s", BATCH_WARNING.data());
+
+    PrivateFile listFile;
+    const int fd = listFile.create(tree.listFolder, LIST_FILE_PREFIX);
+    std::FILE* list = fd >= 0 ? ::fdopen(fd, "w+") : nullptr;
+    const std::string listFolder = tree.listFolder.empty() ? temporaryFolder() : tree.listFolder;
+    if (!list) {
+        complain(engine, "Couldn't write the list file in %s: %s\n", listFolder.c_str(),
+                 std::strerror(errno));
+        if (fd >= 0) ::close(fd);
+        return -1;
+    }
+    std::vector<WalkProblem> problems;
+    const bool written = writeList(list, startPath, &problems);
+    std::vector<std::string> pages;
+    std::string line;
+    std::rewind(list);
+    const bool headed = written && readLine(list, line) && hasListHeader(line);
+    while (headed && readLine(list, line)) {
+        if (!line.empty()) pages.push_back(line);
+    }
+    const bool readBack = headed && !std::ferror(list);
+    std::fclose(list);
+    if (!readBack) {
+        complain(engine, "Couldn't %s the list file %s\n", written ? "read back" : "write",
+                 listFile.path().c_str());
+        return -1;
+    }
+
+    // What the walk had to leave out is told first: its pages are not converted. Links are
+    // passed over, which is no failure.
+    int notConverted = 0;
+    for (const WalkProblem& problem : problems) {
+        if (problem.isLink) {
+            say(engine, "%s : symbolic link, passed over\n", problem.path.c_str());
+            continue;
+        }
+        if (problem.isFolder) {
+            complain(engine, "Couldn't read the folder %s: %s\n", problem.path.c_str(),
+                     problem.reason.c_str());
+        } else {
+            complain(engine, "Couldn't generate file from %s: cannot be read: %s\n",
+                     problem.path.c_str(), problem.reason.c_str());
+        }
+        ++notConverted;
+    }
+    if (engine.console) std::fflush(engine.console);
+
+    size_t next = 0;
+    for (; next < pages.size() && engine.options.interactive; ++next) {
+        const Answer answer = askBeforeConverting(engine, pages[next]);
+        if (answer == Answer::Quit) {
+            end = ListEnd::Quit;
+            return notConverted;
+        }
+        if (answer == Answer::Skip) continue;
+        if (answer == Answer::ConvertAll) engine.options.interactive = 0;
+        if (!convertListedPage(engine, work, pages[next], flags)) ++notConverted;
+        if (engine.console) std::fflush(engine.console);
+    }
+    if (next < pages.size()) {
+        notConverted += convertPagesAtOnce(engine, work, pages, next, flags, std::max(1, tree.jobs));
+    }
+    return notConverted;
+}
+
+#endif
 
 }  // namespace
 
@@ -206,39 +513,39 @@ void walkDirectory(std::FILE* list, const std::string& path, std::vector<WalkPro
         std::string entry = joinPath(level.directory, level.names[level.next++]);
         fs::file_status linkStatus = fs::symlink_status(entry, error);
         if (error) continue;
-        if (fs::is_directory(linkStatus)) {
+        if (fs::is_symlink(linkStatus)) {
+            // Never followed: a link could lead the conversion to any file of the system.
+            if (problems) problems->push_back({std::move(entry), {}, false, true});
+        } else if (fs::is_directory(linkStatus)) {
             std::vector<std::string> names = sortedEntryNames(entry, problems);
             stack.push_back({std::move(entry), std::move(names)});
-            continue;
-        }
-        // A link counts by what it points to, but a link to a directory is not walked, so
-        // link cycles cannot make the walk endless.
-        fs::file_status target = fs::is_symlink(linkStatus) ? fs::status(entry, error) : linkStatus;
-        if (error) {
-            if (isPageFile(entry)) notePage(problems, entry, error.message());  // a dead link
-        } else if (fs::is_regular_file(target)) {
+        } else if (fs::is_regular_file(linkStatus)) {
             addReadablePage(list, entry, problems);
         }
     }
 }
 
-std::string writeFileList(const std::string& startPath, const std::string& listFileName,
+#ifndef _WIN32
+
+std::string writeFileList(const std::string& startPath, const std::string& listFolder,
                           std::vector<WalkProblem>* problems) {
-    std::FILE* list = std::fopen(listFileName.c_str(), "w");
-    if (!list) return {};
-    std::fwrite(LIST_HEADER.data(), 1, LIST_HEADER.size(), list);
-    std::fputc('\n', list);
-    walkDirectory(list, startPath, problems);
-    std::fputc('\n', list);
-    bool written = !std::ferror(list);
-    if (std::fclose(list) != 0) written = false;
-    if (!written) return {};
-    return listFileName;
+    PrivateFile listFile;
+    const int fd = listFile.create(listFolder, LIST_FILE_PREFIX);
+    if (fd < 0) return {};
+    std::FILE* list = ::fdopen(fd, "w");
+    if (!list) {
+        ::close(fd);
+        return {};
+    }
+    const bool written = writeList(list, startPath, problems);
+    if (std::fclose(list) != 0 || !written) return {};
+    listFile.keep();
+    return listFile.path();
 }
 
-int convertList(Engine& engine, const std::string& startPath, int flags) {
-    // Only a folder is converted in place: a missing name or a file given instead is told,
-    // not taken for an empty tree.
+int convertList(Engine& engine, const std::string& startPath, int flags, const TreeOptions& tree) {
+    // Only a folder is converted: a missing name or a file given instead is told, not taken
+    // for an empty tree.
     std::error_code error;
     const fs::file_status start = fs::status(startPath, error);
     if (!error && !fs::is_directory(start)) error = std::make_error_code(std::errc::not_a_directory);
@@ -247,55 +554,13 @@ int convertList(Engine& engine, const std::string& startPath, int flags) {
                  error.message().c_str());
         return -1;
     }
-    if (engine.options.interactive) say(engine, "%s", BATCH_WARNING.data());
-
-    std::vector<WalkProblem> problems;
-    std::string listName = writeFileList(startPath, LIST_FILE_NAME, &problems);
-    if (listName.empty()) {
-        complain(engine, "Couldn't write the list file %s in the current directory\n",
-                 LIST_FILE_NAME);
-        return -1;
-    }
-    std::FILE* list = std::fopen(listName.c_str(), "r");
-    if (!list) {
-        complain(engine, "Couldn't read back the list file %s\n", listName.c_str());
-        return -1;
-    }
-    std::string line;
-    if (!readLine(list, line) || !hasListHeader(line)) {
-        std::fclose(list);
-        complain(engine, "The list file %s lacks its header line\n", listName.c_str());
-        return -1;
-    }
-
-    // What the walk had to leave out is told first: its pages are not converted.
-    int notConverted = 0;
-    for (const WalkProblem& problem : problems) {
-        if (problem.isFolder) {
-            complain(engine, "Couldn't read the folder %s: %s\n", problem.path.c_str(),
-                     problem.reason.c_str());
-        } else {
-            complain(engine, "Couldn't generate file from %s: cannot be read: %s\n",
-                     problem.path.c_str(), problem.reason.c_str());
-        }
-        ++notConverted;
-    }
-
-    while (readLine(list, line)) {
-        if (line.empty()) continue;
-        if (engine.options.interactive) {
-            Answer answer = askBeforeConverting(engine, line);
-            if (answer == Answer::Quit) {
-                std::fclose(list);
-                if (engine.console) std::fflush(engine.console);
-                std::exit(notConverted == 0 ? 0 : 1);
-            }
-            if (answer == Answer::Skip) continue;
-            if (answer == Answer::ConvertAll) engine.options.interactive = 0;
-        }
-        if (!convertInPlace(engine, line, flags)) ++notConverted;
+    ListEnd end;
+    const int notConverted = runList(engine, startPath, flags, tree, end);
+    if (end == ListEnd::Quit) {
         if (engine.console) std::fflush(engine.console);
+        std::exit(notConverted == 0 ? 0 : 1);
     }
-    std::fclose(list);
     return notConverted;
 }
+
+#endif

@@ -3,8 +3,9 @@
 // A list file is a text file: the header line "Quillbox1.0", one page path per line and an
 // empty last line. Paths are the starting path as given, then the names below it, joined
 // with one platform separator. Entries of a directory are walked in byte order of their
-// names, so the same tree always gives the same list. Symbolic links to directories are not
-// followed. What cannot be read is left out of the list; a caller that asks is told what.
+// names, so the same tree always gives the same list. Symbolic links below the starting path
+// are never followed, to files or to folders: they are passed over, and told. What cannot be
+// read is left out of the list; a caller that asks is told what.
 #pragma once
 
 #include <cstdio>
@@ -14,8 +15,8 @@
 
 struct Engine;
 
-// Default list file, created in the current directory and left there after use.
-inline constexpr const char* LIST_FILE_NAME = "quillboxtmpoutput.tmp";
+// List files are named this, then 16 random hexadecimal digits and ".tmp".
+inline constexpr const char* LIST_FILE_PREFIX = "quillboxtmpoutput-";
 // First line of every list file.
 inline constexpr std::string_view LIST_HEADER = "Quillbox1.0";
 
@@ -35,27 +36,44 @@ struct WalkProblem {
     std::string path;
     std::string reason;
     bool isFolder = false;
+    bool isLink = false;  // a symbolic link, passed over (no failure)
 };
 
 // Adds the readable page files at or under `path` to `list`, depth first in name order.
-// The starting path is followed even when it is a symbolic link; links below it are
-// followed to files only. What had to be left out is added to `problems` when given.
+// The starting path is followed even when it is a symbolic link, as the caller named it;
+// links below it are passed over. What had to be left out is added to `problems` when given.
 void walkDirectory(std::FILE* list, const std::string& path,
                    std::vector<WalkProblem>* problems = nullptr);
 
-// Writes the list of the pages at or under `startPath` into `listFileName` (created or
-// emptied). Returns the list file's name, or an empty string when it cannot be written.
-std::string writeFileList(const std::string& startPath,
-                          const std::string& listFileName = LIST_FILE_NAME,
+// Writes the list of the pages at or under `startPath` into a new list file of its own, made
+// in `listFolder` (the system's temporary folder when empty) with a name no other run uses,
+// readable by its owner alone. Returns the list file's path, which the caller removes, or an
+// empty string when it cannot be written (nothing is left behind then).
+std::string writeFileList(const std::string& startPath, const std::string& listFolder = {},
                           std::vector<WalkProblem>* problems = nullptr);
 
-// Lists the pages under the folder `startPath` into the list file in the current directory
-// and converts each listed page over itself with the method flags `flags`, asking before
-// each one while `engine.options.interactive` is on. Every page not converted (not
-// readable, holding zero bytes, not written, in a folder that cannot be listed) gets one
-// line on the error stream. The answer "q", or the end of the answers, ends the process at
-// once: status 0, or 1 when a page before it was not converted. Returns how many pages were
-// not converted, a folder that could not be listed counting as one (pages the user declined
-// do not count), or -1 after a message when `startPath` is not a folder or the list file
-// cannot be written or read back, or lacks its header.
-int convertList(Engine& engine, const std::string& startPath, int flags = 0);
+// How convertList runs, beyond the engine's options.
+struct TreeOptions {
+    // When set, converted pages go under this folder with their paths below the starting
+    // folder, folders made as needed, and the tree is left as it is. It may not lie inside
+    // the tree.
+    std::string outputFolder;
+    std::string listFolder;  // where the list file is made; the temporary folder when empty
+    int jobs = 1;            // pages converted at once when no question is asked
+};
+
+// Lists the pages under the folder `startPath` into a list file of this run's own and
+// converts each listed page with the method flags `flags`: over itself, or into
+// `tree.outputFolder`. While `engine.options.interactive` is on it asks before each page;
+// pages that no question waits for are converted `tree.jobs` at a time, their lines printed
+// in the list's order. A page is converted in place only when the user may write it and it
+// has one link; the new file keeps its rights, owner, group and extended attributes, and
+// replaces the old one only once on disk. Every page not converted gets one line on the
+// error stream; every symbolic link met gets one on the console. The answer "q", or the end
+// of the answers, ends the process at once: status 0, or 1 when a page before it was not
+// converted. Returns how many pages were not converted, a folder that could not be listed
+// counting as one (pages the user declined do not count), or -1 after a message when
+// `startPath` is not a folder, the output folder cannot be used, or the list file cannot be
+// written or read back. The list file is removed in every case.
+int convertList(Engine& engine, const std::string& startPath, int flags = 0,
+                const TreeOptions& tree = {});

@@ -1,9 +1,8 @@
-// The list of every page under a folder, written by the engine's directory walk into a
-// temporary file of the program's own, so that the project reader can load it.
+// The list of every page under a folder, written by the engine's directory walk into a new
+// file of its own in the temporary folder, so that the project reader can load it.
 #pragma once
 
 #include <QString>
-#include <QTemporaryFile>
 
 class TreeListFile {
 public:
@@ -11,7 +10,7 @@ public:
     // full path of every ".htm" and ".html" file, letter case ignored.
     explicit TreeListFile(const QString& folder);
     // Removes the list file.
-    ~TreeListFile() = default;
+    ~TreeListFile();
 
     TreeListFile(const TreeListFile&) = delete;
     TreeListFile& operator=(const TreeListFile&) = delete;
@@ -20,6 +19,5 @@ public:
     QString fileName() const { return written_; }
 
 private:
-    QTemporaryFile file_;
     QString written_;
 };

@@ -4,14 +4,21 @@
 #pragma once
 
 #include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
 #include <stdlib.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace console_run {
@@ -30,6 +37,7 @@ struct RunSetting {
     std::string standardOutput;  // a file to use as standard output instead ("/dev/full")
     bool unprivileged = false;   // started as user and group 65534 when run as root, so that
                                  // files without read rights stay unreadable to it
+    std::vector<std::string> environment;  // "NAME=value" settings added to its environment
 };
 
 inline std::string readFile(const fs::path& path) {
@@ -88,6 +96,7 @@ inline Outcome runQuillbox(const fs::path& folder, const std::vector<std::string
         if (setting.unprivileged && geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0))
             _exit(122);
         if (chdir(folder.c_str()) != 0) _exit(120);
+        for (const std::string& setting : setting.environment) putenv(const_cast<char*>(setting.c_str()));
         dup2(in, 0);
         dup2(out, 1);
         dup2(error, 2);
@@ -117,9 +126,182 @@ inline bool canRunUnprivileged() {
     return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
+// How a run in the background is started.
+struct BackgroundSetting {
+    std::vector<std::string> environment;  // "NAME=value" settings added to its environment
+    bool unprivileged = false;             // as RunSetting::unprivileged
+    bool outputPipe = false;  // standard output a pipe that the test reads and may close
+    int umask = -1;           // its file creation mask; -1 keeps the test's
+};
+
+// The program running in the background, for what happens while it runs: its standard input
+// is a pipe that stays open until finish(), so that it waits at a question; its standard
+// output is a file read at any time, or a pipe; its standard error is a file. A run still
+// going when the object ends is killed.
+class BackgroundRun {
+public:
+    BackgroundRun(const fs::path& folder, const std::vector<std::string>& arguments,
+                  const BackgroundSetting& setting = {})
+        : streams_("quillbox-streams"), outputPath_(streams_ / "stdout"),
+          errorPath_(streams_ / "stderr") {
+        int in[2] = {-1, -1}, out[2] = {-1, -1};
+        if (pipe2(in, O_CLOEXEC) != 0) return;
+        if (setting.outputPipe && pipe2(out, O_CLOEXEC) != 0) {
+            ::close(in[0]);
+            ::close(in[1]);
+            return;
+        }
+        pid_ = fork();
+        if (pid_ == 0) {
+            const int output = setting.outputPipe
+                                   ? out[1]
+                                   : open(outputPath_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            const int error = open(errorPath_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            if (output < 0 || error < 0) _exit(120);
+            if (setting.unprivileged && geteuid() == 0 &&
+                (setgid(65534) != 0 || setuid(65534) != 0))
+                _exit(122);
+            if (chdir(folder.c_str()) != 0) _exit(120);
+            // The program gets the signals' default actions, whatever the test runner set.
+            sigset_t none;
+            sigemptyset(&none);
+            sigprocmask(SIG_SETMASK, &none, nullptr);
+            for (const int number : {SIGINT, SIGTERM, SIGHUP, SIGPIPE}) ::signal(number, SIG_DFL);
+            if (setting.umask >= 0) ::umask(static_cast<mode_t>(setting.umask));
+            for (const std::string& entry : setting.environment) {
+                const size_t equals = entry.find('=');
+                setenv(entry.substr(0, equals).c_str(), entry.substr(equals + 1).c_str(), 1);
+            }
+            dup2(in[0], 0);
+            dup2(output, 1);
+            dup2(error, 2);
+            std::vector<char*> argv{const_cast<char*>(QUILLBOX_CONSOLE_BINARY)};
+            for (const auto& argument : arguments)
+                argv.push_back(const_cast<char*>(argument.c_str()));
+            argv.push_back(nullptr);
+            execv(argv[0], argv.data());
+            _exit(121);
+        }
+        ::close(in[0]);
+        input_ = in[1];
+        if (setting.outputPipe) {
+            ::close(out[1]);
+            outputPipe_ = out[0];
+            usesPipe_ = true;
+            fcntl(outputPipe_, F_SETFL, O_NONBLOCK);
+        }
+    }
+    ~BackgroundRun() {
+        if (pid_ > 0 && !ended_) {
+            kill(pid_, SIGKILL);
+            waitpid(pid_, nullptr, 0);
+        }
+        closeInput();
+        closeOutput();
+    }
+    BackgroundRun(const BackgroundRun&) = delete;
+    BackgroundRun& operator=(const BackgroundRun&) = delete;
+
+    bool started() const { return pid_ > 0; }
+
+    // Writes `text` on its standard input; false when it cannot (the program has gone). A
+    // broken pipe here must not end the test, so SIGPIPE is held back and discarded.
+    bool send(const std::string& text) {
+        if (input_ < 0) return false;
+        sigset_t pipeSignal, previous;
+        sigemptyset(&pipeSignal);
+        sigaddset(&pipeSignal, SIGPIPE);
+        pthread_sigmask(SIG_BLOCK, &pipeSignal, &previous);
+        bool sent = true;
+        for (size_t at = 0; sent && at < text.size();) {
+            const ssize_t written = ::write(input_, text.data() + at, text.size() - at);
+            if (written > 0) at += static_cast<size_t>(written);
+            else sent = written < 0 && errno == EINTR;
+        }
+        const timespec now{0, 0};
+        while (sigtimedwait(&pipeSignal, nullptr, &now) == SIGPIPE) {
+        }
+        pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+        return sent;
+    }
+
+    // Everything it has written on standard output so far.
+    std::string output() {
+        if (!usesPipe_) return readFile(outputPath_);
+        char buffer[65536];
+        for (ssize_t got; outputPipe_ >= 0 && (got = ::read(outputPipe_, buffer, sizeof buffer)) > 0;)
+            piped_.append(buffer, static_cast<size_t>(got));
+        return piped_;
+    }
+
+    // The reader of its standard output pipe goes away: its next write breaks the pipe.
+    void closeOutput() {
+        if (outputPipe_ >= 0) ::close(outputPipe_);
+        outputPipe_ = -1;
+    }
+
+    void signal(int number) {
+        if (pid_ > 0 && !ended_) kill(pid_, number);
+    }
+
+    // Waits until `condition` holds, looking every few milliseconds, for `limit` at most.
+    static bool waitFor(const std::function<bool()>& condition,
+                        std::chrono::seconds limit = std::chrono::seconds(120)) {
+        const auto end = std::chrono::steady_clock::now() + limit;
+        for (;;) {
+            if (condition()) return true;
+            if (std::chrono::steady_clock::now() > end) return false;
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+    }
+
+    // Closes its standard input and waits for its end; one that has not ended after
+    // `limit` is killed. The status is -1 when a signal ended it; endSignal() tells which.
+    Outcome finish(std::chrono::seconds limit = std::chrono::seconds(600)) {
+        Outcome result;
+        closeInput();
+        if (pid_ <= 0) return result;
+        int status = 0;
+        const bool ended = waitFor(
+            [&] {
+                if (outputPipe_ >= 0) output();  // a full pipe would hold it up
+                return waitpid(pid_, &status, WNOHANG) == pid_;
+            },
+            limit);
+        if (!ended) {
+            kill(pid_, SIGKILL);
+            waitpid(pid_, &status, 0);
+        }
+        ended_ = true;
+        result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        endSignal_ = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
+        result.output = output();
+        result.errors = readFile(errorPath_);
+        return result;
+    }
+
+    int endSignal() const { return endSignal_; }
+
+private:
+    void closeInput() {
+        if (input_ >= 0) ::close(input_);
+        input_ = -1;
+    }
+
+    TempFolder streams_;
+    fs::path outputPath_, errorPath_;
+    pid_t pid_ = -1;
+    int input_ = -1;
+    int outputPipe_ = -1;
+    bool usesPipe_ = false;
+    std::string piped_;  // what was read from the pipe
+    bool ended_ = false;
+    int endSignal_ = 0;
+};
+
 inline Outcome runQuillbox(const fs::path& folder, const std::vector<std::string>& arguments,
                            const std::string& input = "") {
-    return runQuillbox(folder, arguments, RunSetting{input, "", false});
+    return runQuillbox(folder, arguments, RunSetting{input, "", false, {}});
 }
 
 }  // namespace console_run

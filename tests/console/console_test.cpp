@@ -751,7 +751,7 @@ TEST_F(Console, PipingIntoAFullDevice) {
     for (const std::string& page : {kSmallPage, samplePage(), kMarker + "<p>packed</p>", utf16}) {
         SCOPED_TRACE(page.substr(0, 20));
         const Outcome result = console_run::runQuillbox(
-            folder.path(), {"-p"}, console_run::RunSetting{page, "/dev/full", false});
+            folder.path(), {"-p"}, console_run::RunSetting{page, "/dev/full", false, {}});
         EXPECT_EQ(result.status, 1);
         EXPECT_TRUE(result.errors.starts_with("Error writing file ")) << result.errors;
         EXPECT_NE(result.errors.find("No space left on device"), std::string::npos);

@@ -73,9 +73,25 @@ std::string listOf(const std::vector<std::string>& paths) {
     return text + "\n";
 }
 
-std::string listTree(const std::string& start, const std::string& listName) {
-    EXPECT_EQ(writeFileList(start, listName), listName);
-    return readFile(listName);
+// Lists the tree into a new list file beside `listPath`, which is then renamed to it.
+std::string listTree(const std::string& start, const std::string& listPath) {
+    const std::string folder = fs::path(listPath).parent_path().string();
+    const std::string name = writeFileList(start, folder);
+    EXPECT_EQ(fs::path(name).parent_path(), fs::path(folder));
+    if (name.empty()) return {};
+    EXPECT_EQ(fs::status(name).permissions(), fs::perms::owner_read | fs::perms::owner_write);
+    fs::rename(name, listPath);
+    return readFile(listPath);
+}
+
+// What a walk told: one line for each entry left out.
+std::string told(const std::vector<WalkProblem>& problems) {
+    std::string text;
+    for (const auto& problem : problems) {
+        text += (problem.isLink ? "link " : problem.isFolder ? "folder " : "page ") + problem.path +
+                ": " + problem.reason + "\n";
+    }
+    return text;
 }
 
 // Runs `work` in the working directory `directory`, then goes back.
@@ -176,18 +192,27 @@ TEST(FileLists, StartPathEdgeCases) {
     EXPECT_EQ(writeFileList(page, tree.path("no/such/folder/list.tmp")), "");
 }
 
-// Links count by what they point to; links to directories are not walked, so a cycle ends.
-TEST(FileLists, SymbolicLinks) {
+// Links below the start are never followed, to pages or to folders, so none can lead a
+// conversion outside the tree; each is told. A start that is a link is followed.
+TEST(FileLists, SymbolicLinksArePassedOver) {
     TempTree tree;
     const std::string page = tree.write("start/a.html", "a");
+    tree.write("outside/b.html", "b");
     tree.mkdir("start/sub");
     fs::create_directory_symlink("..", tree.path("start/sub/loop"));
-    fs::create_directory_symlink(tree.path("start"), tree.path("start/sub/back.htm"));
+    fs::create_directory_symlink(tree.path("outside"), tree.path("start/sub/back.htm"));
     fs::create_symlink(page, tree.path("start/sub/link.html"));
     fs::create_symlink(tree.path("nowhere"), tree.path("start/sub/dead.html"));
-    const std::string list = tree.path("list.tmp");
-    EXPECT_EQ(listTree(tree.path("start"), list),
-              listOf({page, tree.path("start/sub/link.html")}));
+    fs::create_directory_symlink(tree.path("start"), tree.path("named"));
+    std::vector<WalkProblem> problems;
+    const std::string list = writeFileList(tree.path("start"), tree.path(), &problems);
+    EXPECT_EQ(readFile(list), listOf({page}));
+    EXPECT_EQ(told(problems), "link " + tree.path("start/sub/back.htm") + ": \n" +
+                                  "link " + tree.path("start/sub/dead.html") + ": \n" +
+                                  "link " + tree.path("start/sub/link.html") + ": \n" +
+                                  "link " + tree.path("start/sub/loop") + ": \n");
+    EXPECT_EQ(listTree(tree.path("named"), tree.path("list.tmp")),
+              listOf({tree.path("named") + "/a.html"}));
 }
 
 // A path far past 1023 characters is listed whole.
@@ -217,17 +242,14 @@ TEST(FileLists, UnreadableEntriesAreLeftOutAndTold) {
     const std::string list = tree.path("work/list.tmp");
     EXPECT_EQ(runUnprivileged([&] { return listTree(tree.path("start"), list); }), listOf({page}));
 
-    const std::string told = runUnprivileged([&] {
+    const std::string shown = runUnprivileged([&] {
         std::vector<WalkProblem> problems;
-        writeFileList(tree.path("start"), list, &problems);
-        std::string text;
-        for (const auto& problem : problems)
-            text += (problem.isFolder ? "folder " : "page ") + problem.path + ": " + problem.reason + "\n";
-        return text;
+        fs::remove(writeFileList(tree.path("start"), tree.path("work"), &problems));
+        return told(problems);
     });
-    EXPECT_EQ(told, "page " + tree.path("start/dead.html") + ": No such file or directory\n" +
-                        "folder " + tree.path("start/locked") + ": Permission denied\n" +
-                        "page " + tree.path("start/secret.html") + ": Permission denied\n");
+    EXPECT_EQ(shown, "link " + tree.path("start/dead.html") + ": \n" +
+                         "folder " + tree.path("start/locked") + ": Permission denied\n" +
+                         "page " + tree.path("start/secret.html") + ": Permission denied\n");
 }
 
 // Converting lists: each case runs on a fresh tree in its own working directory.
@@ -260,8 +282,10 @@ protected:
         std::rewind(answers);
         engine.options.interactive = 1;
     }
-    int run(const std::string& start) {
-        return inDirectory(tree.path("work"), [&] { return convertList(engine, start); });
+    // Runs in the folder "work", which also takes the list file: it is empty afterwards.
+    int run(const std::string& start, TreeOptions options = {}) {
+        options.listFolder = tree.path("work");
+        return inDirectory(tree.path("work"), [&] { return convertList(engine, start, 0, options); });
     }
     // What the driver makes of `text` as a conversion of its own file.
     std::string converted(const std::string& text) {
@@ -285,28 +309,27 @@ TEST_F(ConvertList, ConvertsEveryPageInPlaceWithoutAsking) {
     const std::string bigText = "<p>" + std::string(150000, 'x') + "</p>";  // never cut
     const std::string big = tree.write("start/big.html", bigText);
     const std::string text = tree.write("start/notes.txt", pageText);
-    // The writer would turn '?' into '_' and so write beside the original: refused.
+    // A '?' in the name is kept: the page is replaced, nothing is written beside it.
     const std::string question = tree.write("start/what?.html", pageText);
     // Text with zero bytes (UTF-16 here) would be misread: refused, and left as it is.
     const std::string wideText("<\0p\0>\0x\0", 8);
     const std::string wide = tree.write("start/wide.html", wideText);
 
-    EXPECT_EQ(run(tree.path("start")), 2);  // the pages not converted
+    EXPECT_EQ(run(tree.path("start")), 1);  // the page not converted
     EXPECT_EQ(readFile(a), converted(pageText));
     EXPECT_EQ(readFile(b), converted(pageText + "<p>b</p>"));
     EXPECT_EQ(readFile(c), packed);
     EXPECT_EQ(readFile(big), converted(bigText));
     EXPECT_EQ(readFile(text), pageText);
-    EXPECT_EQ(readFile(question), pageText);
+    EXPECT_EQ(readFile(question), converted(pageText));
     EXPECT_FALSE(fs::exists(tree.path("start/what_.html")));
     const std::string shown = readStream(console);
     EXPECT_EQ(shown.find("WARNING"), std::string::npos);
     EXPECT_EQ(shown.find("Convert this file"), std::string::npos);
     EXPECT_EQ(readFile(wide), wideText);
-    EXPECT_NE(shown.find("Couldn't generate file from " + question + ": "), std::string::npos);
     EXPECT_NE(shown.find("Couldn't generate file from " + wide + ": holds zero bytes"),
               std::string::npos);
-    EXPECT_EQ(readFile(tree.path("work/quillboxtmpoutput.tmp")).substr(0, 12), "Quillbox1.0\n");
+    EXPECT_TRUE(fs::is_empty(tree.path("work")));
 }
 
 // Only a folder is converted: a missing start or a file is told, and nothing is listed.
@@ -321,7 +344,7 @@ TEST_F(ConvertList, StartThatIsNoFolder) {
         const std::string shown = readStream(console);
         EXPECT_TRUE(shown.starts_with("Couldn't read the folder " + start + ": ")) << shown;
         EXPECT_EQ(shown.find("WARNING"), std::string::npos);
-        EXPECT_FALSE(fs::exists(tree.path("work/quillboxtmpoutput.tmp")));
+        EXPECT_TRUE(fs::is_empty(tree.path("work")));
     }
 }
 
@@ -333,7 +356,8 @@ TEST_F(ConvertList, AnswersDecideWhatIsConverted) {
         {"yes no yes", "y\nn\nY\n", "101", 3},
         {"all, then no more questions", "all\nn\nn\n", "111", 1},
         {"unknown answers ask again", "maybe\nx\nyes\nNO\nn\n", "100", 5},
-        {"long answer", longNo + " y\ny\n", "011", 3},
+        {"long answer", longNo + " y\ny\ny\n", "011", 3},
+        {"empty answers ask again", "\n \t\ny\nn\n\ny\n", "101", 6},
     };
     for (const auto& c : kCases) {
         SCOPED_TRACE(c.name);
@@ -373,6 +397,7 @@ TEST_F(ConvertList, QuitAndEndOfAnswersExitAtOnce) {
         const std::string second = tree.write("start/2.html", pageText);
         restart(c.answers);
         EXPECT_EXIT(run(tree.path("start")), ::testing::ExitedWithCode(c.status), "");
+        EXPECT_TRUE(fs::is_empty(tree.path("work")));
         EXPECT_EQ(readFile(first), converted(pageText));
         EXPECT_EQ(readFile(second), pageText);
         fs::remove(zero);
@@ -381,11 +406,16 @@ TEST_F(ConvertList, QuitAndEndOfAnswersExitAtOnce) {
 
 TEST_F(ConvertList, ListFileThatCannotBeWritten) {
     tree.write("start/a.html", pageText);
-    tree.mkdir("work/quillboxtmpoutput.tmp");
     engine.options.interactive = 0;
-    EXPECT_EQ(run(tree.path("start")), -1);
+    TreeOptions options;
+    EXPECT_EQ(inDirectory(tree.path("work"), [&] {
+                  options.listFolder = tree.path("missing");
+                  return convertList(engine, tree.path("start"), 0, options);
+              }),
+              -1);
     EXPECT_EQ(readFile(tree.path("start/a.html")), pageText);
-    EXPECT_NE(readStream(console).find("Couldn't write the list file quillboxtmpoutput.tmp"),
+    EXPECT_NE(readStream(console).find("Couldn't write the list file in " + tree.path("missing") +
+                                       ": No such file or directory"),
               std::string::npos);
 }
 
@@ -393,6 +423,8 @@ TEST_F(ConvertList, ListFileThatCannotBeWritten) {
 // the one line told about it.
 TEST_F(ConvertList, FailedWriteLeavesOriginal) {
     const std::string page = tree.write("start/locked/a.html", pageText);
+    fs::permissions(page, fs::perms::all & ~(fs::perms::owner_exec | fs::perms::group_exec |
+                                             fs::perms::others_exec));  // the page may be written
     fs::permissions(tree.path("start/locked"), fs::perms::owner_read | fs::perms::owner_exec |
                                                    fs::perms::others_read | fs::perms::others_exec);
     engine.options.interactive = 0;
