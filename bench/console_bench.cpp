@@ -11,7 +11,11 @@
 // in turn (2.7 KB on average); 1, the sample article (35 KB) each time. Each page gets its
 // number added, so no two are alike.
 //
+// consoleTree/jobs:1 and consoleTree/jobs:0 time directory mode by one job and by one job
+// per processor (see below).
+//
 //   build-console/bench/console_bench --benchmark_counters_tabular=true
+//   build-console/bench/console_bench --benchmark_filter=consoleTree --benchmark_counters_tabular=true
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
 #include <sys/resource.h>
@@ -20,6 +24,7 @@
 
 #include <algorithm>
 #include <array>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -269,6 +274,66 @@ void consoleRun(benchmark::State& state, bool byPattern) {
 void consoleNamedPages(benchmark::State& state) { consoleRun(state, false); }
 void consolePattern(benchmark::State& state) { consoleRun(state, true); }
 
+// Directory mode over a tree of 2000 pages (the sample pages in turn, 100 to a folder),
+// converted in place without questions, by one job and by one job per processor. The tree
+// is written afresh before each run, outside the time. Timed by the wall clock, as the point
+// of more jobs is pages sooner; cpu_s is the program's processor time, pages_per_s the rate,
+// and vs_one_job how many times faster than one job the run was.
+constexpr int kTreePages = 2000;
+double oneJobSeconds = 0;
+
+void consoleTree(benchmark::State& state) {
+    const int jobs = static_cast<int>(state.range(0));  // 0: one per processor
+    const std::vector<std::string> samples = loadSamplePages();
+    std::string pattern = (fs::temp_directory_path() / "quillbox-tree-bench-XXXXXX").string();
+    if (samples.empty() || !mkdtemp(pattern.data())) {
+        state.SkipWithError("no sample pages in tests/data/pages, or no temporary folder");
+        return;
+    }
+    const fs::path root = pattern;
+    std::vector<std::string> arguments{"-i"};
+    if (jobs > 0) arguments.push_back("--jobs=" + std::to_string(jobs));
+    arguments.insert(arguments.end(), {"-r", "site"});
+    long long bytes = 0;
+    CpuTime total;
+    double wall = 0;
+    for (auto _ : state) {
+        fs::remove_all(root / "site");
+        bytes = 0;
+        for (int i = 0; i < kTreePages; ++i) {
+            const fs::path folder = root / "site" / ("f" + std::to_string(i / 100));
+            if (i % 100 == 0) fs::create_directories(folder);
+            const std::string text = samples[static_cast<size_t>(i) % samples.size()] +
+                                     "<p>page " + std::to_string(i) + "</p>\n";
+            std::ofstream(folder / ("p" + std::to_string(i) + ".html"), std::ios::binary) << text;
+            bytes += static_cast<long long>(text.size());
+        }
+        CpuTime cpu;
+        const auto start = std::chrono::steady_clock::now();
+        const int status = runConsole(root, arguments, cpu);
+        const double seconds =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        if (status != 0) {
+            state.SkipWithError("quillbox failed");
+            break;
+        }
+        state.SetIterationTime(seconds);
+        total += cpu;
+        wall += seconds;
+    }
+    std::error_code ignored;
+    fs::remove_all(root, ignored);
+    const double runs = static_cast<double>(std::max<benchmark::IterationCount>(state.iterations(), 1));
+    if (jobs == 1) oneJobSeconds = wall / runs;
+    state.SetBytesProcessed(state.iterations() * bytes);
+    state.counters["pages"] = kTreePages;
+    state.counters["pages_per_s"] = kTreePages * runs / wall;
+    state.counters["cpu_s"] = total.total() / runs;
+    state.counters["user_s"] = total.user / runs;
+    state.counters["sys_s"] = total.system / runs;
+    if (oneJobSeconds > 0) state.counters["vs_one_job"] = oneJobSeconds / (wall / runs);
+}
+
 // Timed by processor time (manual time): the wall clock would add the waits for the disk.
 // The benchmarks of one page set run one after the other, so that set is made only once.
 void registerSet(int set) {
@@ -289,6 +354,13 @@ void registerSet(int set) {
 int main(int argc, char** argv) {
     registerSet(0);
     registerSet(1);
+    // One job first, so that all jobs can be compared with it.
+    benchmark::RegisterBenchmark("consoleTree/jobs", consoleTree)
+        ->Arg(1)
+        ->Arg(0)
+        ->UseManualTime()
+        ->Unit(benchmark::kMillisecond)
+        ->Iterations(3);
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
     benchmark::RunSpecifiedBenchmarks();

@@ -16,6 +16,7 @@
 #ifndef _WIN32
 #include <csignal>
 #include <fcntl.h>
+#include <pthread.h>
 #include <unistd.h>
 #if defined(__linux__)
 #include <sys/xattr.h>
@@ -71,17 +72,44 @@ std::string uniqueName(const std::string& prefix) {
 
 #ifndef _WIN32
 
-// Creates a new file readable by its owner alone in the open folder, never through a link;
-// sets `name`. -1 with errno set on failure.
-int createUnique(int folder, const std::string& prefix, std::string& name) {
-    for (int attempt = 0; attempt < 100; ++attempt) {
+// A signal that ends the process sets `stopping`, waits until no thread is between creating
+// a temporary file and remembering it, and then removes every file remembered. A thread
+// keeps those signals from itself while it creates and remembers one, so the handler never
+// waits for the thread it runs on.
+std::atomic<bool> stopping{false};
+std::atomic<int> creating{0};
+
+sigset_t endingSignals() {
+    sigset_t signals;
+    sigemptyset(&signals);
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGPIPE}) sigaddset(&signals, signal);
+    return signals;
+}
+
+// Creates a new file readable by its owner alone in the open folder, never through a link,
+// and remembers it for removal (`slot`); sets `name`. -1 with errno set on failure.
+int createUnique(int folder, const std::string& prefix, std::string& name, int& slot) {
+    const sigset_t signals = endingSignals();
+    sigset_t previous;
+    pthread_sigmask(SIG_BLOCK, &signals, &previous);
+    creating.fetch_add(1);
+    int fd = -1;
+    int error = EEXIST;
+    for (int attempt = 0; attempt < 100 && fd < 0 && error == EEXIST; ++attempt) {
+        if (stopping.load()) {
+            error = EINTR;
+            break;
+        }
         name = uniqueName(prefix);
-        const int fd = ::openat(folder, name.c_str(),
-                                O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-        if (fd >= 0 || errno != EEXIST) return fd;
+        fd = ::openat(folder, name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                      0600);
+        error = fd < 0 ? errno : 0;
     }
-    errno = EEXIST;
-    return -1;
+    slot = fd >= 0 ? rememberTemporary(folder, name) : -1;
+    creating.fetch_sub(1);
+    pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+    errno = error;
+    return fd;
 }
 
 bool writeAll(int fd, std::string_view text) {
@@ -149,6 +177,9 @@ int copyAttributes(int from, int to) {
 }
 
 void removeOnSignal(int signal) {
+    stopping.store(true);
+    while (creating.load() != 0) {
+    }
     removeTemporaryFiles();
     std::signal(signal, SIG_DFL);
     std::raise(signal);
@@ -191,9 +222,9 @@ int replaceAt(int folder, const std::string& name, std::string_view text,
               const ReplaceOptions& options, std::string& reason) {
     const mode_t newMode = static_cast<mode_t>(options.newFileMode) & ~umaskValue();
     std::string temporary;
-    const int fd = createUnique(folder, ".quillbox-", temporary);
+    int slot = -1;
+    const int fd = createUnique(folder, ".quillbox-", temporary, slot);
     if (fd < 0) return errno;
-    const int slot = rememberTemporary(folder, temporary);
     int error = 0;
     if (!writeAll(fd, text)) error = errno;
     if (!error && options.original) {
@@ -234,7 +265,7 @@ int PrivateFile::create(const std::string& folderPath, const std::string& prefix
     folder_ = openFolder(where);
     if (folder_ < 0) return -1;
     std::string name;
-    const int fd = createUnique(folder_, prefix, name);
+    const int fd = createUnique(folder_, prefix, name, slot_);
     if (fd < 0) {
         const int error = errno;
         ::close(folder_);
@@ -242,7 +273,6 @@ int PrivateFile::create(const std::string& folderPath, const std::string& prefix
         errno = error;
         return -1;
     }
-    slot_ = rememberTemporary(folder_, name);
     path_ = (std::filesystem::path(where) / name).string();
     name_ = name;
     return fd;
