@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <map>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -436,6 +437,63 @@ TEST_F(ConvertList, FailedWriteLeavesOriginal) {
               "1 Error writing file " + page + ": Permission denied\n");  // told once
     EXPECT_EQ(readFile(page), pageText);
     EXPECT_EQ(std::distance(fs::directory_iterator(tree.path("start/locked")), {}), 1);
+}
+
+}  // namespace
+
+namespace {
+
+// Every file under `top`, by its path below it, with its bytes.
+std::map<std::string, std::string> filesUnder(const std::string& top) {
+    std::map<std::string, std::string> files;
+    for (const auto& entry : fs::recursive_directory_iterator(top)) {
+        if (entry.is_regular_file()) files[fs::relative(entry.path(), top).string()] = readFile(entry.path());
+    }
+    return files;
+}
+
+// Pages converted several at once, in place or into an output folder, give the same files
+// and the same lines, in the same order, as one at a time in place.
+TEST_F(ConvertList, JobsAndOutputFolderGiveTheSameFiles) {
+    const std::string samples[] = {pageText, std::string(PACKED_MARKER) + "<p>packed</p>",
+                                   "<p>" + std::string(40000, 'w') + " end</p>",
+                                   std::string("<p>\0</p>", 8)};
+    for (const char* copy : {"one", "many", "source"}) {
+        for (int i = 0; i < 40; ++i) {
+            tree.write(std::string(copy) + "/d" + std::to_string(i % 3) + "/p" + std::to_string(i) +
+                           ".html",
+                       samples[i % 4] + "<p>" + std::to_string(i) + "</p>");
+        }
+        tree.write(std::string(copy) + "/notes.txt", "not a page");
+    }
+    const std::string original = tree.path("source");
+    const auto runWith = [&](const std::string& start, int jobs, const std::string& output) {
+        restart("");
+        engine.options.interactive = 0;
+        TreeOptions options;
+        options.jobs = jobs;
+        options.outputFolder = output;
+        const int notConverted = run(start, options);
+        std::string shown = readStream(console);
+        for (std::size_t at; (at = shown.find(start)) != std::string::npos;) shown.replace(at, start.size(), "T");
+        for (std::size_t at; !output.empty() && (at = shown.find(output)) != std::string::npos;)
+            shown.replace(at, output.size(), "T");
+        return std::to_string(notConverted) + "\n" + shown;
+    };
+    const std::string oneAtATime = runWith(tree.path("one"), 1, "");
+    EXPECT_EQ(oneAtATime.substr(0, 3), "10\n");  // the pages holding a zero byte
+    EXPECT_EQ(runWith(tree.path("many"), 4, ""), oneAtATime);
+    const auto before = filesUnder(original);
+    tree.mkdir("packed");
+    EXPECT_EQ(runWith(original, 3, tree.path("packed")), oneAtATime);
+
+    const auto inPlace = filesUnder(tree.path("one"));
+    EXPECT_EQ(filesUnder(tree.path("many")), inPlace);
+    EXPECT_EQ(filesUnder(original), before);  // the tree read from is left as it was
+    auto expected = inPlace;  // the output folder: converted pages, nothing else
+    std::erase_if(expected, [](const auto& file) { return !isPageFile(file.first) ||
+                                                          file.second.find('\0') != std::string::npos; });
+    EXPECT_EQ(filesUnder(tree.path("packed")), expected);
 }
 
 }  // namespace
