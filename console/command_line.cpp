@@ -290,6 +290,9 @@ int runConsole(int argc, char** argv) {
                 choices.piping = true;
                 break;
             case 'r':
+                // The folder that follows is no switch, so switches may come after it too.
+                if (i + 2 < argc && std::string_view(argv[i + 1]) == "--") i += 2;
+                else if (i + 1 < argc && argv[i + 1][0] != '-') ++i;
                 break;
             case 's':
                 engine.options.serverHeader = 1;

@@ -253,7 +253,8 @@ long packBestOrThrow(Engine& engine, std::string& page, std::string* outputName,
     // text that plain compaction keeps.
     const bool both = (flags & FLAG_PLAIN) && (flags & FLAG_JAVASCRIPT);
     std::future<std::string> sidePlain;
-    if (both && page.size() >= kSideBySideSize && !packsSideBySide(engine, page.size())) {
+    if (both && page.size() >= kSideBySideSize && engine.options.threadsPerPage > 1 &&
+        !packsSideBySide(engine, page.size())) {
         sidePlain = startPlainCompaction(engine.options, page);
     }
     std::optional<std::string> packed;

@@ -68,6 +68,8 @@ struct EngineOptions {
                               // whose linked style sheets keep white space
     int sideBySideSize = 32768;  // JavaScript packing splits pages of at least this many bytes
                                  // between two threads (0: never)
+    int threadsPerPage = 2;      // threads one page may keep busy; 1 keeps all its work on the
+                                 // caller's thread, as when several pages are converted at once
 };
 
 // Per-page scanner and region state; cleared by resetPageState before every pass.

@@ -4,14 +4,15 @@
 #include <algorithm>
 #include <atomic>
 #include <cctype>
-#include <condition_variable>
 #include <cerrno>
 #include <cstdarg>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <mutex>
+#include <semaphore>
 #include <optional>
 #include <string_view>
 #include <system_error>
@@ -182,7 +183,8 @@ std::string pathBelow(const std::string& startPath, const std::string& path) {
 // and the page itself too, so a link put in the tree, even during the run, leads nowhere. A
 // page converted in place must be one the user may write, with one link; it is replaced only
 // if it is still the file that was read.
-bool convertListedPage(Engine& engine, const TreeWork& work, const std::string& path, int flags) {
+bool convertListedPage(Engine& engine, const TreeWork& work, const std::string& path, int flags,
+                       const std::function<void()>& beforeWriting = {}) {
     const auto refuse = [&](const std::string& why) {
         complain(engine, "Couldn't generate file from %s: %s\n", path.c_str(), why.c_str());
         return false;
@@ -223,11 +225,10 @@ bool convertListedPage(Engine& engine, const TreeWork& work, const std::string& 
             return refuse("has " + std::to_string(original.st_nlink) +
                           " hard links: left as it is, so that they keep one text");
         }
-        // The system's own answer: rights, owner, access lists, a read-only file system.
-        const int writable =
-            ::openat(fds.source, name.c_str(), O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-        if (writable < 0) return refuse(std::string("cannot be written: ") + std::strerror(errno));
-        ::close(writable);
+        // The system's own answer: rights, owner, access lists, a read-only file system. Asked
+        // without opening the page for writing, which programs watching the tree would see.
+        if (::faccessat(fds.source, name.c_str(), W_OK, AT_EACCESS | AT_SYMLINK_NOFOLLOW) != 0)
+            return refuse(std::string("cannot be written: ") + std::strerror(errno));
         replace.original = &original;
         replace.attributesFrom = fds.page;
         fds.output = ::dup(fds.source);
@@ -266,6 +267,7 @@ bool convertListedPage(Engine& engine, const TreeWork& work, const std::string& 
                     return 0;
                 }
             }
+            if (beforeWriting) beforeWriting();
             return replaceAt(fds.output, name, text, replace, reason);
         };
         convertPage(engine, *page, path.c_str(), &shownName, flags);
@@ -287,12 +289,23 @@ void passOn(char*& text, size_t length, std::FILE* to) {
     text = nullptr;
 }
 
-// Converts pages[first..] `jobs` at a time, each worker on an engine of its own. What each
-// page prints is held until the pages before it have printed theirs, so the lines come in
-// the list's order. Returns how many pages were not converted.
+// Converts pages[first..] `jobs` at a time, each thread on an engine of its own. Four times
+// as many threads as jobs take pages, but only `jobs` of them convert at once: a thread gives
+// up its turn when its page goes to the disk, so that waiting for the disk (a replaced page
+// is flushed to it before it takes the old one's place) does not keep a processor idle. What a page prints is held until the pages before it have printed theirs,
+// so the lines come in the list's order; whichever thread finishes the page next in line
+// prints it, so no thread waits for another. Returns how many pages were not converted.
 int convertPagesAtOnce(Engine& engine, const TreeWork& work, const std::vector<std::string>& pages,
                        size_t first, int flags, int jobs) {
     const size_t count = pages.size() - first;
+    if (jobs <= 1 || count <= 1) {
+        int notConverted = 0;
+        for (size_t k = first; k < pages.size(); ++k) {
+            if (!convertListedPage(engine, work, pages[k], flags)) ++notConverted;
+            if (engine.console) std::fflush(engine.console);
+        }
+        return notConverted;
+    }
     struct Result {
         char* console = nullptr;
         size_t consoleLength = 0;
@@ -303,11 +316,20 @@ int convertPagesAtOnce(Engine& engine, const TreeWork& work, const std::vector<s
     };
     std::vector<Result> results(count);
     std::mutex mutex;
-    std::condition_variable finished;
+    size_t printed = 0;
+    int notConverted = 0;
     std::atomic<size_t> next{0};
+    std::counting_semaphore<> turns(jobs);
     const auto worker = [&] {
         Engine own = engine;
+        own.options.threadsPerPage = 1;  // the jobs keep the processors busy already
         for (size_t k; (k = next++) < count;) {
+            turns.acquire();
+            bool turnHeld = true;
+            const auto giveUpTurn = [&] {
+                if (turnHeld) turns.release();
+                turnHeld = false;
+            };
             Result result;
             own.console = engine.console ? open_memstream(&result.console, &result.consoleLength)
                                          : nullptr;
@@ -315,33 +337,28 @@ int convertPagesAtOnce(Engine& engine, const TreeWork& work, const std::vector<s
                                        : nullptr;
             // Without memory for a stream of its own, a page's failure still gets told.
             if (engine.errors && !own.errors) own.errors = engine.errors;
-            result.converted = convertListedPage(own, work, pages[first + k], flags);
+            result.converted = convertListedPage(own, work, pages[first + k], flags, giveUpTurn);
+            giveUpTurn();
             if (own.console) std::fclose(own.console);
             if (own.errors && own.errors != engine.errors) std::fclose(own.errors);
-            std::lock_guard<std::mutex> lock(mutex);
             result.done = true;
+            std::lock_guard<std::mutex> lock(mutex);
             results[k] = result;
-            finished.notify_all();
+            for (; printed < count && results[printed].done; ++printed) {
+                Result& ready = results[printed];
+                passOn(ready.console, ready.consoleLength, engine.console);
+                passOn(ready.errors, ready.errorsLength, engine.errors);
+                if (!ready.converted) ++notConverted;
+            }
         }
     };
     std::vector<std::thread> threads;
     try {
-        for (int j = 0; j < jobs && static_cast<size_t>(j) < count; ++j) threads.emplace_back(worker);
+        for (int j = 1; j < 4 * jobs && static_cast<size_t>(j) < count; ++j) threads.emplace_back(worker);
     } catch (const std::system_error&) {
         // Fewer threads than asked for: those started share the work.
     }
-    if (threads.empty()) worker();
-
-    int notConverted = 0;
-    for (size_t k = 0; k < count; ++k) {
-        std::unique_lock<std::mutex> lock(mutex);
-        finished.wait(lock, [&] { return results[k].done; });
-        Result& result = results[k];
-        lock.unlock();
-        passOn(result.console, result.consoleLength, engine.console);
-        passOn(result.errors, result.errorsLength, engine.errors);
-        if (!result.converted) ++notConverted;
-    }
+    worker();
     for (std::thread& thread : threads) thread.join();
     return notConverted;
 }

@@ -876,7 +876,7 @@ SideBySideSteps lastSideBySideSteps(const Engine& engine) {
 }
 
 bool packsSideBySide(const Engine& engine, size_t size) {
-    return engine.options.sideBySideSize > 0 &&
+    return engine.options.threadsPerPage > 1 && engine.options.sideBySideSize > 0 &&
            size >= static_cast<size_t>(engine.options.sideBySideSize);
 }
 
