@@ -14,8 +14,8 @@
 // consoleTree/set:S/jobs:1 and consoleTree/set:S/jobs:0 time directory mode by one job and
 // by one job per processor (see below).
 //
-//   build-console/bench/console_bench --benchmark_counters_tabular=true
-//   build-console/bench/console_bench --benchmark_filter=consoleTree --benchmark_counters_tabular=true
+//   build/bench/console_bench --benchmark_counters_tabular=true
+//   build/bench/console_bench --benchmark_filter=consoleTree --benchmark_counters_tabular=true
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
 #include <sys/resource.h>
