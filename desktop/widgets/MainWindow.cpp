@@ -219,7 +219,8 @@ void MainWindow::createMenus()
     addCommand(file, QStringLiteral("&Remove Files   (Del. key)"), CMD_REMOVE,
                QStringLiteral("fileRemove"));
     file->addSeparator();
-    addCommand(file, QStringLiteral("&Exit"), CMD_EXIT, QStringLiteral("fileExit"));
+    addCommand(file, QStringLiteral("&Exit"), CMD_EXIT, QStringLiteral("fileExit"))
+        ->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
 
     QMenu* options = menuBar()->addMenu(QStringLiteral("&Options"));
     addCommand(options, QStringLiteral("&Pack"), CMD_PACK, QStringLiteral("optionsPack"));
@@ -684,9 +685,6 @@ bool MainWindow::preTranslateKey(QKeyEvent* event)
     case Qt::Key_F1:
         runCommand(CMD_HELP_INDEX);
         return true;
-    case Qt::Key_Escape:
-        close();
-        return true;
     default:
         return false;
     }
@@ -704,14 +702,7 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event)
     if (!widget || widget->window() != this)
         return false;
     if (event->type() == QEvent::KeyPress) {
-        auto* key = static_cast<QKeyEvent*>(event);
-        // Escape in the menu bar's keyboard mode or in an open menu leaves the menus; only
-        // elsewhere does it close the window.
-        const bool inMenus = qobject_cast<QMenuBar*>(widget) || qobject_cast<QMenu*>(widget)
-                          || QApplication::activePopupWidget();
-        if (key->key() == Qt::Key_Escape && inMenus)
-            return false;
-        return preTranslateKey(key);
+        return preTranslateKey(static_cast<QKeyEvent*>(event));
     }
     auto* request = static_cast<QContextMenuEvent*>(event);
     requestShortcutMenu(request->reason() == QContextMenuEvent::Mouse ? request->globalPos()

@@ -38,7 +38,10 @@ private slots:
     void deleteAndInsertWorkWhereverTheFocusIs_data();
     void deleteAndInsertWorkWhereverTheFocusIs();
     void resizeRule();
-    void escapeAndExitClose();
+    void escapeNeverClosesTheWindow_data();
+    void escapeNeverClosesTheWindow();
+    void exitCtrlQAndCloseBoxClose_data();
+    void exitCtrlQAndCloseBoxClose();
     void escapeInTheMenusKeepsTheWindow_data();
     void escapeInTheMenusKeepsTheWindow();
     void aboutBox();
@@ -326,17 +329,54 @@ void MainWindowTests::resizeRule()
     QCOMPARE(list->columnWidth(COLUMN_OUTPUT_NAME), 40);
 }
 
-void MainWindowTests::escapeAndExitClose()
+void MainWindowTests::escapeNeverClosesTheWindow_data()
 {
+    QTest::addColumn<QString>("focus");
+    QTest::addColumn<bool>("modified");
+    QTest::newRow("page list, unmodified") << "pageList" << false;
+    QTest::newRow("page list, modified") << "pageList" << true;
+    QTest::newRow("progress bar, modified") << "progressBar" << true;
+    QTest::newRow("window itself, unmodified") << "MainWindow" << false;
+}
+
+void MainWindowTests::escapeNeverClosesTheWindow()
+{
+    QFETCH(QString, focus);
+    QFETCH(bool, modified);
     window_->show();
     QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
-    QTest::keyClick(window_->pageList(), Qt::Key_Return);
-    QVERIFY(window_->isVisible());  // Enter never closes the window
-    QTest::keyClick(window_->pageList(), Qt::Key_Escape);
-    QVERIFY(!window_->isVisible());
+    window_->setModified(modified);
+    QWidget* target = focus == "MainWindow" ? window_.get()
+                                            : window_->findChild<QWidget*>(focus);
+    QTest::keyClick(target, Qt::Key_Escape);
+    QTest::keyClick(target, Qt::Key_Return);
+    QVERIFY(window_->isVisible());
+    QVERIFY(asker_->questions.isEmpty());
+    QCOMPARE(window_->isModified(), modified);
+}
+
+void MainWindowTests::exitCtrlQAndCloseBoxClose_data()
+{
+    QTest::addColumn<QString>("how");
+    QTest::newRow("File > Exit") << "exit";
+    QTest::newRow("Ctrl+Q") << "ctrl+q";
+    QTest::newRow("close box") << "close box";
+}
+
+void MainWindowTests::exitCtrlQAndCloseBoxClose()
+{
+    QFETCH(QString, how);
     window_->show();
-    action("fileExit")->trigger();
+    window_->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(window_.get()));
+    if (how == "exit")
+        action("fileExit")->trigger();
+    else if (how == "ctrl+q")
+        QTest::keyClick(window_->pageList(), Qt::Key_Q, Qt::ControlModifier);
+    else
+        window_->close();
     QVERIFY(!window_->isVisible());
+    QVERIFY(asker_->questions.isEmpty());  // nothing was modified
 }
 
 void MainWindowTests::escapeInTheMenusKeepsTheWindow_data()

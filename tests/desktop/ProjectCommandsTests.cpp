@@ -55,8 +55,8 @@ private slots:
     void untitledModifiedNewAsksAndStops();
     void titledModifiedOpenSavesThenChooses();
     void cancelKeepsEverything();
-    void escapeAndCloseBoxAskToSave_data();
-    void escapeAndCloseBoxAskToSave();
+    void closingAsksToSave_data();
+    void closingAsksToSave();
     void incorrectFormatLeavesAnEmptyUntitledProject();
     void unreadableProjectChangesNothing();
     void failedSaveKeepsTheListModified_data();
@@ -219,19 +219,20 @@ void ProjectCommandsTests::cancelKeepsEverything()
     QCOMPARE(asker_->questions.size(), 2);
 }
 
-void ProjectCommandsTests::escapeAndCloseBoxAskToSave_data()
+void ProjectCommandsTests::closingAsksToSave_data()
 {
-    QTest::addColumn<bool>("escape");  // else the close box
+    QTest::addColumn<QString>("how");
     QTest::addColumn<bool>("titled");
-    QTest::newRow("escape, untitled") << true << false;
-    QTest::newRow("escape, titled") << true << true;
-    QTest::newRow("close box, untitled") << false << false;
-    QTest::newRow("close box, titled") << false << true;
+    QTest::newRow("Ctrl+Q, untitled") << "ctrl+q" << false;
+    QTest::newRow("Ctrl+Q, titled") << "ctrl+q" << true;
+    QTest::newRow("File > Exit, titled") << "exit" << true;
+    QTest::newRow("close box, untitled") << "close box" << false;
+    QTest::newRow("close box, titled") << "close box" << true;
 }
 
-void ProjectCommandsTests::escapeAndCloseBoxAskToSave()
+void ProjectCommandsTests::closingAsksToSave()
 {
-    QFETCH(bool, escape);
+    QFETCH(QString, how);
     QFETCH(bool, titled);
     const QString project = folder_->path() + "/kept.qbx";
     addRows({"/a.html"});
@@ -242,10 +243,13 @@ void ProjectCommandsTests::escapeAndCloseBoxAskToSave()
     }
     QVERIFY(window_->isModified());
     window_->show();
-    QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
+    window_->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(window_.get()));
     auto closeWindow = [&] {
-        if (escape)
-            QTest::keyClick(window_->pageList(), Qt::Key_Escape);
+        if (how == "ctrl+q")
+            QTest::keyClick(window_->pageList(), Qt::Key_Q, Qt::ControlModifier);
+        else if (how == "exit")
+            action("fileExit")->trigger();
         else
             window_->close();  // what the close box asks for
     };
