@@ -1,5 +1,10 @@
 #include "PageListModel.h"
 
+#include "PathRules.h"
+
+#include <QDir>
+#include <QFileInfo>
+
 #include <algorithm>
 
 namespace {
@@ -94,10 +99,29 @@ int PageListModel::addPage(const QString& fileName, int image)
     return at;
 }
 
+QString sameFileKey(const QString& fileName)
+{
+    if (fileName.isEmpty() || isInternetAddress(fileName))
+        return fileName;
+    // Links and "." or ".." steps lead to the one file they name; a file that is not there
+    // (yet) is known by its cleaned absolute path.
+    const QFileInfo info(fileName);
+    const QString canonical = info.canonicalFilePath();
+    return canonical.isEmpty() ? QDir::cleanPath(info.absoluteFilePath()) : canonical;
+}
+
 int PageListModel::findFileName(const QString& fileName) const
 {
+    // Names are compared as the file system compares them: letter case counts, except on
+    // Windows.
+#ifdef Q_OS_WIN
+    constexpr Qt::CaseSensitivity kCase = Qt::CaseInsensitive;
+#else
+    constexpr Qt::CaseSensitivity kCase = Qt::CaseSensitive;
+#endif
+    const QString key = sameFileKey(fileName);
     for (int row = 0; row < rows_.size(); ++row) {
-        if (rows_[row].texts[COLUMN_FILE_NAME].compare(fileName, Qt::CaseInsensitive) == 0)
+        if (sameFileKey(rows_[row].texts[COLUMN_FILE_NAME]).compare(key, kCase) == 0)
             return row;
     }
     return -1;

@@ -43,6 +43,10 @@ struct PageColumnDefinition {
 };
 const std::array<PageColumnDefinition, COLUMN_COUNT>& pageColumns();
 
+// What tells one listed file from another: the canonical path of a file that exists, the
+// cleaned absolute path of one that does not, an internet address as it is.
+QString sameFileKey(const QString& fileName);
+
 class PageListModel : public QAbstractTableModel {
     Q_OBJECT
 
@@ -62,7 +66,8 @@ public:
     // Inserts a new page at its sorted place with Ratio "-" and Original Size "."; returns
     // its row.
     int addPage(const QString& fileName, int image);
-    // The first row whose File Name equals `fileName` ignoring case, or -1.
+    // The first row whose File Name is the same file as `fileName` (the same canonical path,
+    // or the same address), or -1.
     int findFileName(const QString& fileName) const;
     // Removes the rows given, in any order; duplicates are ignored.
     void removePageRows(QList<int> rows);

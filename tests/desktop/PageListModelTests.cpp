@@ -2,7 +2,10 @@
 #include "PageListModel.h"
 
 #include <QAbstractItemModelTester>
+#include <QDir>
+#include <QFile>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QtTest>
 
 class PageListModelTests : public QObject {
@@ -12,7 +15,8 @@ private slots:
     void rowsStaySortedIgnoringCase_data();
     void rowsStaySortedIgnoringCase();
     void newRowShowsUnpackedTexts();
-    void findIgnoresCase();
+    void findsTheSameFile_data();
+    void findsTheSameFile();
     void removeRowsInAnyOrder();
     void columnsHaveHeadingsAlignmentAndWidths();
     void imagesComeFromTheStrip();
@@ -73,16 +77,45 @@ void PageListModelTests::newRowShowsUnpackedTexts()
     QCOMPARE(model.addPage(QStringLiteral("/z.html"), IMAGE_LOCAL), 2);
 }
 
-void PageListModelTests::findIgnoresCase()
+void PageListModelTests::findsTheSameFile_data()
 {
+    // Files small.html, Small.html and sub/page.html exist; the row's name is listed, the other
+    // is looked for.
+    QTest::addColumn<QString>("listed");
+    QTest::addColumn<QString>("lookedFor");
+    QTest::addColumn<bool>("found");
+    QTest::newRow("the same path") << "small.html" << "small.html" << true;
+    QTest::newRow("other letter case") << "small.html" << "Small.html" << false;
+    QTest::newRow("through a dot-dot step") << "sub/page.html" << "sub/../sub/page.html" << true;
+    QTest::newRow("through a link") << "sub/page.html" << "link/page.html" << true;
+    QTest::newRow("another file") << "small.html" << "sub/page.html" << false;
+    QTest::newRow("missing, same path") << "gone.html" << "./gone.html" << true;
+    QTest::newRow("missing, other case") << "gone.html" << "Gone.html" << false;
+    QTest::newRow("the same address") << "http://example.org/a" << "http://example.org/a" << true;
+}
+
+void PageListModelTests::findsTheSameFile()
+{
+    QFETCH(QString, listed);
+    QFETCH(QString, lookedFor);
+    QFETCH(bool, found);
+    QTemporaryDir folder;
+    const QString base = folder.path() + "/";
+    QVERIFY(QDir().mkpath(base + "sub"));
+    for (const char* name : {"small.html", "Small.html", "sub/page.html"}) {
+        QFile file(base + name);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("<p>page</p>");
+    }
+    QVERIFY(QFile::link(base + "sub", base + "link"));
+    const auto path = [&](const QString& name) {
+        return name.startsWith("http:") ? name : base + name;
+    };
+
     PageListModel model;
-    model.addPage(QStringLiteral("/Pages/Index.HTML"), IMAGE_LOCAL);
-    model.addPage(QStringLiteral("/pages/b.html"), IMAGE_LOCAL);
-    // b sorts before Index, whatever the letter case.
-    QCOMPARE(model.findFileName(QStringLiteral("/pages/index.html")), 1);
-    QCOMPARE(model.findFileName(QStringLiteral("/PAGES/B.HTML")), 0);
-    QCOMPARE(model.findFileName(QStringLiteral("/pages/index.htm")), -1);
-    QCOMPARE(model.findFileName(QString()), -1);
+    model.addPage(path("other.html"), IMAGE_LOCAL);
+    const int row = model.addPage(path(listed), IMAGE_LOCAL);
+    QCOMPARE(model.findFileName(path(lookedFor)), found ? row : -1);
 }
 
 void PageListModelTests::removeRowsInAnyOrder()
