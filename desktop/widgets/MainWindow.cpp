@@ -337,13 +337,16 @@ void MainWindow::addFiles()
         if (pages_.findFileName(fileName) >= 0)
             continue;
         pages_.addPage(fileName, IMAGE_LOCAL);
+        modified_ = true;
     }
-    modified_ = true;
 }
 
 void MainWindow::removeFiles()
 {
-    pages_.removePageRows(selectedRows());
+    const QList<int> rows = selectedRows();
+    if (rows.isEmpty())
+        return;
+    pages_.removePageRows(rows);
     modified_ = true;
 }
 
@@ -462,8 +465,10 @@ bool MainWindow::maybeSave()
         const Asker::Answer answer =
             asker_.ask(this, QStringLiteral("Warning"), QStringLiteral("Save untitled project ?"),
                        Asker::Buttons::YesNoCancel, Asker::Icon::Warning);
-        if (answer == Asker::Answer::Yes)
-            saveProjectAs();  // the command that asked is given again by the user
+        if (answer == Asker::Answer::Yes) {
+            saveProjectAs();
+            return !modified_;  // a cancelled or failed Save As keeps the list on show
+        }
         return answer == Asker::Answer::No;
     }
     const Asker::Answer answer = asker_.ask(

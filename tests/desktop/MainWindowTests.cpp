@@ -30,7 +30,8 @@ private slots:
     void menusHoldEveryCommand();
     void listColumns();
     void addFilesSkipsDuplicatesAndSorts();
-    void addFilesCancelledStillMarksModified();
+    void closingAsksOnlyAfterAChange_data();
+    void closingAsksOnlyAfterAChange();
     void removeDeletesSelectedRows();
     void shortcutMenuGraying_data();
     void shortcutMenuGraying();
@@ -175,7 +176,7 @@ void MainWindowTests::listColumns()
 void MainWindowTests::addFilesSkipsDuplicatesAndSorts()
 {
     asker_->fileSelections.enqueue({"/site/c.html", "/site/A.htm"});
-    asker_->fileSelections.enqueue({"/site/a.HTM", "/site/b.html", "/site/B.HTML"});
+    asker_->fileSelections.enqueue({"/site/A.htm", "/site/b.html", "/site/sub/../b.html"});
     action("fileAddFiles")->trigger();
     QCOMPARE(asker_->chooserDirectories, QStringList{QDir::currentPath()});
     QCOMPARE(asker_->chooserFilters,
@@ -190,12 +191,48 @@ void MainWindowTests::addFilesSkipsDuplicatesAndSorts()
     }
 }
 
-void MainWindowTests::addFilesCancelledStillMarksModified()
+void MainWindowTests::closingAsksOnlyAfterAChange_data()
 {
-    asker_->fileSelections.enqueue({});
-    window_->addFiles();
-    QVERIFY(window_->isModified());
-    QCOMPARE(window_->pages().rowCount(), 0);
+    QTest::addColumn<QStringList>("listed");   // rows before the command, unmodified
+    QTest::addColumn<QString>("command");      // "insert", "add" or "remove"
+    QTest::addColumn<QStringList>("picked");   // the chooser's answer; empty: cancelled
+    QTest::addColumn<bool>("modified");
+    QTest::newRow("Ins, chooser cancelled") << QStringList{} << "insert" << QStringList{}
+                                            << false;
+    QTest::newRow("Add Files, only listed pages picked")
+        << QStringList{"/s/a.html"} << "add" << QStringList{"/s/a.html"} << false;
+    QTest::newRow("Remove with no row selected")
+        << QStringList{"/s/a.html"} << "remove" << QStringList{} << false;
+    QTest::newRow("Ins, a page picked") << QStringList{} << "insert"
+                                        << QStringList{"/s/b.html"} << true;
+}
+
+void MainWindowTests::closingAsksOnlyAfterAChange()
+{
+    QFETCH(QStringList, listed);
+    QFETCH(QString, command);
+    QFETCH(QStringList, picked);
+    QFETCH(bool, modified);
+    for (const QString& name : listed)
+        window_->pages().addPage(name, IMAGE_LOCAL);
+    window_->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
+    if (command == "insert") {
+        asker_->fileSelections.enqueue(picked);
+        QTest::keyClick(window_->pageList(), Qt::Key_Insert);
+    } else if (command == "add") {
+        asker_->fileSelections.enqueue(picked);
+        action("fileAddFiles")->trigger();
+    } else {
+        action("fileRemove")->trigger();
+    }
+    QCOMPARE(window_->isModified(), modified);
+    if (modified)
+        asker_->answers.enqueue(Asker::Answer::No);
+    window_->close();
+    QVERIFY(!window_->isVisible());
+    QCOMPARE(asker_->questionTexts(),
+             modified ? QStringList{"Save untitled project ?"} : QStringList{});
 }
 
 void MainWindowTests::removeDeletesSelectedRows()
@@ -203,9 +240,9 @@ void MainWindowTests::removeDeletesSelectedRows()
     asker_->fileSelections.enqueue({"/a", "/b", "/c", "/d"});
     window_->addFiles();
     window_->setModified(false);
-    window_->removeFiles();  // nothing selected: only the flag changes
+    window_->removeFiles();  // nothing selected: nothing changes
     QCOMPARE(window_->pages().rowCount(), 4);
-    QVERIFY(window_->isModified());
+    QVERIFY(!window_->isModified());
     selectRows({0, 2, 3});
     window_->findChild<QToolButton*>(QStringLiteral("removeButton"))->click();
     QCOMPARE(listedNames(), QStringList{"/b"});

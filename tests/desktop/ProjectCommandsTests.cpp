@@ -55,6 +55,8 @@ private slots:
     void untitledModifiedNewAsksAndStops();
     void titledModifiedOpenSavesThenChooses();
     void cancelKeepsEverything();
+    void exitAfterSavingCloses_data();
+    void exitAfterSavingCloses();
     void closingAsksToSave_data();
     void closingAsksToSave();
     void incorrectFormatLeavesAnEmptyUntitledProject();
@@ -217,6 +219,54 @@ void ProjectCommandsTests::cancelKeepsEverything()
     action("fileExit")->trigger();
     QVERIFY(window_->isVisible());
     QCOMPARE(asker_->questions.size(), 2);
+}
+
+void ProjectCommandsTests::exitAfterSavingCloses_data()
+{
+    QTest::addColumn<bool>("titled");
+    QTest::addColumn<QString>("save");  // "written", "cancelled" or "failed"
+    QTest::addColumn<bool>("closed");
+    QTest::newRow("untitled, saved") << false << "written" << true;
+    QTest::newRow("untitled, chooser cancelled") << false << "cancelled" << false;
+    QTest::newRow("untitled, write failed") << false << "failed" << false;
+    QTest::newRow("titled, saved") << true << "written" << true;
+    QTest::newRow("titled, write failed") << true << "failed" << false;
+}
+
+void ProjectCommandsTests::exitAfterSavingCloses()
+{
+    QFETCH(bool, titled);
+    QFETCH(QString, save);
+    QFETCH(bool, closed);
+    const QString folder = folder_->path() + "/projects";
+    QVERIFY(QDir().mkpath(folder));
+    const QString project = folder + "/list.qbx";
+    addRows({"/a.html"});
+    if (titled) {
+        asker_->fileNames.enqueue(project);
+        window_->saveProjectAs();
+        addRows({"/b.html"});
+    }
+    window_->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
+    asker_->answers.enqueue(Answer::Yes);
+    if (!titled)
+        asker_->fileNames.enqueue(save == "cancelled" ? QString() : project);
+    if (save == "failed") {
+        QVERIFY(QDir(folder).removeRecursively());
+        asker_->answers.enqueue(Answer::Ok);  // the write error
+    }
+    action("fileExit")->trigger();
+
+    QCOMPARE(window_->isVisible(), !closed);
+    QCOMPARE(window_->isModified(), !closed);
+    const QStringList expected = titled ? QStringList{"Quillbox1.0", "/a.html", "/b.html"}
+                                        : QStringList{"Quillbox1.0", "/a.html"};
+    if (save == "written")
+        QCOMPARE(readProjectLines(project), expected);
+    else if (!titled)
+        QVERIFY(!QFileInfo::exists(project));
+    QCOMPARE(asker_->questions.size(), save == "failed" ? 2 : 1);
 }
 
 void ProjectCommandsTests::closingAsksToSave_data()
