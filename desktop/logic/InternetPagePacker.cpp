@@ -19,6 +19,11 @@ InternetPackOutcome packInternetPage(Engine& engine, const QString& address,
     try {
         const QByteArray downloaded = fetchPage(address, fetchOptions);
         outcome.originalSize = downloaded.size();
+        // Nothing to pack: an existing output of that name is left as it is.
+        if (downloaded.isEmpty()) {
+            outcome.error = QStringLiteral("page holds zero bytes");
+            return outcome;
+        }
         std::string page(downloaded.constData(), size_t(downloaded.size()));
 
         // Every page starts with empty counts, as one read from a file does.

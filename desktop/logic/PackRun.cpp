@@ -131,16 +131,21 @@ PackRun::RowResult PackRun::packRow(int row, bool& askFlag, RunTotals& totals)
         if (result < 1 && showProgress)
             showProgress(0);
     } else {
-        originalSize = QFileInfo(source).size();
+        const QFileInfo page(source);
+        originalSize = page.size();
         outputPath = localOutputPath(source);
-        const RowResult confirmed = confirmOverwrite(outputPath, askFlag);
-        if (confirmed != ROW_PROCESSED)
-            return confirmed;
-        // The page is read whole, whatever its size.
-        ConvertRequest request{source, outputPath, NO_BOUND, flags, outputChunk,
-                               compression.maxTokens};
-        result = convert_(request);
-        outputPath = request.output;
+        // An empty page fails before anything is asked or written: an existing output of that
+        // name keeps its bytes.
+        if (!(page.isFile() && originalSize == 0)) {
+            const RowResult confirmed = confirmOverwrite(outputPath, askFlag);
+            if (confirmed != ROW_PROCESSED)
+                return confirmed;
+            // The page is read whole, whatever its size.
+            ConvertRequest request{source, outputPath, NO_BOUND, flags, outputChunk,
+                                   compression.maxTokens};
+            result = convert_(request);
+            outputPath = request.output;
+        }
         // Within a byte of the original: the page was already packed and only copied. A page
         // that failed shows the failure cross whatever its size.
         outcomeImage = result >= 1 && std::abs(result - originalSize) < 2 ? IMAGE_LOCAL_UNCHANGED

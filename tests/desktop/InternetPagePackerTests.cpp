@@ -54,6 +54,7 @@ private slots:
     void strippingFollowsFlags();
     void failedDownloadWritesNothing();
     void missingOutputFolderFails();
+    void emptyPageKeepsTheOldOutput();
 
 private:
     QString outputFor(const QByteArray& path) const;
@@ -184,6 +185,20 @@ void InternetPagePackerTests::missingOutputFolderFails()
     QVERIFY(outcome.error.isEmpty());
     QCOMPARE(outcome.originalSize, qint64(body.size()));
     QVERIFY(!QFileInfo::exists(folder));
+}
+
+void InternetPagePackerTests::emptyPageKeepsTheOldOutput()
+{
+    server_->routes.insert("/empty.html", servedPage(QByteArray()));
+    const QByteArray old = "<p>the output of an earlier run</p>";
+    QFile existing(outputFor("/empty.html"));
+    QVERIFY(existing.open(QIODevice::WriteOnly));
+    existing.write(old);
+    existing.close();
+    const InternetPackOutcome outcome =
+        packInternetPage(engine_, server_->url("/empty.html"), output_->path(), 3);
+    QVERIFY(outcome.result < 1);
+    QCOMPARE(readOutput(outcome.outputPath), old);
 }
 
 QTEST_GUILESS_MAIN(InternetPagePackerTests)

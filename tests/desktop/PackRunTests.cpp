@@ -32,6 +32,8 @@ private slots:
     void alreadyPackedPageIsCopied();
     void failuresKeepTheRunGoing();
     void missingOutputFolderFailsEveryRow();
+    void failingRowKeepsTheOldOutput_data();
+    void failingRowKeepsTheOldOutput();
     void internetRowWithoutPackerFails();
     void internetRowsUseTheirPacker();
     void unwritableReportWarnsOnce();
@@ -418,6 +420,45 @@ void PackRunTests::missingOutputFolderFailsEveryRow()
         QVERIFY(pages_.text(row, COLUMN_OUTPUT_NAME).startsWith(QString::fromLatin1(ROW_ERROR_TEXT)));
     QVERIFY(!QFileInfo::exists(folder_->path() + "/nowhere"));
     QCOMPARE(totals.original, qint64(0));
+}
+
+void PackRunTests::failingRowKeepsTheOldOutput_data()
+{
+    QTest::addColumn<QByteArray>("page");  // empty: the page is not there
+    QTest::addColumn<bool>("exists");
+    QTest::addColumn<int>("overwriteWarning");
+    QTest::newRow("empty page") << QByteArray() << true << 0;
+    QTest::newRow("empty page, asking") << QByteArray() << true << 1;
+    QTest::newRow("zero bytes inside") << QByteArray("<p>\0\0</p>", 10) << true << 0;
+    QTest::newRow("missing page") << QByteArray() << false << 0;
+}
+
+void PackRunTests::failingRowKeepsTheOldOutput()
+{
+    QFETCH(QByteArray, page);
+    QFETCH(bool, exists);
+    QFETCH(int, overwriteWarning);
+    settings_.directories.overwriteWarning = overwriteWarning;
+    const QString source = input_ + "/page.html";
+    if (exists) {
+        QFile file(source);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(page);
+    }
+    pages_.addPage(source, IMAGE_LOCAL);
+    const QByteArray old = "<p>the output of an earlier run</p>";
+    QFile output(output_ + "/page.html");
+    QVERIFY(output.open(QIODevice::WriteOnly));
+    output.write(old);
+    output.close();
+
+    RunTotals totals;
+    makeRun().packAll(totals, report_);
+    QVERIFY(pages_.text(0, COLUMN_OUTPUT_NAME).startsWith(QString::fromLatin1(ROW_ERROR_TEXT)));
+    QCOMPARE(pages_.pageRow(0).image, int(IMAGE_LOCAL_FAILED));
+    QCOMPARE(asker_.questions.size(), 0);
+    QVERIFY(output.open(QIODevice::ReadOnly));
+    QCOMPARE(output.readAll(), old);
 }
 
 void PackRunTests::internetRowWithoutPackerFails()
