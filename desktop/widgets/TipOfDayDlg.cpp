@@ -218,8 +218,9 @@ void TipOfDayDlg::showValues()
 
 void TipOfDayDlg::showNextTip()
 {
+    // Only the tip changes: the check box keeps what the user made of it.
     tips_.nextTip();
-    showValues();
+    tipLabel_->setText(displayedTip(tips_.tipText()));
 }
 
 void TipOfDayDlg::accept()

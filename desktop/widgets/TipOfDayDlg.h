@@ -38,7 +38,7 @@ private slots:
     void showNextTip();
 
 private:
-    // Puts the tip text and the start-up flag into the controls.
+    // Puts the tip text and the stored start-up flag into the controls, when the dialog opens.
     void showValues();
 
     TipFile tips_;

@@ -46,7 +46,8 @@ private slots:
     void firstRunShowsFirstTip();
     void closeSavesCheckBox_data();
     void closeSavesCheckBox();
-    void nextTipRechecksBox();
+    void nextTipKeepsTheBox_data();
+    void nextTipKeepsTheBox();
     void wrapsAroundAfterLastTip();
     void replacedFileStartsOver();
     void escapeKeepsStartUpButMovesPosition();
@@ -165,22 +166,45 @@ void TipOfDayTests::closeSavesCheckBox()
     QCOMPARE(store_->getProfileInt("Tip", "Startup", kAbsent), storedAfter);
 }
 
-void TipOfDayTests::nextTipRechecksBox()
+void TipOfDayTests::nextTipKeepsTheBox_data()
 {
+    QTest::addColumn<int>("storedBefore");
+    QTest::addColumn<bool>("checked");  // what the user makes of the box before Next Tip
+    QTest::addColumn<int>("nextPresses");
+    QTest::addColumn<int>("storedAfter");
+
+    QTest::newRow("first run, unticked, one Next") << kAbsent << false << 1 << 1;
+    QTest::newRow("shown, unticked, wrapping Nexts") << 0 << false << 4 << 1;
+    QTest::newRow("not at start-up, ticked, one Next") << 1 << true << 1 << 0;
+    QTest::newRow("not at start-up, left unticked") << 1 << false << 2 << 1;
+}
+
+void TipOfDayTests::nextTipKeepsTheBox()
+{
+    QFETCH(int, storedBefore);
+    QFETCH(bool, checked);
+    QFETCH(int, nextPresses);
+    QFETCH(int, storedAfter);
+    if (storedBefore != kAbsent)
+        store_->writeProfileInt("Tip", "StartUp", storedBefore);
     const QString path = writeTips(kTips);
     {
         TipOfDayDlg dialog(*store_, asker_, {path});
         dialog.show();
         auto* box = dialog.findChild<QCheckBox*>("showTipsBox");
         auto* label = dialog.findChild<QLabel*>("tipText");
-        box->setChecked(false);
-        QTest::mouseClick(dialog.findChild<QPushButton*>("nextTipButton"), Qt::LeftButton);
-        QCOMPARE(label->text(), QStringLiteral("tip b"));
-        QVERIFY(box->isChecked());
+        if (box->isChecked() != checked)
+            QTest::mouseClick(box, Qt::LeftButton);
+        QCOMPARE(box->isChecked(), checked);
+        for (int press = 0; press < nextPresses; ++press) {
+            const QString before = label->text();
+            QTest::mouseClick(dialog.findChild<QPushButton*>("nextTipButton"), Qt::LeftButton);
+            QVERIFY(label->text() != before);
+            QCOMPARE(box->isChecked(), checked);
+        }
         QTest::mouseClick(dialog.findChild<QPushButton*>("closeButton"), Qt::LeftButton);
     }
-    QCOMPARE(stored("StartUp"), 0);
-    QCOMPARE(stored("FilePos"), kAfterB);
+    QCOMPARE(stored("StartUp"), storedAfter);
 }
 
 void TipOfDayTests::wrapsAroundAfterLastTip()
