@@ -13,15 +13,15 @@
 #include <QVBoxLayout>
 
 PropertiesSheet::PropertiesSheet(AppSettings& settings, Asker& asker, QWidget* parent)
-    : QDialog(parent), asker_(asker)
+    : QDialog(parent), asker_(asker), settings_(settings), edited_(settings)
 {
     setObjectName(QStringLiteral("PropertiesSheet"));
     setWindowTitle(QStringLiteral("Quillbox Properties"));
     auto* layout = new QVBoxLayout(this);
     tabs_ = new QTabWidget(this);
-    pages_ = {new PropPageDir(settings.directories, asker, tabs_),
-              new PropPageCompression(settings.compression, tabs_),
-              new PropPageGeneral(settings.general, tabs_)};
+    pages_ = {new PropPageDir(edited_.directories, asker, tabs_),
+              new PropPageCompression(edited_.compression, tabs_),
+              new PropPageGeneral(edited_.general, tabs_)};
     for (PropPage* page : pages_)
         tabs_->addTab(page, page->title());
     layout->addWidget(tabs_);
@@ -64,5 +64,6 @@ void PropertiesSheet::accept()
         reportFailure(*failure);
         return;
     }
+    settings_ = edited_;
     QDialog::accept();
 }

@@ -1,8 +1,10 @@
 // The Properties sheet "Quillbox Properties": the Directories, Compression and General pages.
 //
-// A page's values are taken into the settings whenever the user leaves it for another page,
-// and for the page on show when OK is pressed; a field that fails its check keeps the page on
-// show. Nothing is written to the store here: the caller saves on OK.
+// The pages edit a copy of the settings: a page's values are taken into it whenever the user
+// leaves it for another page, and for the page on show when OK is pressed; a field that fails
+// its check keeps the page on show. OK hands the copy back to the caller's settings; Cancel
+// drops it, so every page is as it was before the sheet opened. Nothing is written to the
+// store here: the caller saves on OK.
 #pragma once
 
 #include "AppSettings.h"
@@ -25,7 +27,8 @@ public:
     QTabWidget* tabs() const { return tabs_; }
     PropPage* page(int index) const { return pages_.at(index); }
 
-    // OK: takes the values of the page on show and closes the sheet when they pass.
+    // OK: takes the values of the page on show and, when they pass, hands the edited settings
+    // back and closes the sheet.
     void accept() override;
 
 private:
@@ -35,6 +38,8 @@ private:
     void reportFailure(const PageFieldFailure& failure);
 
     Asker& asker_;
+    AppSettings& settings_;  // the caller's, changed only by OK
+    AppSettings edited_;     // what the pages show and take
     QTabWidget* tabs_;
     std::array<PropPage*, 3> pages_{};
     int shownPage_ = 0;

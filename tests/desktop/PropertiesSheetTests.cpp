@@ -37,7 +37,9 @@ private slots:
     void longEditorFromTheStoreIsRefused();
     void okWritesTheSettings();
     void okWithoutVisitingCompressionKeepsThePackMethod();
-    void cancelWritesNothingButKeepsLeftPages();
+    void cancelLeavesEverySetting_data();
+    void cancelLeavesEverySetting();
+    void packAfterCancelUsesTheFolderFromBefore();
     void browseFillsTheFolder();
 
 private:
@@ -140,8 +142,9 @@ void PropertiesSheetTests::radioButtonsUncheckEachOther()
     clickRadio(javaScript);
     QCOMPARE((QList<bool>{best->isChecked(), javaScript->isChecked(), plain->isChecked()}),
              (QList<bool>{false, true, false}));
-    // Leaving the page turns the states into 0 (checked) and -1.
+    // Leaving the page turns the states into 0 (checked) and -1; OK hands them over.
     sheet.tabs()->setCurrentIndex(2);
+    sheet.accept();
     QCOMPARE(settings.compression.radioStates, (std::array<int, 3>{-1, 0, -1}));
     QCOMPARE(settings.packMethod, 1);  // changes only on OK
 }
@@ -194,6 +197,7 @@ void PropertiesSheetTests::leavingAPageChecksItsFields()
     if (message.isEmpty()) {
         QCOMPARE(asker.questions.size(), 0);
         QCOMPARE(sheet.tabs()->currentIndex(), 2);
+        sheet.accept();
         const qint64 taken = field == "maxTokens" ? settings.compression.maxTokens
                                                   : qint64(settings.compression.decompOutputSize);
         QCOMPARE(taken, text.toLongLong());
@@ -283,33 +287,110 @@ void PropertiesSheetTests::okWithoutVisitingCompressionKeepsThePackMethod()
     QCOMPARE(reread.getProfileString("Directories", "Input", ""), QStringLiteral("."));
 }
 
-void PropertiesSheetTests::cancelWritesNothingButKeepsLeftPages()
+namespace {
+// What the settings would store, and the values held in memory only, as text.
+QStringList describe(const AppSettings& settings, bool withRadioStates = true)
 {
+    QStringList lines;
+    for (const SettingWrite& write : settingsWrites(settings))
+        lines.append(write.section + "/" + write.key + "=" + write.value.toString());
+    lines.append(QString::number(settings.packMethod));
+    lines.append(QString::number(settings.compression.maxTokens));
+    if (withRadioStates) {
+        for (int state : settings.compression.radioStates)
+            lines.append(QString::number(state));
+    }
+    return lines;
+}
+} // namespace
+
+void PropertiesSheetTests::cancelLeavesEverySetting_data()
+{
+    QTest::addColumn<int>("changedPage");
+    QTest::addColumn<int>("pageAtCancel");
+    QTest::newRow("output folder, cancelled on Compression") << 0 << 1;
+    QTest::newRow("output folder, cancelled on General") << 0 << 2;
+    QTest::newRow("output folder, cancelled on its page") << 0 << 0;
+    QTest::newRow("pack method and numbers, cancelled on General") << 1 << 2;
+    QTest::newRow("pack method and numbers, cancelled on Directories") << 1 << 0;
+    QTest::newRow("editor and tips, cancelled on Directories") << 2 << 0;
+}
+
+void PropertiesSheetTests::cancelLeavesEverySetting()
+{
+    QFETCH(int, changedPage);
+    QFETCH(int, pageAtCancel);
     ScriptedAsker asker;
     MainWindow window(*store_, asker);
     const QString storeFile = store_->location();
-    runProperties(window, [](PropertiesSheet* sheet) {
-        control<QLineEdit>(sheet->page(0), "outputFolder")->setText("/changed");
-        sheet->tabs()->setCurrentIndex(1);
-        clickRadio(control<QRadioButton>(sheet->page(1), "methodJavaScript"));
-        sheet->tabs()->setCurrentIndex(2);  // the Compression page is left, so taken
+    const QStringList before = describe(window.settings());
+    const QStringList beforeStored = describe(window.settings(), false);
+    runProperties(window, [&](PropertiesSheet* sheet) {
+        sheet->tabs()->setCurrentIndex(changedPage);
+        QWidget* page = sheet->page(changedPage);
+        if (changedPage == 0) {
+            control<QLineEdit>(page, "outputFolder")->setText("/changed");
+            control<QLineEdit>(page, "inputFolder")->setText("/changed/in");
+            control<QCheckBox>(page, "overwriteWarning")->click();
+        } else if (changedPage == 1) {
+            clickRadio(control<QRadioButton>(page, "methodJavaScript"));
+            control<QCheckBox>(page, "noComments")->click();
+            control<QLineEdit>(page, "maxTokens")->setText("9");
+            control<QLineEdit>(page, "decompOutputSize")->setText("300");
+        } else {
+            control<QLineEdit>(page, "editor")->setText("other-editor");
+            control<QCheckBox>(page, "noStartupTips")->click();
+        }
+        sheet->tabs()->setCurrentIndex(pageAtCancel);
+        sheet->tabs()->setCurrentIndex((pageAtCancel + 1) % 3);  // every page left once more
+        sheet->tabs()->setCurrentIndex(pageAtCancel);
         sheet->reject();
     });
+    QCOMPARE(describe(window.settings()), before);
     QVERIFY(!QFile::exists(storeFile));
-    QCOMPARE(window.settings().directories.outputFolder, QStringLiteral("/changed"));
-    QCOMPARE(window.settings().packMethod, 1);
-    // The choice shows again next time and takes effect at the next OK.
+    // The sheet opens again on the values from before, and OK keeps them (the pack method
+    // button it shows checked now marks the method as chosen on the page).
     runProperties(window, [](PropertiesSheet* sheet) {
+        QVERIFY(control<QLineEdit>(sheet->page(0), "outputFolder")->text() != "/changed");
         sheet->tabs()->setCurrentIndex(1);
-        QVERIFY(control<QRadioButton>(sheet->page(1), "methodJavaScript")->isChecked());
-        QVERIFY(!control<QRadioButton>(sheet->page(1), "methodBest")->isChecked());
-        sheet->tabs()->setCurrentIndex(0);
+        QVERIFY(!control<QRadioButton>(sheet->page(1), "methodJavaScript")->isChecked());
+        sheet->tabs()->setCurrentIndex(2);
+        QVERIFY(control<QLineEdit>(sheet->page(2), "editor")->text() != "other-editor");
         sheet->accept();
     });
-    QCOMPARE(window.settings().packMethod, 2);
-    SettingsStore reread;
-    QCOMPARE(reread.getProfileInt("Settings", "PackMethod", -1), 2);
-    QCOMPARE(reread.getProfileString("Directories", "Output", ""), QStringLiteral("/changed"));
+    QCOMPARE(describe(window.settings(), false), beforeStored);
+    QCOMPARE(describe(loadSettings(SettingsStore()), false), beforeStored);
+}
+
+void PropertiesSheetTests::packAfterCancelUsesTheFolderFromBefore()
+{
+    const QString kept = configHome_->path() + "/kept";
+    const QString cancelled = configHome_->path() + "/cancelled";
+    QVERIFY(QDir().mkpath(kept));
+    QVERIFY(QDir().mkpath(cancelled));
+    const QString page = configHome_->path() + "/page.html";
+    QFile file(page);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("<html><body>a page</body></html>");
+    file.close();
+    store_->writeProfileString("Directories", "Output", kept);
+    store_->writeProfileString("Directories", "Input", configHome_->path());
+    ScriptedAsker asker;
+    MainWindow window(*store_, asker);
+    window.pages().addPage(page, IMAGE_LOCAL);
+    runProperties(window, [&](PropertiesSheet* sheet) {
+        control<QLineEdit>(sheet->page(0), "outputFolder")->setText(cancelled);
+        sheet->tabs()->setCurrentIndex(1);
+        sheet->reject();
+    });
+    QStringList outputs;
+    window.setConverter([&](ConvertRequest& request) {
+        outputs.append(QFileInfo(request.output).absolutePath());
+        return 0L;
+    });
+    window.packAll();
+    QCOMPARE(outputs, QStringList{kept});
+    QDir::setCurrent(QDir::tempPath());
 }
 
 void PropertiesSheetTests::browseFillsTheFolder()
@@ -325,9 +406,11 @@ void PropertiesSheetTests::browseFillsTheFolder()
     QCOMPARE(asker.folderStarts, QStringList{"/typed"});
     QCOMPARE(asker.folderTitles, QStringList{"Current Selection"});
     QCOMPARE(output->text(), QStringLiteral("/chosen/out"));
-    QCOMPARE(settings.directories.outputFolder, QStringLiteral("/chosen/out"));
     control<QPushButton>(sheet.page(0), "browseInput")->click();
     QCOMPARE(control<QLineEdit>(sheet.page(0), "inputFolder")->text(), QStringLiteral("."));
+    QCOMPARE(settings.directories.outputFolder, QStringLiteral("/tmp/out"));  // until OK
+    sheet.accept();
+    QCOMPARE(settings.directories.outputFolder, QStringLiteral("/chosen/out"));
     QCOMPARE(settings.directories.inputFolder, QStringLiteral("."));
 }
 
