@@ -1,6 +1,7 @@
 #include "PackRun.h"
 
 #include "Asker.h"
+#include "InternetOutputName.h"
 #include "PageListModel.h"
 #include "PathRules.h"
 #include "engine.h"
@@ -17,14 +18,6 @@ namespace {
 QString joinPath(const QString& folder, const QString& name)
 {
     return QDir::toNativeSeparators(folder + QLatin1Char('/') + name);
-}
-
-// The text after the scheme's "//", for naming the output of an internet page when no packer
-// for internet pages is at hand.
-QString textAfterScheme(const QString& address)
-{
-    const qsizetype slash = address.indexOf(QLatin1Char('/'));
-    return slash < 0 ? address : address.mid(slash + 2);
 }
 
 } // namespace
@@ -70,13 +63,34 @@ PackRun::PackRun(const AppSettings& settings, PageListModel& pages, Asker& asker
 {
 }
 
-QString PackRun::localOutputPath(const QString& source) const
+QString PackRun::localOutputPath(int row) const
 {
+    // A page from an imported tree keeps its place in the tree under the output folder; any
+    // other page goes into the output folder itself.
+    const PageRow& page = pages_.pageRow(row);
+    const QString source = page.texts[COLUMN_FILE_NAME];
+    const QString name = page.importedFrom.isEmpty()
+        ? fileNameOf(source)
+        : QDir(page.importedFrom).relativeFilePath(QDir::fromNativeSeparators(source));
     // The converter writes every "?" of the output path as "_"; the path asked about and
     // shown must be the file it really writes.
-    QString path = joinPath(settings_.directories.outputFolder, fileNameOf(source));
+    QString path = joinPath(settings_.directories.outputFolder, name);
     path.replace(QLatin1Char('?'), QLatin1Char('_'));
     return path;
+}
+
+int PackRun::rowThatWrote(const QString& outputPath) const
+{
+    return written_.value(sameFileKey(outputPath), -1);
+}
+
+void PackRun::failRow(int row, const QString& outputPath, const QString& reason, int image)
+{
+    QString text = QString::fromLatin1(ROW_ERROR_TEXT) + outputPath;
+    if (!reason.isEmpty())
+        text += QStringLiteral(" : ") + reason;
+    pages_.setText(row, COLUMN_OUTPUT_NAME, text);
+    pages_.setImage(row, image);
 }
 
 PackRun::RowResult PackRun::confirmOverwrite(const QString& outputPath, bool& askFlag)
@@ -116,30 +130,46 @@ PackRun::RowResult PackRun::packRow(int row, bool& askFlag, RunTotals& totals)
     long result = -1;
     qint64 originalSize = 0;
     QString outputPath;
+    QString failure;
     int outcomeImage = IMAGE_INTERNET_PACKED;
+    // A second row aiming at a file this run already wrote is not packed: it would replace
+    // the earlier row's page.
+    const auto writtenBefore = [&](const QString& path) {
+        const int earlier = rowThatWrote(path);
+        if (earlier >= 0) {
+            failure = QStringLiteral("already written by row %1, %2")
+                          .arg(earlier + 1)
+                          .arg(pages_.text(earlier, COLUMN_FILE_NAME));
+        }
+        return earlier >= 0;
+    };
     if (isInternetAddress(source)) {
-        if (packInternet_) {
+        outputPath = internetOutputPath(settings_.directories.outputFolder, source);
+        if (!writtenBefore(outputPath) && packInternet_) {
             const InternetPackResult packed =
                 packInternet_(source, settings_.directories.outputFolder, flags, outputChunk,
                               compression.maxTokens);
             result = packed.result;
             outputPath = packed.outputPath;
             originalSize = packed.originalSize;
-        } else {
-            outputPath = joinPath(settings_.directories.outputFolder, textAfterScheme(source));
         }
         if (result < 1 && showProgress)
             showProgress(0);
     } else {
         const QFileInfo page(source);
         originalSize = page.size();
-        outputPath = localOutputPath(source);
+        outputPath = localOutputPath(row);
         // An empty page fails before anything is asked or written: an existing output of that
         // name keeps its bytes.
-        if (!(page.isFile() && originalSize == 0)) {
+        if (!writtenBefore(outputPath) && !(page.isFile() && originalSize == 0)) {
             const RowResult confirmed = confirmOverwrite(outputPath, askFlag);
             if (confirmed != ROW_PROCESSED)
                 return confirmed;
+            // The folders of a page from an imported tree are made as it is written, inside an
+            // output folder that exists.
+            const QString outputFolder = QFileInfo(outputPath).path();
+            if (QFileInfo(settings_.directories.outputFolder).isDir())
+                QDir().mkpath(outputFolder);
             // The page is read whole, whatever its size.
             ConvertRequest request{source, outputPath, NO_BOUND, flags, outputChunk,
                                    compression.maxTokens};
@@ -153,10 +183,10 @@ PackRun::RowResult PackRun::packRow(int row, bool& askFlag, RunTotals& totals)
     }
 
     if (result < 1) {
-        pages_.setText(row, COLUMN_OUTPUT_NAME, QString::fromLatin1(ROW_ERROR_TEXT) + outputPath);
-        pages_.setImage(row, outcomeImage + 2);
+        failRow(row, outputPath, failure, outcomeImage + 2);
         return ROW_PROCESSED;
     }
+    written_.insert(sameFileKey(outputPath), row);
     if (showProgress)
         showProgress((row + 1) * 100 / pages_.rowCount());
     const qint64 packedSize = QFileInfo(outputPath).size();
@@ -183,6 +213,7 @@ void PackRun::packAll(RunTotals& totals, const QString& reportPath)
                    Asker::Buttons::Ok, Asker::Icon::Warning);
     }
     overwriteCount_ = 0;
+    written_.clear();
     bool askFlag = settings_.directories.overwriteWarning != 0;
     for (int row = 0; row < pages_.rowCount(); ++row) {
         const RowResult result = packRow(row, askFlag, totals);
@@ -208,6 +239,7 @@ void PackRun::packSelected(int row, RunTotals& totals)
 {
     if (row >= 0) {
         overwriteCount_ = 0;
+        written_.clear();
         bool askFlag = settings_.directories.overwriteWarning != 0;
         packRow(row, askFlag, totals);
     }

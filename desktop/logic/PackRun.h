@@ -7,6 +7,7 @@
 
 #include "AppSettings.h"
 
+#include <QHash>
 #include <QString>
 
 #include <functional>
@@ -84,9 +85,13 @@ public:
     RowResult packRow(int row, bool& askFlag, RunTotals& totals);
 
 private:
-    // The output path of a local page: the output folder and the page's file name, with "_"
-    // for every "?" as the converter writes it.
-    QString localOutputPath(const QString& source) const;
+    // The output path of a local row: the output folder and the page's file name, or its path
+    // inside the tree it was imported from, with "_" for every "?" as the converter writes it.
+    QString localOutputPath(int row) const;
+    // The row of this run that wrote `outputPath`, or -1.
+    int rowThatWrote(const QString& outputPath) const;
+    // Shows the row's failure: the error text, the output path and why.
+    void failRow(int row, const QString& outputPath, const QString& reason, int image);
     // Asks before replacing `outputPath`; ROW_PROCESSED when the row may go on.
     RowResult confirmOverwrite(const QString& outputPath, bool& askFlag);
 
@@ -96,4 +101,5 @@ private:
     LocalConverter convert_;
     InternetPacker packInternet_;
     int overwriteCount_ = 0;  // confirmed overwrites in this run
+    QHash<QString, int> written_;  // the files this run wrote (sameFileKey) and their rows
 };

@@ -19,6 +19,25 @@ constexpr std::array<PageColumnDefinition, COLUMN_COUNT> kColumns = {{
 
 constexpr int kImageSize = 11;
 
+QString& folderBeingImported()
+{
+    static QString folder;
+    return folder;
+}
+
+// The tree being imported, when `path` lies inside it; empty otherwise.
+QString importedFolderOf(const QString& path)
+{
+    const QString& folder = folderBeingImported();
+    if (folder.isEmpty() || isInternetAddress(path))
+        return QString();
+    const QString relative = QDir(folder).relativeFilePath(QDir::fromNativeSeparators(path));
+    if (relative == QLatin1String("..") || relative.startsWith(QLatin1String("../"))
+        || QDir::isAbsolutePath(relative))
+        return QString();
+    return folder;
+}
+
 } // namespace
 
 const std::array<PageColumnDefinition, COLUMN_COUNT>& pageColumns()
@@ -93,6 +112,7 @@ int PageListModel::addPage(const QString& fileName, int image)
     row.texts[COLUMN_RATIO] = QStringLiteral("-");
     row.texts[COLUMN_ORIGINAL_SIZE] = QStringLiteral(".");
     row.image = image;
+    row.importedFrom = importedFolderOf(fileName);
     beginInsertRows(QModelIndex(), at, at);
     rows_.insert(at, row);
     endInsertRows();
@@ -108,6 +128,16 @@ QString sameFileKey(const QString& fileName)
     const QFileInfo info(fileName);
     const QString canonical = info.canonicalFilePath();
     return canonical.isEmpty() ? QDir::cleanPath(info.absoluteFilePath()) : canonical;
+}
+
+QString PageListModel::treeBeingImported()
+{
+    return folderBeingImported();
+}
+
+void PageListModel::setTreeBeingImported(const QString& folder)
+{
+    folderBeingImported() = folder;
 }
 
 int PageListModel::findFileName(const QString& fileName) const

@@ -1,12 +1,17 @@
 #include "TreeListFile.h"
 
+#include "PageListModel.h"
+
 #include "file_lists.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 
 TreeListFile::TreeListFile(const QString& folder)
+    : previousFolder_(PageListModel::treeBeingImported())
 {
+    PageListModel::setTreeBeingImported(QDir::cleanPath(QFileInfo(folder).absoluteFilePath()));
     const std::string start = QFile::encodeName(QDir::toNativeSeparators(folder)).toStdString();
     const std::string listName = writeFileList(start);
     if (!listName.empty())
@@ -15,6 +20,7 @@ TreeListFile::TreeListFile(const QString& folder)
 
 TreeListFile::~TreeListFile()
 {
+    PageListModel::setTreeBeingImported(previousFolder_);
     if (!written_.isEmpty())
         QFile::remove(written_);
 }

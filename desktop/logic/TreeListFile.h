@@ -1,5 +1,9 @@
 // The list of every page under a folder, written by the engine's directory walk into a new
 // file of its own in the temporary folder, so that the project reader can load it.
+//
+// While a list file is alive its folder is known as the tree being imported: the page list
+// records it on the rows that come from that tree, so that their outputs keep their place
+// in it.
 #pragma once
 
 #include <QString>
@@ -20,4 +24,5 @@ public:
 
 private:
     QString written_;
+    QString previousFolder_;  // the tree being imported before this one, restored at the end
 };

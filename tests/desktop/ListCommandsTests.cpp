@@ -67,6 +67,7 @@ private slots:
     void shortcutMenuReachesTheCommand();
 
     void importAddsThePagesOfTheTree();
+    void importedTreeIsPackedInPlace();
     void importStops_data();
     void importStops();
     void treeListFileIsTemporary();
@@ -347,6 +348,33 @@ void ListCommandsTests::importAddsThePagesOfTheTree()
     QStringList twice = {"/kept/page.html", a, a, b, b, d, d};
     twice.sort(Qt::CaseInsensitive);
     QCOMPARE(listedNames(), twice);
+}
+
+void ListCommandsTests::importedTreeIsPackedInPlace()
+{
+    const QString tree = makeTree();
+    writeFile(tree + "/sub/a.html", "<p>another a</p>");
+    const QString output = folder_->path() + "/out";
+    QVERIFY(QDir().mkpath(output));
+    window_->settings().directories.outputFolder = output;
+    window_->settings().directories.overwriteWarning = 0;
+    window_->setConverter([](ConvertRequest& request) {
+        QFile out(request.output);
+        if (!out.open(QIODevice::WriteOnly))
+            return -1L;
+        out.write(QFile::encodeName(request.input));
+        return long(out.size());
+    });
+    asker_->folders.enqueue(tree);
+    asker_->answers.enqueue(Asker::Answer::Yes);
+    window_->runCommand(CMD_IMPORT_TREE);
+    window_->runCommand(CMD_PACK);
+
+    for (const char* name : {"/a.html", "/b.HTM", "/sub/a.html", "/sub/d.htm"}) {
+        QFile packed(output + name);
+        QVERIFY2(packed.open(QIODevice::ReadOnly), name);
+        QCOMPARE(QFile::decodeName(packed.readAll()), QDir::toNativeSeparators(tree + name));
+    }
 }
 
 void ListCommandsTests::importStops_data()

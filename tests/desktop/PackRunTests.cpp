@@ -6,6 +6,7 @@
 #include "PageListModel.h"
 #include "engine.h"
 #include "ScriptedAsker.h"
+#include "TreeListFile.h"
 
 #include <QTemporaryDir>
 #include <QtTest>
@@ -34,6 +35,9 @@ private slots:
     void missingOutputFolderFailsEveryRow();
     void failingRowKeepsTheOldOutput_data();
     void failingRowKeepsTheOldOutput();
+    void importedPagesKeepTheirPlaceInTheTree();
+    void secondRowForOneOutputIsRefused_data();
+    void secondRowForOneOutputIsRefused();
     void internetRowWithoutPackerFails();
     void internetRowsUseTheirPacker();
     void unwritableReportWarnsOnce();
@@ -459,6 +463,85 @@ void PackRunTests::failingRowKeepsTheOldOutput()
     QCOMPARE(asker_.questions.size(), 0);
     QVERIFY(output.open(QIODevice::ReadOnly));
     QCOMPARE(output.readAll(), old);
+}
+
+void PackRunTests::importedPagesKeepTheirPlaceInTheTree()
+{
+    // index.html at the tree's top and in two of its folders, and one added by itself.
+    for (const char* folder : {"/site", "/site/sub", "/site/sub/deeper", "/other"})
+        QVERIFY(QDir().mkpath(input_ + folder));
+    const QString lone = addPage("other/index.html", 700);
+    {
+        const TreeListFile list(input_ + "/site");
+        for (const char* name : {"site/index.html", "site/sub/index.html",
+                                 "site/sub/deeper/index.html"})
+            addPage(name, 900);
+    }
+    RunTotals totals;
+    makeRun().packAll(totals, report_);
+
+    // Rows: other/index.html, then the tree's pages in order.
+    const QStringList outputs = {"/index.html", "/index.html", "/sub/deeper/index.html",
+                                 "/sub/index.html"};
+    for (int row = 2; row < 4; ++row) {
+        const QString out = QDir::toNativeSeparators(output_ + outputs[row]);
+        QCOMPARE(pages_.text(row, COLUMN_OUTPUT_NAME), out);
+        QCOMPARE(pages_.pageRow(row).image, int(IMAGE_LOCAL_PACKED));
+        QVERIFY(QFileInfo(out).size() > 0);
+    }
+    // The tree's top page aims at the file the lone page wrote first.
+    QCOMPARE(pages_.text(0, COLUMN_FILE_NAME), lone);
+    QCOMPARE(pages_.text(0, COLUMN_OUTPUT_NAME), QDir::toNativeSeparators(output_ + "/index.html"));
+    QCOMPARE(pages_.pageRow(1).image, int(IMAGE_LOCAL_FAILED));
+    QVERIFY(pages_.text(1, COLUMN_OUTPUT_NAME).contains("row 1, " + lone));
+    QCOMPARE(requests_.size(), 3);
+    QCOMPARE(totals.original, qint64(700 + 900 + 900));
+}
+
+void PackRunTests::secondRowForOneOutputIsRefused_data()
+{
+    QTest::addColumn<QStringList>("names");   // pages written and listed in this order
+    QTest::addColumn<QList<int>>("refused");  // rows refused
+    QTest::addColumn<QList<int>>("earlier");  // the row named by each refusal, counted from 1
+    QTest::newRow("one name in two folders")
+        << QStringList{"a/page.html", "b/page.html"} << QList<int>{1} << QList<int>{1};
+    QTest::newRow("three times")
+        << QStringList{"a/page.html", "b/page.html", "c/page.html"} << QList<int>{1, 2}
+        << QList<int>{1, 1};
+    QTest::newRow("names differing in case")
+        << QStringList{"a/page.html", "b/Page.html"} << QList<int>{} << QList<int>{};
+    QTest::newRow("the same page twice")
+        << QStringList{"a/page.html", "a/page.html"} << QList<int>{1} << QList<int>{1};
+}
+
+void PackRunTests::secondRowForOneOutputIsRefused()
+{
+    QFETCH(QStringList, names);
+    QFETCH(QList<int>, refused);
+    QFETCH(QList<int>, earlier);
+    for (const QString& name : names) {
+        QVERIFY(QDir().mkpath(QFileInfo(input_ + "/" + name).path()));
+        addPage(name, 800);
+    }
+    RunTotals totals;
+    makeRun().packAll(totals, report_);
+    QCOMPARE(requests_.size(), names.size() - refused.size());
+    QCOMPARE(asker_.questions.size(), 0);
+    for (int row = 0; row < pages_.rowCount(); ++row) {
+        const int at = int(refused.indexOf(row));
+        const QString shown = pages_.text(row, COLUMN_OUTPUT_NAME);
+        QCOMPARE(shown.startsWith(QString::fromLatin1(ROW_ERROR_TEXT)), at >= 0);
+        if (at >= 0) {
+            const int named = earlier[at];
+            QVERIFY2(shown.contains(QStringLiteral("row %1, %2")
+                                        .arg(named)
+                                        .arg(pages_.text(named - 1, COLUMN_FILE_NAME))),
+                     qPrintable(shown));
+        }
+    }
+    // The file holds the first row's page.
+    QCOMPARE(QFileInfo(pages_.text(0, COLUMN_OUTPUT_NAME)).size(),
+             pages_.text(0, COLUMN_PACKED_SIZE).toLongLong());
 }
 
 void PackRunTests::internetRowWithoutPackerFails()
