@@ -13,20 +13,37 @@ ProjectReadResult readProjectFile(const QString& path)
         result.error = file.errorString();
         return result;
     }
-    QList<QByteArray> lines = file.readAll().split('\n');
+    const QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError) {
+        result.error = file.errorString();
+        return result;
+    }
+    result.status = ProjectReadResult::Damaged;
+    if (bytes.isEmpty()) {
+        result.error = QStringLiteral("the file is empty");
+        return result;
+    }
+    QList<QByteArray> lines = bytes.split('\n');
     for (QByteArray& line : lines) {
         if (line.endsWith('\r'))
             line.chop(1);
     }
     if (lines.first() != PROJECT_HEADER) {
-        result.status = ProjectReadResult::WrongHeader;
+        result.error = QStringLiteral("its first line is not \"%1\"")
+                           .arg(QString::fromLatin1(PROJECT_HEADER));
         return result;
     }
+    QStringList entries;
     for (qsizetype at = 1; at < lines.size(); ++at) {
+        if (lines[at].contains('\0')) {
+            result.error = QStringLiteral("line %1 holds binary data").arg(at + 1);
+            return result;
+        }
         if (!lines[at].isEmpty())
-            result.entries.append(QString::fromLocal8Bit(lines[at]));
+            entries.append(QString::fromLocal8Bit(lines[at]));
     }
     result.status = ProjectReadResult::Read;
+    result.entries = entries;
     return result;
 }
 

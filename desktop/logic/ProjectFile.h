@@ -9,14 +9,15 @@ inline constexpr char PROJECT_HEADER[] = "Quillbox1.0";
 inline constexpr char PROJECT_FILTER[] = "Quillbox Archives (*.qbx)|*.qbx|All Files (*.*)|*.*||";
 
 struct ProjectReadResult {
-    enum Status { Read, WrongHeader, CannotOpen };
+    enum Status { Read, Damaged, CannotOpen };
     Status status = CannotOpen;
-    QStringList entries;  // the non-empty lines after the header
-    QString error;        // why the file could not be opened
+    QStringList entries;  // the non-empty lines after the header; none unless Read
+    QString error;        // why the file could not be read, or what is wrong with it
 };
 
 // Reads a project or list file: lines end in LF or CR LF, the last may have no line end,
-// empty lines are skipped, the header must match exactly.
+// empty lines are skipped, the header must match exactly. A file without the header, or with
+// a line holding a NUL byte, is damaged.
 ProjectReadResult readProjectFile(const QString& path);
 
 // Writes `entries` under the header, each line ending in the platform's line end, replacing

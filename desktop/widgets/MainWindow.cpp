@@ -495,24 +495,32 @@ void MainWindow::newProject()
     modified_ = false;
 }
 
-int MainWindow::readProject(const QString& path)
+std::optional<QStringList> MainWindow::projectEntries(const QString& path)
 {
     const ProjectReadResult read = readProjectFile(path);
-    if (read.status == ProjectReadResult::CannotOpen) {
-        asker_.ask(this, QStringLiteral("Error"),
-                   QStringLiteral("Cannot read %1: %2").arg(QDir::toNativeSeparators(path),
-                                                            read.error),
-                   Asker::Buttons::Ok, Asker::Icon::Error);
-        return -1;
-    }
-    if (read.status == ProjectReadResult::WrongHeader) {
-        asker_.ask(this, QStringLiteral("Error"), QStringLiteral("Incorrect File Format"),
-                   Asker::Buttons::Ok, Asker::Icon::Error);
-        newProject();
-        return -1;
-    }
-    for (const QString& entry : read.entries)
+    if (read.status == ProjectReadResult::Read)
+        return read.entries;
+    const QString shownPath = QDir::toNativeSeparators(path);
+    const QString message =
+        read.status == ProjectReadResult::Damaged
+            ? QStringLiteral("Incorrect File Format\n%1: %2").arg(shownPath, read.error)
+            : QStringLiteral("Cannot read %1: %2").arg(shownPath, read.error);
+    asker_.ask(this, QStringLiteral("Error"), message, Asker::Buttons::Ok, Asker::Icon::Error);
+    return std::nullopt;
+}
+
+void MainWindow::addProjectEntries(const QStringList& entries)
+{
+    for (const QString& entry : entries)
         pages_.addPage(entry, isInternetAddress(entry) ? IMAGE_INTERNET : IMAGE_LOCAL);
+}
+
+int MainWindow::readProject(const QString& path)
+{
+    const std::optional<QStringList> entries = projectEntries(path);
+    if (!entries)
+        return -1;
+    addProjectEntries(*entries);
     return 0;
 }
 
@@ -525,15 +533,16 @@ void MainWindow::openProject()
     if (path.isEmpty())
         return;
     const QString chosen = QDir::toNativeSeparators(path);
-    if (!QFileInfo(chosen).isReadable() || QFileInfo(chosen).isDir()) {
-        readProject(chosen);  // tells why, and changes nothing
+    // The file is read whole before anything changes: one that cannot be read or is damaged
+    // leaves the list, its project and its state as they were.
+    const std::optional<QStringList> entries = projectEntries(chosen);
+    if (!entries)
         return;
-    }
     modified_ = false;
     projectPath_ = chosen;
     setWindowTitle(projectTitle(chosen));
     pages_.clear();
-    readProject(chosen);
+    addProjectEntries(*entries);
     clearRunTotals();
 }
 

@@ -62,8 +62,8 @@ public:
     void setTipsLocations(const QStringList& locations) { tipsLocations_ = locations; }
 
     // The project reader: adds the entries of a project or list file to the list. Returns 0,
-    // or -1 after "Incorrect File Format" (the list is then an empty untitled project) or a
-    // file that cannot be read.
+    // or -1 after telling the user that the file is damaged ("Incorrect File Format", its path
+    // and what is wrong) or cannot be read; the list is then left as it was.
     int readProject(const QString& path);
     // The query-save step: true when the caller may go on (replace the project or end).
     bool maybeSave();
@@ -126,6 +126,9 @@ private:
     PackRun makePackRun();
     // Opens or edits column 0 or 4 of the first selected row; -1 when nothing was done.
     int viewSelected(int column, const QString& editor);
+    // The entries of a project or list file, or nothing after telling the user why not.
+    std::optional<QStringList> projectEntries(const QString& path);
+    void addProjectEntries(const QStringList& entries);
     // Writes the list to `path` as a project; false after telling the user why it failed.
     bool writeProject(const QString& path);
     // Saves the list as the project `chosen` (".qbx" added where missing); the window takes

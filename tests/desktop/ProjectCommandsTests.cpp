@@ -59,8 +59,8 @@ private slots:
     void exitAfterSavingCloses();
     void closingAsksToSave_data();
     void closingAsksToSave();
-    void incorrectFormatLeavesAnEmptyUntitledProject();
-    void unreadableProjectChangesNothing();
+    void damagedOrUnreadableProjectKeepsTheList_data();
+    void damagedOrUnreadableProjectKeepsTheList();
     void failedSaveKeepsTheListModified_data();
     void failedSaveKeepsTheListModified();
     void newClearsTotalsAndFlag();
@@ -324,37 +324,59 @@ void ProjectCommandsTests::closingAsksToSave()
         QCOMPARE(readProjectLines(project), (QStringList{"Quillbox1.0", "/a.html"}));
 }
 
-void ProjectCommandsTests::incorrectFormatLeavesAnEmptyUntitledProject()
+void ProjectCommandsTests::damagedOrUnreadableProjectKeepsTheList_data()
 {
-    const QString bad = folder_->path() + "/bad.qbx";
-    QFile file(bad);
-    file.open(QIODevice::WriteOnly);
-    file.write("QUILLBOX1.0\n/x.html\n");
-    file.close();
-    window_->pages().addPage(QStringLiteral("/kept.html"), IMAGE_LOCAL);
-    asker_->answers.enqueue(Answer::Ok);
-    asker_->fileNames.enqueue(bad);
-    action("fileOpen")->trigger();
-    QCOMPARE(asker_->questionTexts(), QStringList{"Incorrect File Format"});
-    QCOMPARE(asker_->questions[0].caption, QStringLiteral("Error"));
-    QCOMPARE(asker_->questions[0].icon, Asker::Icon::Error);
-    QVERIFY(listedNames().isEmpty());
-    QCOMPARE(window_->windowTitle(), QStringLiteral("Quillbox"));
-    QCOMPARE(window_->projectPath(), QString());
+    QTest::addColumn<QString>("file");     // "absent", "folder", or the bytes to write
+    QTest::addColumn<bool>("modified");    // the list on show was changed since it was saved
+    QTest::addColumn<QString>("begins");
+    const QString incorrect = QStringLiteral("Incorrect File Format\n");
+    QTest::newRow("wrong header") << "QUILLBOX1.0\n/x.html\n" << false << incorrect;
+    QTest::newRow("wrong header, list modified") << "QUILLBOX1.0\n/x.html\n" << true
+                                                 << incorrect;
+    QTest::newRow("empty file") << "" << false << incorrect;
+    QTest::newRow("binary line") << QStringLiteral("Quillbox1.0\n/x.html\n/y") + QChar(0)
+                                 << true << incorrect;
+    QTest::newRow("absent file") << "absent" << false << "Cannot read ";
+    QTest::newRow("a folder") << "folder" << true << "Cannot read ";
 }
 
-void ProjectCommandsTests::unreadableProjectChangesNothing()
+void ProjectCommandsTests::damagedOrUnreadableProjectKeepsTheList()
 {
+    QFETCH(QString, file);
+    QFETCH(bool, modified);
+    QFETCH(QString, begins);
+    const QString kept = folder_->path() + "/kept.qbx";
     addRows({"/a.html"});
-    window_->setModified(false);
+    asker_->fileNames.enqueue(kept);
+    window_->saveProjectAs();
+    if (modified) {
+        addRows({"/b.html"});
+        asker_->answers.enqueue(Answer::No);  // not saved before opening
+    }
+    const QString opened = folder_->path() + "/opened.qbx";
+    if (file == "folder") {
+        QVERIFY(QDir().mkdir(opened));
+    } else if (file != "absent") {
+        QFile bytes(opened);
+        QVERIFY(bytes.open(QIODevice::WriteOnly));
+        bytes.write(file.toLatin1());
+    }
+    const QStringList listBefore = listedNames();
+    const QString titleBefore = window_->windowTitle();
     asker_->answers.enqueue(Answer::Ok);
-    asker_->fileNames.enqueue(folder_->path() + "/absent.qbx");
+    asker_->fileNames.enqueue(opened);
     action("fileOpen")->trigger();
-    QCOMPARE(asker_->questions.size(), 1);
-    QCOMPARE(asker_->questions[0].caption, QStringLiteral("Error"));
-    QVERIFY(asker_->questions[0].text.contains("absent.qbx"));
-    QCOMPARE(listedNames(), QStringList{"/a.html"});
-    QCOMPARE(window_->windowTitle(), QStringLiteral("Quillbox"));
+
+    const ScriptedAsker::Question told = asker_->questions.last();
+    QVERIFY2(told.text.startsWith(begins), qPrintable(told.text));
+    QVERIFY2(told.text.contains(QDir::toNativeSeparators(opened) + ": "), qPrintable(told.text));
+    QVERIFY(!told.text.endsWith(": "));  // a reason follows the name
+    QCOMPARE(told.caption, QStringLiteral("Error"));
+    QCOMPARE(told.icon, Asker::Icon::Error);
+    QCOMPARE(listedNames(), listBefore);
+    QCOMPARE(window_->windowTitle(), titleBefore);
+    QCOMPARE(window_->projectPath(), QDir::toNativeSeparators(kept));
+    QCOMPARE(window_->isModified(), modified);
 }
 
 void ProjectCommandsTests::failedSaveKeepsTheListModified_data()

@@ -33,8 +33,8 @@ private slots:
     void init();
     void readsLineEndsAndSkipsEmptyLines_data();
     void readsLineEndsAndSkipsEmptyLines();
-    void wrongHeaders_data();
-    void wrongHeaders();
+    void damagedFilesSayWhat_data();
+    void damagedFilesSayWhat();
     void unreadableFileSaysWhy();
     void writeThenReadGivesTheSameEntries();
     void writeFailureSaysWhy();
@@ -94,22 +94,29 @@ void ProjectFileTests::readsLineEndsAndSkipsEmptyLines()
     QCOMPARE(read.entries, entries);
 }
 
-void ProjectFileTests::wrongHeaders_data()
+void ProjectFileTests::damagedFilesSayWhat_data()
 {
     QTest::addColumn<QByteArray>("bytes");
-    QTest::newRow("other case") << QByteArray("quillbox1.0\n/a.html\n");
-    QTest::newRow("empty first line") << QByteArray("\nQuillbox1.0\n/a.html\n");
-    QTest::newRow("empty file") << QByteArray();
-    QTest::newRow("trailing blank") << QByteArray("Quillbox1.0 \n/a.html\n");
-    QTest::newRow("other version") << QByteArray("Quillbox1.1\n");
+    QTest::addColumn<QString>("told");  // a part of the reason given
+    const QString header = QStringLiteral("first line");
+    QTest::newRow("other case") << QByteArray("quillbox1.0\n/a.html\n") << header;
+    QTest::newRow("empty first line") << QByteArray("\nQuillbox1.0\n/a.html\n") << header;
+    QTest::newRow("empty file") << QByteArray() << "empty";
+    QTest::newRow("trailing blank") << QByteArray("Quillbox1.0 \n/a.html\n") << header;
+    QTest::newRow("other version") << QByteArray("Quillbox1.1\n") << header;
+    QTest::newRow("binary garbage") << QByteArray("\x89PNG\r\n\x1a\n\0\0", 10) << header;
+    QTest::newRow("binary after the header")
+        << QByteArray("Quillbox1.0\n/a.html\n/b\0\x01\x02\n/c.html\n", 34) << "line 3";
 }
 
-void ProjectFileTests::wrongHeaders()
+void ProjectFileTests::damagedFilesSayWhat()
 {
     QFETCH(QByteArray, bytes);
+    QFETCH(QString, told);
     const ProjectReadResult read = readProjectFile(writeFile(bytes));
-    QCOMPARE(read.status, ProjectReadResult::WrongHeader);
+    QCOMPARE(read.status, ProjectReadResult::Damaged);
     QVERIFY(read.entries.isEmpty());
+    QVERIFY2(read.error.contains(told), qPrintable(read.error));
 }
 
 void ProjectFileTests::unreadableFileSaysWhy()
