@@ -203,7 +203,10 @@ PackRun::RowResult PackRun::packRow(int row, bool& askFlag, RunTotals& totals)
 void PackRun::packAll(RunTotals& totals, const QString& reportPath)
 {
     totals = RunTotals();
-    QFile report(reportPath);
+    QFile report(reportPath.isEmpty()
+                     ? joinPath(settings_.directories.outputFolder,
+                                QString::fromLatin1(RUN_REPORT_FILE))
+                     : reportPath);
     const bool reportOpen = report.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text);
     if (!reportOpen) {
         asker_.ask(questionParent, QStringLiteral("Warning"),

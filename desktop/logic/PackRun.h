@@ -16,7 +16,7 @@ class Asker;
 class PageListModel;
 class QWidget;
 
-// Name of the run report written into the current directory by every full run.
+// Name of the run report written into the output folder by every full run.
 inline constexpr char RUN_REPORT_FILE[] = "quillboxfilelist.txt";
 // Output Name text of a row that failed, followed by the output path.
 inline constexpr char ROW_ERROR_TEXT[] = "*Error opening/writing file : ";
@@ -75,9 +75,10 @@ public:
     // A row of a full run was processed: scroll to it and show `totals`.
     std::function<void(int row, const RunTotals& totals)> showRow;
 
-    // Packs every row; the totals start at 0. The report goes to `reportPath`; when it cannot
-    // be written the run goes on and one warning says so.
-    void packAll(RunTotals& totals, const QString& reportPath = QString::fromLatin1(RUN_REPORT_FILE));
+    // Packs every row; the totals start at 0. The report goes to `reportPath`, by default
+    // RUN_REPORT_FILE in the output folder; when it cannot be written the run goes on and one
+    // warning says so.
+    void packAll(RunTotals& totals, const QString& reportPath = QString());
     // Packs `row` alone, adding to the totals.
     void packSelected(int row, RunTotals& totals);
     // Packs one row; asks before overwriting while `askFlag` is set, which the user may clear

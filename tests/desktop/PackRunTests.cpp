@@ -41,6 +41,7 @@ private slots:
     void internetRowWithoutPackerFails();
     void internetRowsUseTheirPacker();
     void unwritableReportWarnsOnce();
+    void reportGoesIntoTheOutputFolder();
     void singleRowAddsToTheTotals();
 
 private:
@@ -599,6 +600,21 @@ void PackRunTests::unwritableReportWarnsOnce()
     QVERIFY(asker_.questions[0].text.startsWith("The run report "));
     QCOMPARE(requests_.size(), 2);
     QCOMPARE(pages_.pageRow(1).image, int(IMAGE_LOCAL_PACKED));
+}
+
+void PackRunTests::reportGoesIntoTheOutputFolder()
+{
+    // The window runs in the folder of the last page picked; the report is not left there.
+    const QString a = addPage("a.html", 500);
+    const QString startFolder = QDir::currentPath();
+    QVERIFY(QDir::setCurrent(input_));
+    RunTotals totals;
+    makeRun().packAll(totals);
+    QDir::setCurrent(startFolder);
+    QVERIFY(!QFileInfo::exists(input_ + "/" + RUN_REPORT_FILE));
+    report_ = output_ + "/" + RUN_REPORT_FILE;
+    QCOMPARE(reportLines(), QStringList{a + " " + pages_.text(0, COLUMN_RATIO) + " 500 "
+                                        + pages_.text(0, COLUMN_PACKED_SIZE)});
 }
 
 void PackRunTests::singleRowAddsToTheTotals()
