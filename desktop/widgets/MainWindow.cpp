@@ -357,8 +357,8 @@ PackRun MainWindow::makePackRun()
     run.showProgress = [this](int percent) { progress_->setValue(percent); };
     run.showRow = [this](int row, const RunTotals& totals) {
         pageList_->scrollTo(pages_.index(row, 0));
-        if (totals.original != 0)
-            setStatusText(3, runRatioText(totals));
+        // All three parts show this run: no ratio while nothing was packed yet.
+        setStatusText(3, runRatioText(totals));
         setStatusText(4, runOriginalText(totals));
         setStatusText(5, runPackedText(totals));
         repaint();
@@ -371,6 +371,7 @@ void MainWindow::packAll()
     const QString savedDirectory = QDir::currentPath();
     // The run's questions go through asker_, which lifts the wait cursor while they show.
     const WaitCursor wait;
+    clearRunTotals();  // a run that processes no row leaves nothing of the one before
     PackRun run = makePackRun();
     run.packAll(totals_);
     QDir::setCurrent(savedDirectory);
@@ -453,6 +454,7 @@ void MainWindow::openSupportSite()
 
 void MainWindow::clearRunTotals()
 {
+    totals_ = RunTotals();
     for (int part = 3; part <= 5; ++part)
         setStatusText(part, QString());
 }

@@ -134,7 +134,7 @@ private:
     // Saves the list as the project `chosen` (".qbx" added where missing); the window takes
     // that path, title and an unmodified state only when the write succeeded.
     bool saveProjectTo(const QString& chosen);
-    // Empties the three run totals of the status bar.
+    // Starts the run totals over and empties their three parts of the status bar.
     void clearRunTotals();
 
     SettingsStore& store_;

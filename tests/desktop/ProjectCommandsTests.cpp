@@ -64,6 +64,8 @@ private slots:
     void failedSaveKeepsTheListModified_data();
     void failedSaveKeepsTheListModified();
     void newClearsTotalsAndFlag();
+    void statusTotalsAreThoseOfTheLastRun_data();
+    void statusTotalsAreThoseOfTheLastRun();
     void packButtonFillsStatusAndRestoresTheFolder();
     void questionsOfTheRunShowNoWaitCursor();
     void cursorLiftPutsBackEveryCursor();
@@ -440,6 +442,59 @@ void ProjectCommandsTests::newClearsTotalsAndFlag()
     QCOMPARE(asker_->questions.size(), 1);
 }
 
+void ProjectCommandsTests::statusTotalsAreThoseOfTheLastRun_data()
+{
+    QTest::addColumn<QStringList>("failing");  // pages the second run fails to pack
+    QTest::addColumn<bool>("emptiedFirst");    // New before the second run
+    QTest::addColumn<QStringList>("shown");    // parts 3 to 5 after the second run
+    QTest::newRow("every row failed") << QStringList{"a.html", "b.html"} << false
+                                      << QStringList{"", "Original : 0", "Packed : 0"};
+    QTest::newRow("first row failed") << QStringList{"a.html"} << false
+                                      << QStringList{"Ratio : 50%", "Original : 20", "Packed : 10"};
+    QTest::newRow("nothing failed") << QStringList{} << false
+                                    << QStringList{"Ratio : 50%", "Original : 30", "Packed : 15"};
+    QTest::newRow("empty list") << QStringList{} << true << QStringList{"", "", ""};
+}
+
+void ProjectCommandsTests::statusTotalsAreThoseOfTheLastRun()
+{
+    QFETCH(QStringList, failing);
+    QFETCH(bool, emptiedFirst);
+    QFETCH(QStringList, shown);
+    QStringList pages;
+    for (const auto& [name, size] : {std::pair{"a.html", 10}, std::pair{"b.html", 20}}) {
+        pages.append(folder_->path() + "/" + name);
+        QFile file(pages.last());
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(QByteArray(size, 'p'));
+    }
+    addRows(pages);
+    QStringList failNow;
+    window_->setConverter([&](ConvertRequest& request) {
+        if (failNow.contains(QFileInfo(request.input).fileName()))
+            return -1L;
+        const long packed = long(QFileInfo(request.input).size() / 2);
+        QFile out(request.output);
+        out.open(QIODevice::WriteOnly);
+        out.write(QByteArray(packed, 'x'));
+        return packed;
+    });
+    auto statusTotals = [this] {
+        return QStringList{window_->statusText(3), window_->statusText(4),
+                           window_->statusText(5)};
+    };
+    // The first run packs both pages; the second one sees the outputs and packs again.
+    window_->packAll();
+    QCOMPARE(statusTotals(), (QStringList{"Ratio : 50%", "Original : 30", "Packed : 15"}));
+    if (emptiedFirst) {
+        asker_->answers.enqueue(Answer::No);
+        action("fileNew")->trigger();
+    }
+    failNow = failing;
+    window_->packAll();
+    QCOMPARE(statusTotals(), shown);
+}
+
 void ProjectCommandsTests::packButtonFillsStatusAndRestoresTheFolder()
 {
     const QString page = folder_->path() + "/page.html";
@@ -457,7 +512,7 @@ void ProjectCommandsTests::packButtonFillsStatusAndRestoresTheFolder()
     const QString before = QDir::currentPath();
     window_->findChild<QToolButton*>(QStringLiteral("packButton"))->click();
     QCOMPARE(QDir::currentPath(), before);
-    QVERIFY(QFileInfo::exists(before + "/quillboxfilelist.txt"));
+    QVERIFY(QFileInfo::exists(folder_->path() + "/out/quillboxfilelist.txt"));
     // The run ratio divides in whole numbers, the row's ratio truncates at the end.
     QCOMPARE(window_->statusText(3), QStringLiteral("Ratio : 79%"));
     QCOMPARE(window_->statusText(4), QStringLiteral("Original : 132"));
@@ -470,7 +525,7 @@ void ProjectCommandsTests::questionsOfTheRunShowNoWaitCursor()
 {
     // The report cannot be written (a folder has its name), and both outputs exist: the run
     // asks four questions, each of which must show the normal pointer.
-    QVERIFY(QDir(folder_->path()).mkdir("quillboxfilelist.txt"));
+    QVERIFY(QDir(folder_->path() + "/out").mkdir("quillboxfilelist.txt"));
     for (const char* name : {"p1.html", "p2.html"}) {
         for (const QString& path : {folder_->path() + "/" + name, folder_->path() + "/out/" + name}) {
             QFile file(path);
