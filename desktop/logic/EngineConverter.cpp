@@ -22,6 +22,8 @@ long EngineConverter::convert(ConvertRequest& request)
     const long result = convertFile(*engine_, input.constData(), &output, request.bound,
                                     request.flags);
     request.output = QFile::decodeName(QByteArray::fromStdString(output));
+    if (result < 1)
+        request.failure = pageFailureReason(engine_->lastPage, request.output);
     return result;
 }
 
@@ -32,5 +34,5 @@ InternetPackResult EngineConverter::packInternet(const QString& address,
     setOutputChunk(*engine_, outputChunk);
     setCodeCharLimit(*engine_, codeCharLimit);
     const InternetPackOutcome outcome = packInternetPage(*engine_, address, outputFolder, flags);
-    return {outcome.result, outcome.outputPath, outcome.originalSize};
+    return {outcome.result, outcome.outputPath, outcome.originalSize, outcome.error};
 }

@@ -3,10 +3,32 @@
 #include "InternetOutputName.h"
 #include "engine.h"
 
+#include <QDir>
 #include <QFile>
 
 #include <new>
 #include <string>
+
+QString pageFailureReason(const PageReport& report, const QString& outputPath)
+{
+    const QString reason = QString::fromLocal8Bit(report.reason);
+    const auto withReason = [&](QString text) {
+        return reason.isEmpty() ? text : text + QStringLiteral(": ") + reason;
+    };
+    switch (report.outcome) {
+    case PageOutcome::NotRead:
+        return withReason(QStringLiteral("cannot read page"));
+    case PageOutcome::NotWritten:
+        return withReason(QStringLiteral("cannot write ") + QDir::toNativeSeparators(outputPath));
+    case PageOutcome::HoldsZeroBytes:
+        return QStringLiteral("page holds zero bytes");
+    case PageOutcome::Converted:
+    case PageOutcome::AlreadyPacked:
+        return QStringLiteral("page was not packed");
+    default:
+        return QStringLiteral("page ") + QString::fromStdString(describeFailure(report));
+    }
+}
 
 InternetPackOutcome packInternetPage(Engine& engine, const QString& address,
                                      const QString& outputDirectory, int methodFlags,
@@ -32,6 +54,8 @@ InternetPackOutcome packInternetPage(Engine& engine, const QString& address,
         engine.options.keepComments = (methodFlags & FLAG_NO_COMMENTS) ? 0 : 1;
         outcome.result = packBest(engine, page, &outputName, long(page.size()), methodFlags);
         outcome.outputPath = QFile::decodeName(QByteArray::fromStdString(outputName));
+        if (outcome.result < 1)
+            outcome.error = pageFailureReason(engine.lastPage, outcome.outputPath);
     } catch (const FetchError& failure) {
         outcome.result = -1;
         outcome.error = QString::fromStdString(failure.what());

@@ -86,10 +86,9 @@ int PackRun::rowThatWrote(const QString& outputPath) const
 
 void PackRun::failRow(int row, const QString& outputPath, const QString& reason, int image)
 {
-    QString text = QString::fromLatin1(ROW_ERROR_TEXT) + outputPath;
-    if (!reason.isEmpty())
-        text += QStringLiteral(" : ") + reason;
-    pages_.setText(row, COLUMN_OUTPUT_NAME, text);
+    pages_.setText(row, COLUMN_OUTPUT_NAME,
+                   QString::fromLatin1(ROW_ERROR_TEXT) + outputPath + QStringLiteral(" : ")
+                       + (reason.isEmpty() ? QStringLiteral("page was not packed") : reason));
     pages_.setImage(row, image);
 }
 
@@ -152,6 +151,7 @@ PackRun::RowResult PackRun::packRow(int row, bool& askFlag, RunTotals& totals)
             result = packed.result;
             outputPath = packed.outputPath;
             originalSize = packed.originalSize;
+            failure = packed.failure;
         }
         if (result < 1 && showProgress)
             showProgress(0);
@@ -161,7 +161,9 @@ PackRun::RowResult PackRun::packRow(int row, bool& askFlag, RunTotals& totals)
         outputPath = localOutputPath(row);
         // An empty page fails before anything is asked or written: an existing output of that
         // name keeps its bytes.
-        if (!writtenBefore(outputPath) && !(page.isFile() && originalSize == 0)) {
+        if (page.isFile() && originalSize == 0)
+            failure = QStringLiteral("page holds zero bytes");
+        else if (!writtenBefore(outputPath)) {
             const RowResult confirmed = confirmOverwrite(outputPath, askFlag);
             if (confirmed != ROW_PROCESSED)
                 return confirmed;
@@ -172,9 +174,10 @@ PackRun::RowResult PackRun::packRow(int row, bool& askFlag, RunTotals& totals)
                 QDir().mkpath(outputFolder);
             // The page is read whole, whatever its size.
             ConvertRequest request{source, outputPath, NO_BOUND, flags, outputChunk,
-                                   compression.maxTokens};
+                                   compression.maxTokens, {}};
             result = convert_(request);
             outputPath = request.output;
+            failure = request.failure;
         }
         // Within a byte of the original: the page was already packed and only copied. A page
         // that failed shows the failure cross whatever its size.

@@ -18,7 +18,7 @@ class QWidget;
 
 // Name of the run report written into the output folder by every full run.
 inline constexpr char RUN_REPORT_FILE[] = "quillboxfilelist.txt";
-// Output Name text of a row that failed, followed by the output path.
+// Output Name text of a row that failed, followed by the output path, " : " and why.
 inline constexpr char ROW_ERROR_TEXT[] = "*Error opening/writing file : ";
 
 // The engine's method flags for the settings: 4 - packMethod, plus the stripping flags.
@@ -32,6 +32,7 @@ struct ConvertRequest {
     int flags = 0;
     int outputChunk = 0;  // DecompOutputSize
     int codeCharLimit = 0;  // MaxTokens
+    QString failure;        // why the page was not packed, set by the converter on failure
 };
 // Converts one local page; returns the bytes written, 0 or -1 on failure.
 using LocalConverter = std::function<long(ConvertRequest& request)>;
@@ -41,6 +42,7 @@ struct InternetPackResult {
     long result = -1;
     QString outputPath;
     qint64 originalSize = 0;
+    QString failure;  // why the page was not packed, on failure
 };
 using InternetPacker = std::function<InternetPackResult(
     const QString& address, const QString& outputFolder, int flags, int outputChunk,

@@ -93,13 +93,26 @@ QByteArray fetchPage(const QString& address, const FetchOptions& options)
     if (complete)
         return page;
 
-    if (reply->error() == QNetworkReply::OperationCanceledError)
-        throw FetchError(QStringLiteral("No data from %1 for %2 s")
-                             .arg(url.host())
+    // The reason in a few words: the server's status, or what went wrong on the way.
+    const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    if (status >= 400) {
+        const QString phrase =
+            reply->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toString();
+        throw FetchError(QStringLiteral("HTTP %1 %2").arg(status).arg(phrase).trimmed().toStdString());
+    }
+    switch (reply->error()) {
+    case QNetworkReply::NoError:
+        break;
+    case QNetworkReply::OperationCanceledError:  // the transfer time-out aborts the reply
+    case QNetworkReply::TimeoutError:
+        throw FetchError(QStringLiteral("no answer within %1 s")
                              .arg(options.noProgressTimeoutMs / 1000.0)
                              .toStdString());
-    if (reply->error() != QNetworkReply::NoError)
+    case QNetworkReply::ConnectionRefusedError:
+        throw FetchError("connection refused");
+    default:
         throw FetchError(reply->errorString().toStdString());
+    }
 
     takeArrived();
     return page;

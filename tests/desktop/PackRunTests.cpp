@@ -11,6 +11,9 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <cerrno>
+#include <cstring>
+
 using Answer = Asker::Answer;
 
 class PackRunTests : public QObject {
@@ -332,7 +335,7 @@ void PackRunTests::outputInThePagesOwnFolder()
     const QByteArray original = source.readAll();
     source.close();
     // What the engine makes of the page, packed elsewhere for comparison.
-    ConvertRequest expected{page, output_ + "/expected.html", 3000, methodFlags(1, 0, 1), 400, 127};
+    ConvertRequest expected{page, output_ + "/expected.html", 3000, methodFlags(1, 0, 1), 400, 127, {}};
     QVERIFY(engine_.convert(expected) > 0);
     QFile expectedFile(expected.output);
     QVERIFY(expectedFile.open(QIODevice::ReadOnly));
@@ -396,9 +399,11 @@ void PackRunTests::failuresKeepTheRunGoing()
     makeRun().packAll(totals, report_);
     const QString error = QString::fromLatin1(ROW_ERROR_TEXT);
     QCOMPARE(pages_.text(0, COLUMN_OUTPUT_NAME),
-             error + QDir::toNativeSeparators(output_ + "/binary.html"));
+             error + QDir::toNativeSeparators(output_ + "/binary.html")
+                 + " : page holds zero bytes");
     QCOMPARE(pages_.text(2, COLUMN_OUTPUT_NAME),
-             error + QDir::toNativeSeparators(output_ + "/missing.html"));
+             error + QDir::toNativeSeparators(output_ + "/missing.html")
+                 + " : cannot read page: " + QString::fromLocal8Bit(std::strerror(ENOENT)));
     QCOMPARE(pages_.pageRow(0).image, int(IMAGE_LOCAL_FAILED));
     QCOMPARE(pages_.pageRow(1).image, int(IMAGE_LOCAL_PACKED));
     QCOMPARE(pages_.pageRow(2).image, int(IMAGE_LOCAL_FAILED));
@@ -421,8 +426,13 @@ void PackRunTests::missingOutputFolderFailsEveryRow()
     addPage("b.html", 500);
     RunTotals totals;
     makeRun().packAll(totals, report_);
-    for (int row = 0; row < 2; ++row)
-        QVERIFY(pages_.text(row, COLUMN_OUTPUT_NAME).startsWith(QString::fromLatin1(ROW_ERROR_TEXT)));
+    for (int row = 0; row < 2; ++row) {
+        const QString out = QDir::toNativeSeparators(settings_.directories.outputFolder
+                                                     + (row ? "/b.html" : "/a.html"));
+        QCOMPARE(pages_.text(row, COLUMN_OUTPUT_NAME),
+                 QString::fromLatin1(ROW_ERROR_TEXT) + out + " : cannot write " + out + ": "
+                     + QString::fromLocal8Bit(std::strerror(ENOENT)));
+    }
     QVERIFY(!QFileInfo::exists(folder_->path() + "/nowhere"));
     QCOMPARE(totals.original, qint64(0));
 }
@@ -432,10 +442,13 @@ void PackRunTests::failingRowKeepsTheOldOutput_data()
     QTest::addColumn<QByteArray>("page");  // empty: the page is not there
     QTest::addColumn<bool>("exists");
     QTest::addColumn<int>("overwriteWarning");
-    QTest::newRow("empty page") << QByteArray() << true << 0;
-    QTest::newRow("empty page, asking") << QByteArray() << true << 1;
-    QTest::newRow("zero bytes inside") << QByteArray("<p>\0\0</p>", 10) << true << 0;
-    QTest::newRow("missing page") << QByteArray() << false << 0;
+    QTest::addColumn<QString>("reason");
+    const QString missing = "cannot read page: " + QString::fromLocal8Bit(std::strerror(ENOENT));
+    QTest::newRow("empty page") << QByteArray() << true << 0 << "page holds zero bytes";
+    QTest::newRow("empty page, asking") << QByteArray() << true << 1 << "page holds zero bytes";
+    QTest::newRow("zero bytes inside")
+        << QByteArray("<p>\0\0</p>", 10) << true << 0 << "page holds zero bytes";
+    QTest::newRow("missing page") << QByteArray() << false << 0 << missing;
 }
 
 void PackRunTests::failingRowKeepsTheOldOutput()
@@ -443,6 +456,7 @@ void PackRunTests::failingRowKeepsTheOldOutput()
     QFETCH(QByteArray, page);
     QFETCH(bool, exists);
     QFETCH(int, overwriteWarning);
+    QFETCH(QString, reason);
     settings_.directories.overwriteWarning = overwriteWarning;
     const QString source = input_ + "/page.html";
     if (exists) {
@@ -459,7 +473,9 @@ void PackRunTests::failingRowKeepsTheOldOutput()
 
     RunTotals totals;
     makeRun().packAll(totals, report_);
-    QVERIFY(pages_.text(0, COLUMN_OUTPUT_NAME).startsWith(QString::fromLatin1(ROW_ERROR_TEXT)));
+    QCOMPARE(pages_.text(0, COLUMN_OUTPUT_NAME),
+             QString::fromLatin1(ROW_ERROR_TEXT) + QDir::toNativeSeparators(output.fileName())
+                 + " : " + reason);
     QCOMPARE(pages_.pageRow(0).image, int(IMAGE_LOCAL_FAILED));
     QCOMPARE(asker_.questions.size(), 0);
     QVERIFY(output.open(QIODevice::ReadOnly));
@@ -567,11 +583,11 @@ void PackRunTests::internetRowsUseTheirPacker()
         calls.append(QStringLiteral("%1 %2 %3 %4").arg(address).arg(flags).arg(outputChunk).arg(limit));
         const QString path = folder + "/" + address.section('/', -1) + ".html";
         if (address.endsWith('b'))
-            return InternetPackResult{-1, path, 0};
+            return InternetPackResult{-1, path, 0, "HTTP 404 Not Found"};
         QFile out(path);
         out.open(QIODevice::WriteOnly);
         out.write(QByteArray(600, 'x'));  // already there: replaced without a question
-        return InternetPackResult{600, path, 1000};
+        return InternetPackResult{600, path, 1000, {}};
     });
     run.showProgress = [this](int percent) { progress_.append(percent); };
     QFile existing(output_ + "/a.html");
@@ -585,7 +601,8 @@ void PackRunTests::internetRowsUseTheirPacker()
     QCOMPARE(pages_.text(0, COLUMN_RATIO), QStringLiteral("40%"));
     QCOMPARE(pages_.text(0, COLUMN_ORIGINAL_SIZE), QStringLiteral("1000"));
     QCOMPARE(pages_.pageRow(1).image, int(IMAGE_INTERNET_FAILED));
-    QCOMPARE(pages_.text(1, COLUMN_OUTPUT_NAME), QString::fromLatin1(ROW_ERROR_TEXT) + output_ + "/b.html");
+    QCOMPARE(pages_.text(1, COLUMN_OUTPUT_NAME),
+             QString::fromLatin1(ROW_ERROR_TEXT) + output_ + "/b.html : HTTP 404 Not Found");
     QCOMPARE(progress_, (QList<int>{50, 0, 0}));
 }
 

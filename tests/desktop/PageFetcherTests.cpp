@@ -4,6 +4,21 @@
 #include <QElapsedTimer>
 #include <QTest>
 
+namespace {
+
+// Why fetching `address` failed; "fetched" when it did not.
+QString fetchFailure(const QString& address, const FetchOptions& options = {})
+{
+    try {
+        fetchPage(address, options);
+    } catch (const FetchError& failure) {
+        return QString::fromUtf8(failure.what());
+    }
+    return QStringLiteral("fetched");
+}
+
+} // namespace
+
 class PageFetcherTests : public QObject {
     Q_OBJECT
 
@@ -97,20 +112,24 @@ void PageFetcherTests::downloads()
 void PageFetcherTests::failures_data()
 {
     QTest::addColumn<QString>("path");
+    QTest::addColumn<QString>("reason");
 
-    QTest::newRow("404") << "/missing.html";
-    QTest::newRow("500") << "/broken.html";
-    QTest::newRow("redirect to 404") << "/moved.html";
+    // The status and the phrase the server sent, which the test server words the same for
+    // every failure.
+    QTest::newRow("404") << "/missing.html" << "HTTP 404 Not Found";
+    QTest::newRow("500") << "/broken.html" << "HTTP 500 Not Found";
+    QTest::newRow("redirect to 404") << "/moved.html" << "HTTP 404 Not Found";
 }
 
 void PageFetcherTests::failures()
 {
     QFETCH(QString, path);
+    QFETCH(QString, reason);
     server_->routes.insert("/broken.html", servedPage("<html>Server trouble</html>", 500));
     Route moved = servedPage("", 302);
     moved.location = "/missing.html";
     server_->routes.insert("/moved.html", moved);
-    QVERIFY_THROWS_EXCEPTION(FetchError, fetchPage(server_->url(path.toLatin1())));
+    QCOMPARE(fetchFailure(server_->url(path.toLatin1())), reason);
 }
 
 void PageFetcherTests::stalledServerTimesOut()
@@ -127,7 +146,7 @@ void PageFetcherTests::stalledServerTimesOut()
     for (const QByteArray& path : {QByteArray("/silent.html"), QByteArray("/stalled.html")}) {
         QElapsedTimer clock;
         clock.start();
-        QVERIFY_THROWS_EXCEPTION(FetchError, fetchPage(server_->url(path), options));
+        QCOMPARE(fetchFailure(server_->url(path), options), QStringLiteral("no answer within 0.6 s"));
         // It waited for the time-out rather than failing at once, and did not wait much longer.
         QVERIFY2(clock.elapsed() >= 500, path);
         QVERIFY2(clock.elapsed() < 10000, path);
@@ -148,7 +167,7 @@ void PageFetcherTests::refusedConnectionFails()
 {
     const QString address = server_->url("/a.html");
     server_->stop();
-    QVERIFY_THROWS_EXCEPTION(FetchError, fetchPage(address));
+    QCOMPARE(fetchFailure(address), QStringLiteral("connection refused"));
     QVERIFY_THROWS_EXCEPTION(FetchError, fetchPage(QStringLiteral("http://")));
     QVERIFY_THROWS_EXCEPTION(FetchError, fetchPage(QStringLiteral("ftp://127.0.0.1/a.html")));
 }
