@@ -42,6 +42,14 @@ QUrl checkedUrl(const QString& address)
     return url;
 }
 
+std::string tooLargeText(qsizetype limit)
+{
+    const qsizetype megabyte = qsizetype(1) << 20;
+    const QString size = limit % megabyte == 0 ? QStringLiteral("%1 MB").arg(limit / megabyte)
+                                               : QStringLiteral("%1 bytes").arg(limit);
+    return (QStringLiteral("page is larger than ") + size).toStdString();
+}
+
 } // namespace
 
 QByteArray fetchPage(const QString& address, const FetchOptions& options)
@@ -68,18 +76,18 @@ QByteArray fetchPage(const QString& address, const FetchOptions& options)
 
     std::unique_ptr<QNetworkReply> reply(manager.get(request));
     QByteArray page;
-    bool complete = false;  // the limit or a zero byte was reached: the rest is not wanted
+    bool tooLarge = false;  // the page outgrew the limit: the rest is not wanted
 
-    // Takes what arrived, up to the limit; the page may come in any number of parts.
+    // Takes what arrived; the page may come in any number of parts. A page announced or grown
+    // beyond the limit is given up at once rather than read on.
     const auto takeArrived = [&] {
-        if (complete)
+        if (tooLarge)
             return;
-        page += reply->read(options.limit - page.size());
-        const qsizetype zero = page.indexOf('\0');
-        if (zero >= 0)
-            page.truncate(zero);
-        if (zero >= 0 || page.size() >= options.limit) {
-            complete = true;
+        const qint64 announced = reply->header(QNetworkRequest::ContentLengthHeader).toLongLong();
+        page += reply->read(options.limit + 1 - page.size());
+        if (announced > options.limit || page.size() > options.limit) {
+            tooLarge = true;
+            page.clear();
             reply->abort();
         }
     };
@@ -90,8 +98,8 @@ QByteArray fetchPage(const QString& address, const FetchOptions& options)
     if (!reply->isFinished())
         loop.exec(QEventLoop::ExcludeUserInputEvents);
 
-    if (complete)
-        return page;
+    if (tooLarge)
+        throw FetchError(tooLargeText(options.limit));
 
     // The reason in a few words: the server's status, or what went wrong on the way.
     const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
@@ -115,5 +123,7 @@ QByteArray fetchPage(const QString& address, const FetchOptions& options)
     }
 
     takeArrived();
+    if (tooLarge)
+        throw FetchError(tooLargeText(options.limit));
     return page;
 }

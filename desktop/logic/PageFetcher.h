@@ -1,9 +1,8 @@
 // Downloads an internet page into memory for the packing run.
 //
-// The download follows the system's proxy settings, speaks HTTP and HTTPS, and keeps at most
-// `limit` bytes of the page: it reads until that many bytes arrived or the page ended, whichever
-// comes first. A transfer that makes no progress for `noProgressTimeoutMs` is given up. The text
-// ends at its first zero byte, as every page text of the engine does.
+// The download follows the system's proxy settings, speaks HTTP and HTTPS, and reads the page
+// to its end. A page larger than `limit` bytes fails rather than being cut, and a transfer that
+// makes no progress for `noProgressTimeoutMs` is given up.
 #pragma once
 
 #include <QByteArray>
@@ -11,19 +10,20 @@
 
 #include <stdexcept>
 
-// A download that failed: no session, a bad address, a network or HTTP error, or a time-out.
+// A download that failed: no session, a bad address, a network or HTTP error, a time-out or
+// a page above the limit. The text says why in a few words.
 class FetchError : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;
 };
 
 struct FetchOptions {
-    qsizetype limit = 60000;          // bytes of page text kept at most
+    qsizetype limit = qsizetype(64) << 20;  // bytes a page may hold at most (64 MB)
     int noProgressTimeoutMs = 30000;  // gives up after this long without a byte arriving
     QString userAgent = QStringLiteral("Quillwin");
 };
 
-// Returns the page at `address` (at most options.limit bytes, cut at the first zero byte).
-// Throws FetchError on any failure. Needs a QCoreApplication; runs a local event loop that
+// Returns the whole page at `address`. Throws FetchError on any failure, "page is larger
+// than 64 MB" for a page above the limit. Needs a QCoreApplication; runs a local event loop that
 // leaves user input queued until the download ends, and refuses to be re-entered.
 QByteArray fetchPage(const QString& address, const FetchOptions& options = {});

@@ -58,6 +58,7 @@ private slots:
     void failedDownloadWritesNothing();
     void missingOutputFolderFails();
     void emptyPageKeepsTheOldOutput();
+    void pageWithZeroBytesIsRefused();
 
 private:
     QString outputFor(const QByteArray& path) const;
@@ -107,8 +108,8 @@ void InternetPagePackerTests::packsIntoOutputFolder_data()
         << QByteArray("/c") << page << 2 << ".html" << qint64(0) << true;
     QTest::newRow("query")
         << QByteArray("/find?q=1") << page << 11 << ".html" << qint64(0) << true;
-    QTest::newRow("80000 bytes")
-        << QByteArray("/big.html") << wholePage(80000) << 1 << "" << qint64(60000) << false;
+    QTest::newRow("200000 bytes, whole")
+        << QByteArray("/big.html") << wholePage(200000) << 1 << "" << qint64(0) << false;
 }
 
 void InternetPagePackerTests::packsIntoOutputFolder()
@@ -203,6 +204,18 @@ void InternetPagePackerTests::emptyPageKeepsTheOldOutput()
         packInternetPage(engine_, server_->url("/empty.html"), output_->path(), 3);
     QVERIFY(outcome.result < 1);
     QCOMPARE(readOutput(outcome.outputPath), old);
+}
+
+void InternetPagePackerTests::pageWithZeroBytesIsRefused()
+{
+    QByteArray page = wholePage(5000);
+    page[2000] = '\0';
+    server_->routes.insert("/wide.html", servedPage(page));
+    const InternetPackOutcome outcome =
+        packInternetPage(engine_, server_->url("/wide.html"), output_->path(), 3);
+    QVERIFY(outcome.result < 1);
+    QCOMPARE(outcome.error, QStringLiteral("page holds zero bytes"));
+    QVERIFY(!QFileInfo::exists(outcome.outputPath));
 }
 
 QTEST_GUILESS_MAIN(InternetPagePackerTests)

@@ -28,6 +28,8 @@ private slots:
     void cleanup();
     void downloads_data();
     void downloads();
+    void guardAgainstHugePages_data();
+    void guardAgainstHugePages();
     void failures_data();
     void failures();
     void stalledServerTimesOut();
@@ -66,17 +68,14 @@ void PageFetcherTests::downloads_data()
     QByteArray withZero = makePage(3000);
     withZero[120] = '\0';
 
-    // Sizes around the limit of 60000 bytes.
+    // Pages are read whole, whatever their size, zero bytes and all.
     QTest::newRow("small page") << servedPage(small) << 30000 << small;
     QTest::newRow("empty page") << servedPage("") << 30000 << QByteArray();
-    QTest::newRow("59999 bytes") << servedPage(makePage(59999)) << 30000 << makePage(59999);
-    QTest::newRow("60000 bytes") << servedPage(makePage(60000)) << 30000 << makePage(60000);
-    QTest::newRow("80000 bytes cut") << servedPage(large) << 30000 << large.left(60000);
-    QTest::newRow("80000 bytes, no length")
-        << withoutLength(servedPage(large)) << 30000 << large.left(60000);
-
-    // A zero byte ends the text.
-    QTest::newRow("zero byte") << servedPage(withZero) << 30000 << withZero.left(120);
+    QTest::newRow("80000 bytes") << servedPage(large) << 30000 << large;
+    QTest::newRow("80000 bytes, no length") << withoutLength(servedPage(large)) << 30000 << large;
+    QTest::newRow("zero byte") << servedPage(withZero) << 30000 << withZero;
+    QTest::newRow("three megabytes, no length")
+        << withoutLength(servedPage(makePage(3 << 20))) << 30000 << makePage(3 << 20);
 
     // Pages that come in parts are read to their end; the time-out counts only silence, so a
     // slow page that takes longer than the time-out as a whole still arrives in full.
@@ -86,8 +85,43 @@ void PageFetcherTests::downloads_data()
         << withoutLength(inParts(servedPage(makePage(20000)), 4, 50)) << 30000 << makePage(20000);
     QTest::newRow("slow but steady")
         << inParts(servedPage(small), 5, 400) << 1000 << small;
-    QTest::newRow("over the limit in parts")
-        << inParts(servedPage(large), 8, 10) << 30000 << large.left(60000);
+    QTest::newRow("large page in parts")
+        << inParts(servedPage(large), 8, 10) << 30000 << large;
+}
+
+void PageFetcherTests::guardAgainstHugePages_data()
+{
+    QTest::addColumn<Route>("route");
+    QTest::addColumn<qsizetype>("limit");  // 0: the program's own
+    QTest::addColumn<QString>("result");
+
+    const qsizetype megabyte = 1 << 20;
+    const QByteArray justRight = makePage(megabyte);
+    const QByteArray tooLarge = makePage(megabyte + 1);
+    QTest::newRow("at the limit") << servedPage(justRight) << megabyte << "fetched";
+    QTest::newRow("a byte over") << servedPage(tooLarge) << megabyte << "page is larger than 1 MB";
+    QTest::newRow("a byte over, no length")
+        << withoutLength(servedPage(tooLarge)) << megabyte << "page is larger than 1 MB";
+    QTest::newRow("over in parts, no length")
+        << withoutLength(inParts(servedPage(tooLarge), 5, 10)) << megabyte
+        << "page is larger than 1 MB";
+    QTest::newRow("limit in bytes")
+        << servedPage(makePage(1001)) << qsizetype(1000) << "page is larger than 1000 bytes";
+    QTest::newRow("over 64 MB")
+        << servedPage(QByteArray(64 * megabyte + 1, 'x')) << qsizetype(0)
+        << "page is larger than 64 MB";
+}
+
+void PageFetcherTests::guardAgainstHugePages()
+{
+    QFETCH(Route, route);
+    QFETCH(qsizetype, limit);
+    QFETCH(QString, result);
+    server_->routes.insert("/page.html", route);
+    FetchOptions options;
+    if (limit)
+        options.limit = limit;
+    QCOMPARE(fetchFailure(server_->url("/page.html"), options), result);
 }
 
 void PageFetcherTests::downloads()
