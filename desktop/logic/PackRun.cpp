@@ -161,9 +161,9 @@ PackRun::RowResult PackRun::packRow(int row, bool& askFlag, RunTotals& totals)
         outputPath = localOutputPath(row);
         // An empty page fails before anything is asked or written: an existing output of that
         // name keeps its bytes.
-        if (page.isFile() && originalSize == 0)
+        if (page.isFile() && originalSize == 0) {
             failure = QStringLiteral("page holds zero bytes");
-        else if (!writtenBefore(outputPath)) {
+        } else if (!writtenBefore(outputPath)) {
             const RowResult confirmed = confirmOverwrite(outputPath, askFlag);
             if (confirmed != ROW_PROCESSED)
                 return confirmed;
