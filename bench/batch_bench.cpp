@@ -1,6 +1,11 @@
-// Directory mode end to end: `quillbox -i -r` over a generated tree of 2000 pages, made
-// from the sample pages of tests/data/pages. Reports pages per second and bytes per second
-// of input, and the program's own processor time; every run starts from the original pages.
+// Directory mode end to end: `quillbox -i -r` over a generated tree of 2000 pages, by one job
+// and by one job per processor. The first argument is the page set (0: the sample pages of
+// tests/data/pages in turn, 1: the sample article each time), the second the jobs (0: one per
+// processor). Reports pages per second and bytes per second of input by the wall clock, the
+// program's own processor time, and how many times faster than one job of the same set the
+// run was; every run starts from the original pages, synced to the disk beforehand.
+//
+//   build/bench/batch_bench --benchmark_counters_tabular=true
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
 #include <sys/resource.h>
@@ -8,6 +13,8 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -88,8 +95,18 @@ int runConsole(const fs::path& folder, const std::vector<std::string>& arguments
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
+std::array<double, 2> oneJobSeconds{};  // wall seconds per run of one job, by page set
+
 void directoryMode(benchmark::State& state) {
-    const std::vector<std::string> samples = loadSamplePages();
+    const int set = static_cast<int>(state.range(0));
+    const int jobs = static_cast<int>(state.range(1));
+    std::vector<std::string> samples = loadSamplePages();
+    if (set == 1) {
+        std::ifstream file(fs::path(QUILLBOX_TEST_DATA) / "pages/article.html", std::ios::binary);
+        std::ostringstream text;
+        text << file.rdbuf();
+        samples = {text.str()};
+    }
     if (samples.empty()) {
         state.SkipWithError("no sample pages in tests/data/pages");
         return;
@@ -100,29 +117,49 @@ void directoryMode(benchmark::State& state) {
     long long bytesPerRun = 0;
     for (const auto& page : tree) bytesPerRun += static_cast<long long>(page.text->size());
 
+    std::vector<std::string> arguments{"-i"};
+    if (jobs > 0) arguments.push_back("--jobs=" + std::to_string(jobs));
+    arguments.insert(arguments.end(), {"-r", "site"});
     double cpuSeconds = 0;
+    double wallSeconds = 0;
     for (auto _ : state) {
         state.PauseTiming();
         writeTree(tree);
+        ::sync();  // the new tree's own writing is not left for the run to wait on
         state.ResumeTiming();
-        if (runConsole(root, {"-i", "-r", "site"}, cpuSeconds) != 0) {
+        const auto start = std::chrono::steady_clock::now();
+        if (runConsole(root, arguments, cpuSeconds) != 0) {
             state.SkipWithError("quillbox -i -r failed");
             break;
         }
+        wallSeconds +=
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     }
+    const double runs = static_cast<double>(std::max<benchmark::IterationCount>(state.iterations(), 1));
+    if (jobs == 1) oneJobSeconds[set] = wallSeconds / runs;
+    if (oneJobSeconds[set] > 0 && wallSeconds > 0)
+        state.counters["vs_one_job"] = oneJobSeconds[set] / (wallSeconds / runs);
     state.SetBytesProcessed(state.iterations() * bytesPerRun);
     state.counters["pages/s"] =
         benchmark::Counter(static_cast<double>(state.iterations() * kPages),
                            benchmark::Counter::kIsRate);
     state.counters["input_MB"] = static_cast<double>(bytesPerRun) / 1e6;
     // Processor time of the program per run; the rest of the wall time is waiting for the disk.
-    state.counters["program_cpu_s"] =
-        cpuSeconds / static_cast<double>(std::max<benchmark::IterationCount>(state.iterations(), 1));
+    state.counters["program_cpu_s"] = cpuSeconds / runs;
     std::error_code ignored;
     fs::remove_all(root, ignored);
 }
 
-BENCHMARK(directoryMode)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+// One job first, so that all jobs can be compared with it.
+BENCHMARK(directoryMode)
+    ->ArgNames({"set", "jobs"})
+    ->Args({0, 1})
+    ->Args({0, 0})
+    ->Args({1, 1})
+    ->Args({1, 0})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(3);
 
 }  // namespace
 

@@ -10,12 +10,9 @@
 // Two sets of 10000 pages, the benchmark's argument: 0, the sample pages of tests/data/pages
 // in turn (2.7 KB on average); 1, the sample article (35 KB) each time. Each page gets its
 // number added, so no two are alike.
-//
-// consoleTree/set:S/jobs:1 and consoleTree/set:S/jobs:0 time directory mode by one job and
-// by one job per processor (see below).
+
 //
 //   build/bench/console_bench --benchmark_counters_tabular=true
-//   build/bench/console_bench --benchmark_filter=consoleTree --benchmark_counters_tabular=true
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
 #include <sys/resource.h>
@@ -24,7 +21,6 @@
 
 #include <algorithm>
 #include <array>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -283,71 +279,6 @@ void consoleRun(benchmark::State& state, bool byPattern) {
 void consoleNamedPages(benchmark::State& state) { consoleRun(state, false); }
 void consolePattern(benchmark::State& state) { consoleRun(state, true); }
 
-// Directory mode over a tree of 2000 pages, 100 to a folder, converted in place without
-// questions, by one job and by one job per processor. The first argument is the page set as
-// above (0: the sample pages in turn, 1: the article), the second the jobs (0: one per
-// processor). The tree is written afresh before each run, outside the time. Timed by the wall
-// clock, as the point of more jobs is pages sooner; cpu_s is the program's processor time,
-// pages_per_s the rate, and vs_one_job how many times faster than one job of the same set.
-constexpr int kTreePages = 2000;
-std::array<double, 2> oneJobSeconds{};
-
-void consoleTree(benchmark::State& state) {
-    const int set = static_cast<int>(state.range(0));
-    const int jobs = static_cast<int>(state.range(1));  // 0: one per processor
-    const std::vector<std::string> samples =
-        set == 1 ? std::vector<std::string>{readWhole(fs::path(QUILLBOX_TEST_DATA) / "pages/article.html")}
-                 : loadSamplePages();
-    std::string pattern = (fs::temp_directory_path() / "quillbox-tree-bench-XXXXXX").string();
-    if (samples.empty() || !mkdtemp(pattern.data())) {
-        state.SkipWithError("no sample pages in tests/data/pages, or no temporary folder");
-        return;
-    }
-    const fs::path root = pattern;
-    std::vector<std::string> arguments{"-i"};
-    if (jobs > 0) arguments.push_back("--jobs=" + std::to_string(jobs));
-    arguments.insert(arguments.end(), {"-r", "site"});
-    long long bytes = 0;
-    CpuTime total;
-    double wall = 0;
-    for (auto _ : state) {
-        fs::remove_all(root / "site");
-        bytes = 0;
-        for (int i = 0; i < kTreePages; ++i) {
-            const fs::path folder = root / "site" / ("f" + std::to_string(i / 100));
-            if (i % 100 == 0) fs::create_directories(folder);
-            const std::string text = samples[static_cast<size_t>(i) % samples.size()] +
-                                     "<p>page " + std::to_string(i) + "</p>\n";
-            std::ofstream(folder / ("p" + std::to_string(i) + ".html"), std::ios::binary) << text;
-            bytes += static_cast<long long>(text.size());
-        }
-        ::sync();  // the new tree's own writing is not left for the run to wait on
-        CpuTime cpu;
-        const auto start = std::chrono::steady_clock::now();
-        const int status = runConsole(root, arguments, cpu);
-        const double seconds =
-            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-        if (status != 0) {
-            state.SkipWithError("quillbox failed");
-            break;
-        }
-        state.SetIterationTime(seconds);
-        total += cpu;
-        wall += seconds;
-    }
-    std::error_code ignored;
-    fs::remove_all(root, ignored);
-    const double runs = static_cast<double>(std::max<benchmark::IterationCount>(state.iterations(), 1));
-    if (jobs == 1) oneJobSeconds[set] = wall / runs;
-    state.SetBytesProcessed(state.iterations() * bytes);
-    state.counters["pages"] = kTreePages;
-    state.counters["pages_per_s"] = kTreePages * runs / wall;
-    state.counters["cpu_s"] = total.total() / runs;
-    state.counters["user_s"] = total.user / runs;
-    state.counters["sys_s"] = total.system / runs;
-    if (oneJobSeconds[set] > 0) state.counters["vs_one_job"] = oneJobSeconds[set] / (wall / runs);
-}
-
 // Timed by processor time (manual time): the wall clock would add the waits for the disk.
 // The benchmarks of one page set run one after the other, so that set is made only once.
 void registerSet(int set) {
@@ -368,16 +299,6 @@ void registerSet(int set) {
 int main(int argc, char** argv) {
     registerSet(0);
     registerSet(1);
-    // One job first, so that all jobs can be compared with it.
-    benchmark::RegisterBenchmark("consoleTree", consoleTree)
-        ->ArgNames({"set", "jobs"})
-        ->Args({0, 1})
-        ->Args({0, 0})
-        ->Args({1, 1})
-        ->Args({1, 0})
-        ->UseManualTime()
-        ->Unit(benchmark::kMillisecond)
-        ->Iterations(3);
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
     benchmark::RunSpecifiedBenchmarks();
