@@ -26,4 +26,5 @@ enum CommandId {
     CMD_SAVE = 57603,
     CMD_EXIT = 57665,
     CMD_HELP_INDEX = 57668,
+    CMD_STOP = 57700,  // stops a packing run
 };

@@ -33,6 +33,10 @@ InternetPackResult EngineConverter::packInternet(const QString& address,
 {
     setOutputChunk(*engine_, outputChunk);
     setCodeCharLimit(*engine_, codeCharLimit);
-    const InternetPackOutcome outcome = packInternetPage(*engine_, address, outputFolder, flags);
-    return {outcome.result, outcome.outputPath, outcome.originalSize, outcome.error};
+    FetchOptions fetchOptions;
+    fetchOptions.stop = stop_;
+    const InternetPackOutcome outcome =
+        packInternetPage(*engine_, address, outputFolder, flags, fetchOptions);
+    return {outcome.result, outcome.outputPath, outcome.originalSize, outcome.error,
+            outcome.stopped};
 }

@@ -1,9 +1,10 @@
-// The compaction engine as the desktop program uses it: one engine for the whole program,
-// silent, converting one local page at a time.
+// The compaction engine as the desktop program uses it: one engine for each worker of a
+// packing run, silent, converting one page at a time.
 #pragma once
 
 #include "PackRun.h"
 
+#include <atomic>
 #include <memory>
 
 struct Engine;
@@ -21,8 +22,12 @@ public:
     InternetPackResult packInternet(const QString& address, const QString& outputFolder,
                                     int flags, int outputChunk, int codeCharLimit);
 
+    // A download in progress gives up once `stop` turns true.
+    void setStopFlag(const std::atomic<bool>* stop) { stop_ = stop; }
+
     Engine& engine() { return *engine_; }
 
 private:
     std::unique_ptr<Engine> engine_;
+    const std::atomic<bool>* stop_ = nullptr;
 };

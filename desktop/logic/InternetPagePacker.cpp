@@ -56,6 +56,9 @@ InternetPackOutcome packInternetPage(Engine& engine, const QString& address,
         outcome.outputPath = QFile::decodeName(QByteArray::fromStdString(outputName));
         if (outcome.result < 1)
             outcome.error = pageFailureReason(engine.lastPage, outcome.outputPath);
+    } catch (const FetchStopped& stop) {
+        outcome.stopped = true;
+        outcome.error = QString::fromStdString(stop.what());
     } catch (const FetchError& failure) {
         outcome.result = -1;
         outcome.error = QString::fromStdString(failure.what());

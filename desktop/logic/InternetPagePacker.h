@@ -12,6 +12,7 @@ struct InternetPackOutcome {
     QString outputPath;      // where the page went, with every "?" turned into "_"
     qint64 originalSize = 0; // bytes of page text downloaded
     QString error;           // why the page was not packed; empty otherwise
+    bool stopped = false;    // the run was stopped during the download: nothing was written
 };
 
 struct PageReport;

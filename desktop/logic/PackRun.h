@@ -10,7 +10,9 @@
 #include <QHash>
 #include <QString>
 
+#include <atomic>
 #include <functional>
+#include <memory>
 
 class Asker;
 class PageListModel;
@@ -42,11 +44,23 @@ struct InternetPackResult {
     long result = -1;
     QString outputPath;
     qint64 originalSize = 0;
-    QString failure;  // why the page was not packed, on failure
+    QString failure;       // why the page was not packed, on failure
+    bool stopped = false;  // the run was stopped during the download: nothing was written
 };
 using InternetPacker = std::function<InternetPackResult(
     const QString& address, const QString& outputFolder, int flags, int outputChunk,
     int codeCharLimit)>;
+
+// What one worker of a run packs with.
+struct PagePackers {
+    LocalConverter convert;
+    InternetPacker packInternet;
+};
+// Makes the packers of one worker, on that worker's thread, so that no two workers share an
+// engine. `stopping` turns true when the user stops the run: a download then gives up.
+using PackersFactory = std::function<PagePackers(const std::atomic<bool>& stopping)>;
+// Packers for every worker that call these same functions, one call at a time.
+PackersFactory oneCallAtATime(LocalConverter convert, InternetPacker packInternet = {});
 
 // Bytes before and after packing over a run.
 struct RunTotals {
@@ -63,46 +77,59 @@ QString runRatioText(const RunTotals& totals);
 QString runOriginalText(const RunTotals& totals);
 QString runPackedText(const RunTotals& totals);
 
+// A run packs its rows on worker threads, one engine each, while the window goes on. The
+// questions (overwrite, report) are asked first, on the window's thread; then the rows are
+// packed in parallel and each row, the progress and the totals are shown as its page finishes,
+// on the window's thread. Two rows aiming at one output file are packed one after the other:
+// once one has written the file the later ones are refused.
 class PackRun {
 public:
     enum RowResult { ROW_PROCESSED = 0, ROW_DECLINED = 1, ROW_CANCELLED = -1 };
 
     PackRun(const AppSettings& settings, PageListModel& pages, Asker& asker,
+            PackersFactory makePackers);
+    // Every worker calls these same functions, one call at a time (oneCallAtATime).
+    PackRun(const AppSettings& settings, PageListModel& pages, Asker& asker,
             LocalConverter convert, InternetPacker packInternet = {});
+    // Stops the run and waits for the pages in progress.
+    ~PackRun();
+    PackRun(PackRun&&) noexcept;
+    PackRun& operator=(PackRun&&) noexcept;
 
+    // Workers packing at once; 0 is one for each processor.
+    int workers = 0;
     // Window for the questions; may stay null.
     QWidget* questionParent = nullptr;
     // Progress bar position, 0 to 100.
     std::function<void(int percent)> showProgress;
     // A row of a full run was processed: scroll to it and show `totals`.
     std::function<void(int row, const RunTotals& totals)> showRow;
+    // The run has ended, by itself or stopped; called once per start.
+    std::function<void()> finished;
 
-    // Packs every row; the totals start at 0. The report goes to `reportPath`, by default
-    // RUN_REPORT_FILE in the output folder; when it cannot be written the run goes on and one
-    // warning says so.
+    // Starts packing every row, the totals from 0. The questions come first; the run then goes
+    // on after this returns. The report goes to `reportPath`, by default RUN_REPORT_FILE in the
+    // output folder, and is written when the run ends; when it cannot be written the run goes
+    // on and one warning says so.
+    void startAll(const QString& reportPath = QString());
+    // Starts packing `row` alone, adding to `totals`.
+    void startSelected(int row, const RunTotals& totals);
+    // Packs no further page; those in progress finish, a download in progress is given up.
+    void stop();
+    bool isRunning() const;
+    // Whether the last run was stopped before its end.
+    bool wasStopped() const;
+    // Waits for the run to end, handling the thread's events meanwhile.
+    void waitForEnd();
+    // The totals of the run so far.
+    const RunTotals& totals() const;
+
+    // Packs every row and waits for the end; `totals` start at 0.
     void packAll(RunTotals& totals, const QString& reportPath = QString());
-    // Packs `row` alone, adding to the totals.
+    // Packs `row` alone and waits for the end, adding to the totals.
     void packSelected(int row, RunTotals& totals);
-    // Packs one row; asks before overwriting while `askFlag` is set, which the user may clear
-    // for the rest of the run.
-    RowResult packRow(int row, bool& askFlag, RunTotals& totals);
 
 private:
-    // The output path of a local row: the output folder and the page's file name, or its path
-    // inside the tree it was imported from, with "_" for every "?" as the converter writes it.
-    QString localOutputPath(int row) const;
-    // The row of this run that wrote `outputPath`, or -1.
-    int rowThatWrote(const QString& outputPath) const;
-    // Shows the row's failure: the error text, the output path and why.
-    void failRow(int row, const QString& outputPath, const QString& reason, int image);
-    // Asks before replacing `outputPath`; ROW_PROCESSED when the row may go on.
-    RowResult confirmOverwrite(const QString& outputPath, bool& askFlag);
-
-    const AppSettings& settings_;
-    PageListModel& pages_;
-    Asker& asker_;
-    LocalConverter convert_;
-    InternetPacker packInternet_;
-    int overwriteCount_ = 0;  // confirmed overwrites in this run
-    QHash<QString, int> written_;  // the files this run wrote (sameFileKey) and their rows
+    struct State;
+    std::unique_ptr<State> state_;
 };

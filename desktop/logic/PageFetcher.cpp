@@ -6,14 +6,15 @@
 #include <QNetworkProxyFactory>
 #include <QNetworkReply>
 #include <QNetworkRequest>
+#include <QTimer>
 #include <QUrl>
 
 #include <memory>
 
 namespace {
 
-// True while a download runs; its event loop must not start a second one.
-bool downloadRunning = false;
+// True while a download runs on this thread; its event loop must not start a second one.
+thread_local bool downloadRunning = false;
 
 // Asks the system for the proxy of every request, as the desktop's own settings say.
 class SystemProxyFactory : public QNetworkProxyFactory {
@@ -95,9 +96,24 @@ QByteArray fetchPage(const QString& address, const FetchOptions& options)
     QEventLoop loop;
     QObject::connect(reply.get(), &QNetworkReply::readyRead, &loop, takeArrived);
     QObject::connect(reply.get(), &QNetworkReply::finished, &loop, &QEventLoop::quit);
-    if (!reply->isFinished())
+    // A stopped run gives the download up at once rather than after the time-out.
+    bool stopped = false;
+    QTimer stopWatch;
+    if (options.stop) {
+        QObject::connect(&stopWatch, &QTimer::timeout, &loop, [&] {
+            if (options.stop->load() && !stopped) {
+                stopped = true;
+                reply->abort();
+            }
+        });
+        stopWatch.start(50);
+    }
+    if (!reply->isFinished() && !(options.stop && options.stop->load()))
         loop.exec(QEventLoop::ExcludeUserInputEvents);
+    stopWatch.stop();
 
+    if (stopped || (options.stop && options.stop->load() && !reply->isFinished()))
+        throw FetchStopped();
     if (tooLarge)
         throw FetchError(tooLargeText(options.limit));
 

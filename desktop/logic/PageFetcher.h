@@ -8,6 +8,7 @@
 #include <QByteArray>
 #include <QString>
 
+#include <atomic>
 #include <stdexcept>
 
 // A download that failed: no session, a bad address, a network or HTTP error, a time-out or
@@ -17,13 +18,22 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+// A download given up because the user stopped the run; nothing of the page is kept.
+class FetchStopped : public FetchError {
+public:
+    FetchStopped() : FetchError("stopped") {}
+};
+
 struct FetchOptions {
     qsizetype limit = qsizetype(64) << 20;  // bytes a page may hold at most (64 MB)
     int noProgressTimeoutMs = 30000;  // gives up after this long without a byte arriving
     QString userAgent = QStringLiteral("Quillwin");
+    // Set by another thread to give the download up; looked at every 50 ms.
+    const std::atomic<bool>* stop = nullptr;
 };
 
 // Returns the whole page at `address`. Throws FetchError on any failure, "page is larger
-// than 64 MB" for a page above the limit. Needs a QCoreApplication; runs a local event loop that
-// leaves user input queued until the download ends, and refuses to be re-entered.
+// than 64 MB" for a page above the limit, FetchStopped once `options.stop` turns true. Needs a
+// QCoreApplication; runs a local event loop on the calling thread, which the packing run keeps
+// off the window's thread, and refuses to be re-entered on one thread.
 QByteArray fetchPage(const QString& address, const FetchOptions& options = {});

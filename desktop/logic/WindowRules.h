@@ -45,4 +45,10 @@ struct ShortcutMenuState {
     bool open = true;      // both items of the Open submenu
     bool packPage = true;
 };
-ShortcutMenuState shortcutMenuState(bool rowSelected, bool firstSelectedIsInternet);
+// While pages are packed, nothing that changes the list or starts a run is offered.
+ShortcutMenuState shortcutMenuState(bool rowSelected, bool firstSelectedIsInternet,
+                                    bool packing = false);
+
+// Whether `command` may run while pages are packed: commands that change the list, open
+// another project or start a second run are refused, the rest act at once.
+bool allowedWhilePacking(int command);

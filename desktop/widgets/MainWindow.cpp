@@ -28,6 +28,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QProgressBar>
+#include <QStyle>
 #include <QToolButton>
 #include <QTreeView>
 
@@ -75,13 +76,20 @@ const QString kAddFilesFilter =
 
 MainWindow::MainWindow(SettingsStore& store, Asker& asker, QWidget* parent)
     : QMainWindow(parent), store_(store), asker_(asker), settings_(loadSettings(store)),
-      pages_(this), engine_(std::make_unique<EngineConverter>()),
-      desktopLauncher_(std::make_unique<DesktopLauncher>())
+      pages_(this), desktopLauncher_(std::make_unique<DesktopLauncher>())
 {
-    convert_ = [this](ConvertRequest& request) { return engine_->convert(request); };
-    packInternet_ = [this](const QString& address, const QString& outputFolder, int flags,
-                           int outputChunk, int codeCharLimit) {
-        return engine_->packInternet(address, outputFolder, flags, outputChunk, codeCharLimit);
+    // Each worker of a run packs with an engine of its own, made and ended on its thread.
+    makePackers_ = [](const std::atomic<bool>& stopping) {
+        auto engine = std::make_shared<EngineConverter>();
+        engine->setStopFlag(&stopping);
+        PagePackers packers;
+        packers.convert = [engine](ConvertRequest& request) { return engine->convert(request); };
+        packers.packInternet = [engine](const QString& address, const QString& outputFolder,
+                                        int flags, int outputChunk, int codeCharLimit) {
+            return engine->packInternet(address, outputFolder, flags, outputChunk,
+                                        codeCharLimit);
+        };
+        return packers;
     };
     launcher_ = desktopLauncher_.get();
     editAddress_ = [this](const QString& address) {
@@ -156,6 +164,16 @@ void MainWindow::createControls()
     progress_->setValue(0);
     progress_->setTextVisible(false);
 
+    stopButton_ = new QToolButton(client_);
+    stopButton_->setObjectName(QStringLiteral("stopButton"));
+    stopButton_->setGeometry(dialogUnitRect(373, 13, 12, 13));
+    stopButton_->setAutoRaise(true);
+    stopButton_->setIcon(style()->standardIcon(QStyle::SP_BrowserStop));
+    stopButton_->setToolTip(QStringLiteral("Stop Packing (Esc key)"));
+    stopButton_->setFocusPolicy(Qt::NoFocus);
+    stopButton_->setEnabled(false);
+    connect(stopButton_, &QToolButton::clicked, this, [this] { runCommand(CMD_STOP); });
+
     supportButton_ = new QToolButton(client_);
     supportButton_->setObjectName(QStringLiteral("supportButton"));
     supportButton_->setGeometry(dialogUnitRect(386, 1, 32, 31));
@@ -224,6 +242,9 @@ void MainWindow::createMenus()
 
     QMenu* options = menuBar()->addMenu(QStringLiteral("&Options"));
     addCommand(options, QStringLiteral("&Pack"), CMD_PACK, QStringLiteral("optionsPack"));
+    addCommand(options, QStringLiteral("S&top Packing   (Esc key)"), CMD_STOP,
+               QStringLiteral("optionsStop"))
+        ->setEnabled(false);
     options->addSeparator();
     QMenu* edit = options->addMenu(QStringLiteral("&Edit"));
     addCommand(edit, QStringLiteral("&Original"), CMD_EDIT_ORIGINAL,
@@ -275,6 +296,9 @@ void MainWindow::createShortcutMenu()
 
 void MainWindow::runCommand(int command)
 {
+    // Input during a run acts at once or not at all: it is never kept for later.
+    if (isPacking() && !allowedWhilePacking(command))
+        return;
     switch (command) {
     case CMD_ADD_FILES:
     case CMD_ADD_BUTTON: addFiles(); break;
@@ -282,6 +306,7 @@ void MainWindow::runCommand(int command)
     case CMD_PACK_BUTTON:
     case CMD_PACK: packAll(); break;
     case CMD_PACK_PAGE: packSelected(); break;
+    case CMD_STOP: stopPacking(); break;
     case CMD_INTERNET_ADDRESS: addInternetAddress(); break;
     case CMD_EDIT_ORIGINAL: editOriginal(); break;
     case CMD_EDIT_PACKED: editPacked(); break;
@@ -350,37 +375,72 @@ void MainWindow::removeFiles()
     modified_ = true;
 }
 
-PackRun MainWindow::makePackRun()
+std::unique_ptr<PackRun> MainWindow::makePackRun()
 {
-    PackRun run(settings_, pages_, asker_, convert_, packInternet_);
-    run.questionParent = this;
-    run.showProgress = [this](int percent) { progress_->setValue(percent); };
-    run.showRow = [this](int row, const RunTotals& totals) {
+    auto run = std::make_unique<PackRun>(settings_, pages_, asker_, makePackers_);
+    run->questionParent = this;
+    run->showProgress = [this](int percent) { progress_->setValue(percent); };
+    run->showRow = [this](int row, const RunTotals& totals) {
         pageList_->scrollTo(pages_.index(row, 0));
         // All three parts show this run: no ratio while nothing was packed yet.
+        totals_ = totals;
         setStatusText(3, runRatioText(totals));
         setStatusText(4, runOriginalText(totals));
         setStatusText(5, runPackedText(totals));
-        repaint();
     };
+    run->finished = [this] { packingEnded(); };
     return run;
+}
+
+bool MainWindow::isPacking() const
+{
+    return run_ && run_->isRunning();
+}
+
+void MainWindow::waitForRun()
+{
+    if (run_)
+        run_->waitForEnd();
+}
+
+void MainWindow::showPacking(bool packing)
+{
+    for (const char* name : {"packButton", "addButton", "removeButton", "openProjectButton"})
+        client_->findChild<QToolButton*>(QString::fromLatin1(name))->setEnabled(!packing);
+    for (QAction* action : menuBar()->findChildren<QAction*>()) {
+        if (action->data().isValid())
+            action->setEnabled(allowedWhilePacking(action->data().toInt()) || !packing);
+    }
+    findChild<QAction*>(QStringLiteral("optionsStop"))->setEnabled(packing);
+    stopButton_->setEnabled(packing);
 }
 
 void MainWindow::packAll()
 {
-    const QString savedDirectory = QDir::currentPath();
-    // The run's questions go through asker_, which lifts the wait cursor while they show.
-    const WaitCursor wait;
     clearRunTotals();  // a run that processes no row leaves nothing of the one before
-    PackRun run = makePackRun();
-    run.packAll(totals_);
-    QDir::setCurrent(savedDirectory);
+    run_ = makePackRun();
+    showPacking(true);
+    // The questions come first; the pages are then packed while the window goes on.
+    run_->startAll();
 }
 
 void MainWindow::packSelected()
 {
-    PackRun run = makePackRun();
-    run.packSelected(firstSelectedRow(), totals_);
+    run_ = makePackRun();
+    showPacking(true);
+    run_->startSelected(firstSelectedRow(), totals_);
+}
+
+void MainWindow::stopPacking()
+{
+    if (isPacking())
+        run_->stop();
+}
+
+void MainWindow::packingEnded()
+{
+    totals_ = run_->totals();
+    showPacking(false);
 }
 
 void MainWindow::addInternetAddress()
@@ -644,6 +704,11 @@ void MainWindow::showAbout()
 
 void MainWindow::closeEvent(QCloseEvent* event)
 {
+    // The pages in progress finish before the question; no further page is started.
+    if (isPacking()) {
+        run_->stop();
+        run_->waitForEnd();
+    }
     if (maybeSave())
         event->accept();
     else
@@ -663,7 +728,8 @@ bool MainWindow::requestShortcutMenu(const QPoint& globalPos)
         return false;
     const int first = firstSelectedRow();
     const ShortcutMenuState state = shortcutMenuState(
-        first >= 0, first >= 0 && isInternetAddress(pages_.text(first, COLUMN_FILE_NAME)));
+        first >= 0, first >= 0 && isInternetAddress(pages_.text(first, COLUMN_FILE_NAME)),
+        isPacking());
     auto enable = [this](const char* name, bool enabled) {
         shortcutMenu_->findChild<QAction*>(QString::fromLatin1(name))->setEnabled(enabled);
     };
@@ -700,6 +766,12 @@ bool MainWindow::preTranslateKey(QKeyEvent* event)
         return true;
     case Qt::Key_F1:
         runCommand(CMD_HELP_INDEX);
+        return true;
+    case Qt::Key_Escape:
+        // Stops a run; otherwise Escape does nothing here and never closes the window.
+        if (!isPacking() || modifiers != Qt::NoModifier)
+            return false;
+        stopPacking();
         return true;
     default:
         return false;

@@ -16,7 +16,6 @@
 #include <memory>
 #include <optional>
 
-class EngineConverter;
 class Launcher;
 class QAction;
 class QFrame;
@@ -48,10 +47,15 @@ public:
     QString projectPath() const { return projectPath_; }
     const RunTotals& runTotals() const { return totals_; }
 
-    // Replaces the engine for local pages (tests count and fake conversions).
-    void setConverter(LocalConverter convert) { convert_ = std::move(convert); }
-    // Replaces how internet pages are downloaded and packed.
-    void setInternetPacker(InternetPacker packInternet) { packInternet_ = std::move(packInternet); }
+    // Replaces what each worker of a run packs with (by default an engine of its own).
+    void setPackers(PackersFactory makePackers) { makePackers_ = std::move(makePackers); }
+    // Replaces the engine for local pages by one function every worker calls in turn (tests
+    // count and fake conversions).
+    void setConverter(LocalConverter convert) { makePackers_ = oneCallAtATime(std::move(convert)); }
+    // Whether a packing run is going on; the window takes input meanwhile.
+    bool isPacking() const;
+    // Waits for the packing run to end, if one is going on.
+    void waitForRun();
     // Replaces the desktop's document opener and program starter.
     void setLauncher(Launcher* launcher) { launcher_ = launcher; }
     // Asks for an internet address, starting from the one given: the confirmed address with
@@ -91,6 +95,8 @@ public slots:
     void removeFiles();
     void packAll();
     void packSelected();
+    // Ends the packing run after the pages in progress.
+    void stopPacking();
     void addInternetAddress();
     void editOriginal();
     void editPacked();
@@ -123,7 +129,10 @@ private:
     // Handles the keys the window answers wherever the focus is; true when swallowed.
     bool preTranslateKey(QKeyEvent* event);
     // A packing run over this window's list, showing progress here.
-    PackRun makePackRun();
+    std::unique_ptr<PackRun> makePackRun();
+    // Grays what a run refuses, or ungrays it.
+    void showPacking(bool packing);
+    void packingEnded();
     // Opens or edits column 0 or 4 of the first selected row; -1 when nothing was done.
     int viewSelected(int column, const QString& editor);
     // The entries of a project or list file, or nothing after telling the user why not.
@@ -144,9 +153,7 @@ private:
     bool modified_ = false;
     QString projectPath_;
     RunTotals totals_;           // bytes before and after packing, over the last runs
-    std::unique_ptr<EngineConverter> engine_;
-    LocalConverter convert_;
-    InternetPacker packInternet_;
+    PackersFactory makePackers_;
     AddressEditor editAddress_;
     QStringList tipsLocations_;
     std::unique_ptr<Launcher> desktopLauncher_;
@@ -155,9 +162,12 @@ private:
     QWidget* client_ = nullptr;
     QFrame* separator_ = nullptr;
     QToolButton* supportButton_ = nullptr;
+    QToolButton* stopButton_ = nullptr;
     QLabel* progressLabel_ = nullptr;
     QProgressBar* progress_ = nullptr;
     QTreeView* pageList_ = nullptr;
     StatusPartsBar* statusBar_ = nullptr;
     QMenu* shortcutMenu_ = nullptr;
+    // Last: it uses the list and the asker, and waits for its workers when it goes.
+    std::unique_ptr<PackRun> run_;
 };

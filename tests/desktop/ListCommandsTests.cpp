@@ -369,6 +369,7 @@ void ListCommandsTests::importedTreeIsPackedInPlace()
     asker_->answers.enqueue(Asker::Answer::Yes);
     window_->runCommand(CMD_IMPORT_TREE);
     window_->runCommand(CMD_PACK);
+    window_->waitForRun();
 
     for (const char* name : {"/a.html", "/b.HTM", "/sub/a.html", "/sub/d.htm"}) {
         QFile packed(output + name);

@@ -147,9 +147,10 @@ void MainWindowTests::menusHoldEveryCommand()
                           "&Add Files...     (Ins. key)", "Add/Modify Internet Address...",
                           "Import Directory Tree...", "&Remove Files   (Del. key)", "-", "&Exit"}));
     QCOMPARE(texts(menus[1]->menu()),
-             (QStringList{"&Pack", "-", "&Edit", "&Open", "-", "&Properties..."}));
-    QCOMPARE(texts(menus[1]->menu()->actions()[2]->menu()), (QStringList{"&Original", "&Packed"}));
+             (QStringList{"&Pack", "S&top Packing   (Esc key)", "-", "&Edit", "&Open", "-",
+                          "&Properties..."}));
     QCOMPARE(texts(menus[1]->menu()->actions()[3]->menu()), (QStringList{"&Original", "&Packed"}));
+    QCOMPARE(texts(menus[1]->menu()->actions()[4]->menu()), (QStringList{"&Original", "&Packed"}));
     QCOMPARE(texts(menus[2]->menu()), (QStringList{"&About", "&Index", "-", "Beta 0.9"}));
     QVERIFY(!action("helpBeta")->isEnabled());
     QCOMPARE(texts(window_->shortcutMenu()),

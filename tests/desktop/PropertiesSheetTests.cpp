@@ -389,6 +389,7 @@ void PropertiesSheetTests::packAfterCancelUsesTheFolderFromBefore()
         return 0L;
     });
     window.packAll();
+    window.waitForRun();
     QCOMPARE(outputs, QStringList{kept});
     QDir::setCurrent(QDir::tempPath());
 }
