@@ -417,6 +417,8 @@ void MainWindow::showPacking(bool packing)
 
 void MainWindow::packAll()
 {
+    if (isPacking())
+        return;  // one run at a time
     clearRunTotals();  // a run that processes no row leaves nothing of the one before
     run_ = makePackRun();
     showPacking(true);
@@ -426,6 +428,8 @@ void MainWindow::packAll()
 
 void MainWindow::packSelected()
 {
+    if (isPacking())
+        return;
     run_ = makePackRun();
     showPacking(true);
     run_->startSelected(firstSelectedRow(), totals_);

@@ -1,8 +1,10 @@
 // The main window: its controls and texts, Add Files and Remove, the shortcut menu, the keys
 // that work wherever the focus is, the layout rule, and the folder chooser.
 #include "AboutDlg.h"
+#include "Commands.h"
 #include "DialogAsker.h"
 #include "FolderBrowseDlg.h"
+#include "LocalHttpServer.h"
 #include "MainWindow.h"
 #include "ScriptedAsker.h"
 #include "SettingsStore.h"
@@ -46,6 +48,8 @@ private slots:
     void escapeInTheMenusKeepsTheWindow_data();
     void escapeInTheMenusKeepsTheWindow();
     void aboutBox();
+    void aRunLeavesTheWindowFree_data();
+    void aRunLeavesTheWindowFree();
     void folderChooserShowsTheShortenedPath();
     void fileChooserFilters_data();
     void fileChooserFilters();
@@ -451,6 +455,64 @@ void MainWindowTests::escapeInTheMenusKeepsTheWindow()
         QTRY_VERIFY(!target->isVisible());
     else
         QTRY_VERIFY(!bar->hasFocus());
+}
+
+void MainWindowTests::aRunLeavesTheWindowFree_data()
+{
+    QTest::addColumn<QString>("stopBy");
+    QTest::newRow("Stop button") << "stopButton";
+    QTest::newRow("Esc key") << "Esc";
+    QTest::newRow("Options menu") << "optionsStop";
+}
+
+void MainWindowTests::aRunLeavesTheWindowFree()
+{
+    QFETCH(QString, stopBy);
+    // A page whose server takes the request and never answers.
+    bypassProxies();
+    LocalHttpServer server;
+    QVERIFY(server.start());
+    Route silent;
+    silent.silent = true;
+    server.routes.insert("/never.html", silent);
+    const QString output = configHome_->path() + "/out";
+    QVERIFY(QDir().mkpath(output));
+    window_->settings().directories.outputFolder = output;
+    window_->pages().addPage(server.url("/never.html"), IMAGE_INTERNET);
+
+    auto* stopButton = window_->findChild<QToolButton*>(QStringLiteral("stopButton"));
+    QVERIFY(!stopButton->isEnabled());
+    window_->runCommand(CMD_PACK);
+    QVERIFY(window_->isPacking());
+    QVERIFY(stopButton->isEnabled());
+    QVERIFY(!action("optionsPack")->isEnabled());
+    // The window's thread is free: the server, which runs on it, receives the request.
+    QTRY_COMPARE(server.requests.size(), 1);
+    // Input during the run that would change the list is refused at once...
+    selectRows({0});
+    QTest::keyClick(window_->pageList(), Qt::Key_Delete);
+    QCOMPARE(window_->pages().rowCount(), 1);
+
+    // ...and Stop gives the download up long before its 30 s time-out.
+    if (stopBy == "Esc")
+        QTest::keyClick(window_->pageList(), Qt::Key_Escape);
+    else if (stopBy == "stopButton")
+        stopButton->click();
+    else
+        action(qPrintable(stopBy))->trigger();
+    QTRY_VERIFY_WITH_TIMEOUT(!window_->isPacking(), 5000);
+    QVERIFY(!stopButton->isEnabled());
+    QVERIFY(action("optionsPack")->isEnabled());
+    // The row is as it was and nothing but the empty report was written.
+    QCOMPARE(window_->pages().pageRow(0).image, int(IMAGE_INTERNET));
+    QCOMPARE(window_->pages().text(0, COLUMN_OUTPUT_NAME), QString());
+    QCOMPARE(QDir(output).entryList(QDir::Files), QStringList{"quillboxfilelist.txt"});
+    QCOMPARE(QFileInfo(output + "/quillboxfilelist.txt").size(), 0);
+    // The refused key did not come back later; now it acts.
+    QTest::qWait(50);
+    QCOMPARE(window_->pages().rowCount(), 1);
+    QTest::keyClick(window_->pageList(), Qt::Key_Delete);
+    QCOMPARE(window_->pages().rowCount(), 0);
 }
 
 void MainWindowTests::aboutBox()

@@ -12,7 +12,10 @@
 #include <QtTest>
 
 #include <algorithm>
+#include <QScopeGuard>
+
 #include <cerrno>
+#include <condition_variable>
 #include <cstring>
 #include <mutex>
 
@@ -48,6 +51,7 @@ private slots:
     void unwritableReportWarnsOnce();
     void reportGoesIntoTheOutputFolder();
     void singleRowAddsToTheTotals();
+    void stopFinishesThePagesInProgress();
 
 private:
     // Writes a page of `size` bytes in the input folder and lists it.
@@ -667,6 +671,65 @@ void PackRunTests::singleRowAddsToTheTotals()
     QCOMPARE(pages_.text(0, COLUMN_RATIO), QStringLiteral("-"));
     QVERIFY(!QFileInfo::exists(report_));
     QCOMPARE(progress_, (QList<int>{100, 0}));
+}
+
+void PackRunTests::stopFinishesThePagesInProgress()
+{
+    for (const char* name : {"a.html", "b.html", "c.html", "d.html"})
+        addPage(name, 800);
+    // Each worker holds its first page until both are inside: the pages are packed side by
+    // side, each worker with an engine of its own.
+    std::mutex turn;
+    std::condition_variable changed;
+    int inside = 0;
+    bool open = false;
+    std::atomic<int> engines = 0;
+    PackRun run(settings_, pages_, asker_, [&](const std::atomic<bool>&) {
+        ++engines;
+        auto engine = std::make_shared<EngineConverter>();
+        PagePackers packers;
+        packers.convert = [&, engine](ConvertRequest& request) {
+            std::unique_lock lock(turn);
+            ++inside;
+            changed.notify_all();
+            changed.wait(lock, [&] { return open; });
+            lock.unlock();
+            return engine->convert(request);
+        };
+        return packers;
+    });
+    const auto openGate = [&] {
+        const std::lock_guard lock(turn);
+        open = true;
+        changed.notify_all();
+    };
+    const auto alwaysOpen = qScopeGuard(openGate);  // a failing check must not leave them held
+    run.workers = 2;
+    run.showProgress = [this](int percent) { progress_.append(percent); };
+    run.startAll(report_);
+    {
+        std::unique_lock lock(turn);
+        QVERIFY(changed.wait_for(lock, std::chrono::seconds(20), [&] { return inside == 2; }));
+    }
+    QVERIFY(run.isRunning());
+    run.stop();
+    openGate();
+    run.waitForEnd();
+
+    QVERIFY(!run.isRunning());
+    QVERIFY(run.wasStopped());
+    QCOMPARE(engines.load(), 2);
+    QCOMPARE(inside, 2);
+    // The two pages in progress were finished and shown; the others were not started.
+    for (int row = 0; row < 4; ++row) {
+        const QString out = output_ + "/" + QFileInfo(pages_.text(row, COLUMN_FILE_NAME)).fileName();
+        QCOMPARE(QFileInfo::exists(out), row < 2);
+        QCOMPARE(pages_.pageRow(row).image, int(row < 2 ? IMAGE_LOCAL_PACKED : IMAGE_LOCAL));
+        QCOMPARE(pages_.text(row, COLUMN_PACKED_SIZE),
+                 row < 2 ? QString::number(QFileInfo(out).size()) : QString());
+    }
+    QCOMPARE(reportLines().size(), 2);
+    QCOMPARE(progress_, (QList<int>{25, 50, 0}));
 }
 
 QTEST_GUILESS_MAIN(PackRunTests)
