@@ -19,12 +19,15 @@
 #include <cstring>
 #include <mutex>
 
+#include <unistd.h>
+
 using Answer = Asker::Answer;
 
 class PackRunTests : public QObject {
     Q_OBJECT
 
 private slots:
+    void initTestCase();
     void init();
     void flagsForEveryMethodAndStripping_data();
     void flagsForEveryMethodAndStripping();
@@ -52,6 +55,7 @@ private slots:
     void reportGoesIntoTheOutputFolder();
     void singleRowAddsToTheTotals();
     void stopFinishesThePagesInProgress();
+    void readOnlyFolders();
 
 private:
     // Writes a page of `size` bytes in the input folder and lists it.
@@ -69,6 +73,14 @@ private:
     QList<ConvertRequest> requests_;
     std::mutex requestsTurn_;  // requests_ is filled by the workers
 };
+
+void PackRunTests::initTestCase()
+{
+    // Run as an ordinary user, for whom rights are what they say; every file used is made by
+    // the tests themselves in the temporary folder.
+    if (geteuid() == 0 && setgid(65534) == 0)
+        QVERIFY(setuid(65534) == 0);
+}
 
 void PackRunTests::init()
 {
@@ -730,6 +742,52 @@ void PackRunTests::stopFinishesThePagesInProgress()
     }
     QCOMPARE(reportLines().size(), 2);
     QCOMPARE(progress_, (QList<int>{25, 50, 0}));
+}
+
+void PackRunTests::readOnlyFolders()
+{
+    if (geteuid() == 0)
+        QSKIP("root may write into any folder");
+    const QFileDevice::Permissions readOnly =
+        QFileDevice::ReadOwner | QFileDevice::ExeOwner | QFileDevice::ReadUser | QFileDevice::ExeUser;
+    const QFileDevice::Permissions writable = readOnly | QFileDevice::WriteOwner | QFileDevice::WriteUser;
+    const auto restore = qScopeGuard([&] {
+        QFile::setPermissions(input_, writable);
+        QFile::setPermissions(output_, writable);
+    });
+    // The window runs in the folder of the pages, here read-only: nothing is asked or written
+    // there, the report goes to the output folder.
+    addPage("a.html", 500);
+    QVERIFY(QFile::setPermissions(input_, readOnly));
+    const QString startFolder = QDir::currentPath();
+    QVERIFY(QDir::setCurrent(input_));
+    RunTotals totals;
+    makeRun().packAll(totals);
+    QDir::setCurrent(startFolder);
+    QCOMPARE(asker_.questions.size(), 0);
+    QCOMPARE(pages_.pageRow(0).image, int(IMAGE_LOCAL_PACKED));
+    QVERIFY(QFileInfo::exists(output_ + "/" + RUN_REPORT_FILE));
+    QCOMPARE(QDir(input_).entryList(QDir::Files), QStringList{"a.html"});
+
+    // A read-only output folder: one warning for the report, and the row says why it failed
+    // and leaves the earlier output as it was.
+    QFile earlier(output_ + "/a.html");
+    QVERIFY(earlier.open(QIODevice::ReadOnly));
+    const QByteArray packed = earlier.readAll();
+    earlier.close();
+    QVERIFY(QFile::remove(output_ + "/" + RUN_REPORT_FILE));
+    QVERIFY(QFile::setPermissions(output_, readOnly));
+    settings_.directories.overwriteWarning = 0;
+    asker_.answers.enqueue(Answer::Ok);
+    makeRun().packAll(totals);
+    QCOMPARE(asker_.questions.size(), 1);
+    QVERIFY(asker_.questions[0].text.startsWith("The run report "));
+    const QString out = QDir::toNativeSeparators(earlier.fileName());
+    QCOMPARE(pages_.text(0, COLUMN_OUTPUT_NAME),
+             QString::fromLatin1(ROW_ERROR_TEXT) + out + " : cannot write " + out + ": "
+                 + QString::fromLocal8Bit(std::strerror(EACCES)));
+    QVERIFY(earlier.open(QIODevice::ReadOnly));
+    QCOMPARE(earlier.readAll(), packed);
 }
 
 QTEST_GUILESS_MAIN(PackRunTests)
