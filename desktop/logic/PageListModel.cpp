@@ -19,17 +19,13 @@ constexpr std::array<PageColumnDefinition, COLUMN_COUNT> kColumns = {{
 
 constexpr int kImageSize = 11;
 
-QString& folderBeingImported()
+// `folder`, cleaned, when `path` lies inside it; empty otherwise.
+QString importedFolderOf(const QString& importedFrom, const QString& path)
 {
-    static QString folder;
-    return folder;
-}
-
-// The tree being imported, when `path` lies inside it; empty otherwise.
-QString importedFolderOf(const QString& path)
-{
-    const QString& folder = folderBeingImported();
-    if (folder.isEmpty() || isInternetAddress(path))
+    if (importedFrom.isEmpty())
+        return QString();
+    const QString folder = QDir::cleanPath(QFileInfo(importedFrom).absoluteFilePath());
+    if (isInternetAddress(path) || isInternetAddress(path))
         return QString();
     const QString relative = QDir(folder).relativeFilePath(QDir::fromNativeSeparators(path));
     if (relative == QLatin1String("..") || relative.startsWith(QLatin1String("../"))
@@ -99,7 +95,7 @@ bool PageListModel::removeRows(int row, int count, const QModelIndex& parent)
     return true;
 }
 
-int PageListModel::addPage(const QString& fileName, int image)
+int PageListModel::addPage(const QString& fileName, int image, const QString& importedFrom)
 {
     // After the rows that sort equal, as the list control inserts.
     const auto place = std::upper_bound(
@@ -112,7 +108,7 @@ int PageListModel::addPage(const QString& fileName, int image)
     row.texts[COLUMN_RATIO] = QStringLiteral("-");
     row.texts[COLUMN_ORIGINAL_SIZE] = QStringLiteral(".");
     row.image = image;
-    row.importedFrom = importedFolderOf(fileName);
+    row.importedFrom = importedFolderOf(importedFrom, fileName);
     beginInsertRows(QModelIndex(), at, at);
     rows_.insert(at, row);
     endInsertRows();
@@ -128,16 +124,6 @@ QString sameFileKey(const QString& fileName)
     const QFileInfo info(fileName);
     const QString canonical = info.canonicalFilePath();
     return canonical.isEmpty() ? QDir::cleanPath(info.absoluteFilePath()) : canonical;
-}
-
-QString PageListModel::treeBeingImported()
-{
-    return folderBeingImported();
-}
-
-void PageListModel::setTreeBeingImported(const QString& folder)
-{
-    folderBeingImported() = folder;
 }
 
 int PageListModel::findFileName(const QString& fileName) const

@@ -67,13 +67,8 @@ public:
     bool removeRows(int row, int count, const QModelIndex& parent = QModelIndex()) override;
 
     // Inserts a new page at its sorted place with Ratio "-" and Original Size "."; returns
-    // its row. A page added while a tree is being imported and lying inside that tree records
-    // the tree's folder.
-    int addPage(const QString& fileName, int image);
-    // The folder of the tree being imported, or an empty text. A TreeListFile sets it for as
-    // long as its list lives, which is while the rows of its list are added.
-    static QString treeBeingImported();
-    static void setTreeBeingImported(const QString& folder);
+    // its row. A page of an imported tree that lies inside `importedFrom` records that folder.
+    int addPage(const QString& fileName, int image, const QString& importedFrom = QString());
     // The first row whose File Name is the same file as `fileName` (the same canonical path,
     // or the same address), or -1.
     int findFileName(const QString& fileName) const;

@@ -1,7 +1,5 @@
 #include "TreeListFile.h"
 
-#include "PageListModel.h"
-
 #include "file_lists.h"
 
 #include <QDir>
@@ -9,9 +7,8 @@
 #include <QFileInfo>
 
 TreeListFile::TreeListFile(const QString& folder)
-    : previousFolder_(PageListModel::treeBeingImported())
+    : folder_(QDir::cleanPath(QFileInfo(folder).absoluteFilePath()))
 {
-    PageListModel::setTreeBeingImported(QDir::cleanPath(QFileInfo(folder).absoluteFilePath()));
     const std::string start = QFile::encodeName(QDir::toNativeSeparators(folder)).toStdString();
     const std::string listName = writeFileList(start);
     if (!listName.empty())
@@ -20,7 +17,6 @@ TreeListFile::TreeListFile(const QString& folder)
 
 TreeListFile::~TreeListFile()
 {
-    PageListModel::setTreeBeingImported(previousFolder_);
     if (!written_.isEmpty())
         QFile::remove(written_);
 }

@@ -1,9 +1,5 @@
 // The list of every page under a folder, written by the engine's directory walk into a new
 // file of its own in the temporary folder, so that the project reader can load it.
-//
-// While a list file is alive its folder is known as the tree being imported: the page list
-// records it on the rows that come from that tree, so that their outputs keep their place
-// in it.
 #pragma once
 
 #include <QString>
@@ -21,8 +17,10 @@ public:
 
     // The list file's path, or an empty text when it could not be written.
     QString fileName() const { return written_; }
+    // The folder walked; its pages keep their place in it under the output folder.
+    QString folder() const { return folder_; }
 
 private:
+    QString folder_;
     QString written_;
-    QString previousFolder_;  // the tree being imported before this one, restored at the end
 };

@@ -575,10 +575,11 @@ std::optional<QStringList> MainWindow::projectEntries(const QString& path)
     return std::nullopt;
 }
 
-void MainWindow::addProjectEntries(const QStringList& entries)
+void MainWindow::addProjectEntries(const QStringList& entries, const QString& importedFrom)
 {
     for (const QString& entry : entries)
-        pages_.addPage(entry, isInternetAddress(entry) ? IMAGE_INTERNET : IMAGE_LOCAL);
+        pages_.addPage(entry, isInternetAddress(entry) ? IMAGE_INTERNET : IMAGE_LOCAL,
+                       importedFrom);
 }
 
 int MainWindow::readProject(const QString& path)
@@ -674,8 +675,10 @@ void MainWindow::importDirectoryTree()
     WaitCursor wait;
     // The pages join the list as they are, even those listed already.
     const TreeListFile list(folder);
-    if (!list.fileName().isEmpty())
-        readProject(list.fileName());
+    if (list.fileName().isEmpty())
+        return;
+    if (const std::optional<QStringList> entries = projectEntries(list.fileName()))
+        addProjectEntries(*entries, list.folder());
 }
 
 void MainWindow::showTipOfTheDay()

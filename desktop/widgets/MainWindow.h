@@ -137,7 +137,8 @@ private:
     int viewSelected(int column, const QString& editor);
     // The entries of a project or list file, or nothing after telling the user why not.
     std::optional<QStringList> projectEntries(const QString& path);
-    void addProjectEntries(const QStringList& entries);
+    // Lists the entries; those of an imported tree remember its folder.
+    void addProjectEntries(const QStringList& entries, const QString& importedFrom = QString());
     // Writes the list to `path` as a project; false after telling the user why it failed.
     bool writeProject(const QString& path);
     // Saves the list as the project `chosen` (".qbx" added where missing); the window takes
