@@ -18,10 +18,9 @@ sudo_cmd=()
 [ "$(id -u)" -ne 0 ] && sudo_cmd=(sudo)
 
 install_packages() {
-    local packages=(g++ cmake ninja-build pkg-config googletest libgtest-dev libbenchmark-dev
-                    qt6-base-dev)
+    local packages=(g++ cmake ninja-build)
     if [ "$mode" = test ]; then
-        packages+=(clang libclang-rt-14-dev chromium python3 openssl)
+        packages+=(pkg-config googletest libgtest-dev libbenchmark-dev qt6-base-dev clang libclang-rt-14-dev chromium python3 openssl)
         # Node may come from elsewhere than Debian's packages; only a missing one is installed.
         command -v node >/dev/null 2>&1 || packages+=(nodejs)
         command -v npm >/dev/null 2>&1 || packages+=(npm)
@@ -38,39 +37,37 @@ install_packages() {
     fi
 }
 
-build() {  # build folder, then extra CMake options
-    local folder=$1
+build() {  # configure and build preset, then extra CMake options
+    local preset=$1
     shift
-    cmake -S . -B "$folder" -G Ninja -DCMAKE_BUILD_TYPE=Release "$@" >/dev/null
-    cmake --build "$folder" -j "$jobs"
+    cmake --preset "$preset" "$@" >/dev/null
+    cmake --build --preset "$preset" -j "$jobs"
 }
 
 install_packages
 case "$mode" in
 demo)
-    build build
+    # The console program alone: nothing else is configured or built.
+    build console
     ./build/console/quillbox examples/sample.html
     ;;
 test)
     export QT_QPA_PLATFORM=offscreen QTEST_FUNCTION_TIMEOUT=30000
     (cd tools/browser-check && npm ci --no-audit --no-fund --loglevel=error)
-    build build -DQUILLBOX_WERROR=ON
+    build release
     echo "== Engine tests under AddressSanitizer and UndefinedBehaviorSanitizer"
-    build build-sanitize -DQUILLBOX_WERROR=ON -DQUILLBOX_SANITIZE=ON -DQUILLBOX_DESKTOP=OFF \
-        -DQUILLBOX_BENCH=OFF
-    (cd build-sanitize && ctest -L engine --output-on-failure -j "$jobs")
+    build sanitize
+    ctest --preset sanitize -j "$jobs"
     echo "== Packing on two threads and directory mode on several, under ThreadSanitizer"
-    build build-tsan -DQUILLBOX_WERROR=ON -DQUILLBOX_TSAN=ON -DQUILLBOX_DESKTOP=OFF \
-        -DQUILLBOX_BENCH=OFF
-    (cd build-tsan && ctest -L engine -R 'SideBy|SideThread|Driver|Golden|ConvertList' --output-on-failure -j "$jobs")
+    build tsan
+    ctest --preset tsan -j "$jobs"
     echo "== Fuzzing the packer for 60 seconds"
-    build build-fuzz -DCMAKE_CXX_COMPILER=clang++ -DQUILLBOX_FUZZ=ON -DQUILLBOX_DESKTOP=OFF -DQUILLBOX_TESTS=OFF \
-        -DQUILLBOX_BENCH=OFF
+    build fuzz
     ./build-fuzz/tests/fuzz/pack_fuzzer -runs=0 tests/fuzz/corpus
     ./build-fuzz/tests/fuzz/pack_fuzzer -max_total_time=60 -max_len=4096 -print_final_stats=0 \
         "$(mktemp -d)" tests/fuzz/corpus
     echo "== All tests"
-    (cd build && ctest --output-on-failure -j "$jobs")
+    ctest --preset release -j "$jobs"
     ;;
 *)
     echo "usage: tools/setup.sh demo|test" >&2
