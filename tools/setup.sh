@@ -18,9 +18,9 @@ sudo_cmd=()
 [ "$(id -u)" -ne 0 ] && sudo_cmd=(sudo)
 
 install_packages() {
-    local packages=(g++ cmake ninja-build)
+    local packages=(g++ cmake ninja-build pkg-config zlib1g-dev libbrotli-dev)
     if [ "$mode" = test ]; then
-        packages+=(pkg-config googletest libgtest-dev libbenchmark-dev qt6-base-dev clang libclang-rt-14-dev chromium python3 openssl)
+        packages+=(googletest libgtest-dev libbenchmark-dev qt6-base-dev clang libclang-rt-14-dev chromium python3 openssl)
         # Node may come from elsewhere than Debian's packages; only a missing one is installed.
         command -v node >/dev/null 2>&1 || packages+=(nodejs)
         command -v npm >/dev/null 2>&1 || packages+=(npm)
