@@ -7,7 +7,6 @@
 #include <cstdint>
 #include <new>
 #include <filesystem>
-#include <future>
 #include <string>
 #include <system_error>
 
@@ -24,27 +23,6 @@
 #endif
 
 namespace {
-
-// From this size on, plain compaction runs beside JavaScript packing on a thread of its own;
-// below it, starting the thread would cost more than it saves.
-constexpr size_t kSideBySideSize = 16384;
-
-// Plain compaction of `page` on an engine of its own, started beside the caller's work.
-// Invalid when no thread could be started.
-std::future<std::string> startPlainCompaction(const EngineOptions& options,
-                                              const std::string& page) {
-    try {
-        return std::async(std::launch::async, [options, &page] {
-            Engine side;
-            side.options = options;
-            side.console = nullptr;
-            std::string text = page;  // the method takes a page of its own
-            return compactPlain(side, text);
-        });
-    } catch (const std::system_error&) {
-        return {};
-    }
-}
 
 void say(Engine& engine, const char* text) {
     if (engine.console) std::fputs(text, engine.console);
@@ -247,24 +225,15 @@ long packBestOrThrow(Engine& engine, std::string& page, std::string* outputName,
     const unsigned long size = page.size() + 1;  // the terminator counts, as it always has
     if (flags == 0) flags = FLAG_DEFAULT_SET;
 
-    // On a page of 16 KB up to the size that JavaScript packing splits between two threads,
-    // plain compaction runs beside it on a thread of its own. Otherwise it follows, and only
-    // where it could be the shorter: the packed page may already be no longer than the body
-    // text that plain compaction keeps.
+    // Plain compaction follows JavaScript packing, and only where it could be the shorter:
+    // the packed page may already be no longer than the body text that plain compaction keeps.
     const bool both = (flags & FLAG_PLAIN) && (flags & FLAG_JAVASCRIPT);
-    std::future<std::string> sidePlain;
-    if (both && page.size() >= kSideBySideSize && engine.options.threadsPerPage > 1 &&
-        !packsSideBySide(engine, page.size())) {
-        sidePlain = startPlainCompaction(engine.options, page);
-    }
     std::optional<std::string> packed;
     if (flags & FLAG_JAVASCRIPT) packed = packJavaScript(engine, page);  // leaves the page as it is
     progressDot(engine);
     // A page that JavaScript packing cannot bring back intact is compacted plainly instead.
     std::optional<std::string> plain;
-    if (sidePlain.valid()) {
-        plain = sidePlain.get();
-    } else if (packed && both && packed->size() <= lastPlainFloor(engine)) {
+    if (packed && both && packed->size() <= lastPlainFloor(engine)) {
         // Plain compaction cannot be shorter.
     } else if ((flags & FLAG_PLAIN) || ((flags & FLAG_JAVASCRIPT) && !packed)) {
         plain = compactPlain(engine, page);

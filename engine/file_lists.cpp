@@ -322,7 +322,6 @@ int convertPagesAtOnce(Engine& engine, const TreeWork& work, const std::vector<s
     std::counting_semaphore<> turns(jobs);
     const auto worker = [&] {
         Engine own = engine;
-        own.options.threadsPerPage = 1;  // the jobs keep the processors busy already
         for (size_t k; (k = next++) < count;) {
             turns.acquire();
             bool turnHeld = true;

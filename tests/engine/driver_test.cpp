@@ -315,8 +315,6 @@ TEST(Driver, FlagsZeroRemoveCommentsAndChooseTheShorter) {
 // must still follow the options the flags set.
 TEST(Driver, LargePageCompactsPlainlyWithTheFlagsOptions) {
     // No word comes twice, so JavaScript packing only adds its decoder and plain compaction wins.
-    // At 20000 bytes plain compaction runs on a thread of its own; at 40000 JavaScript packing
-    // splits the page between two threads and plain compaction follows it.
     for (const size_t size : {20000, 40000}) {
         std::string page = "<html><head><meta name=\"keywords\" content=\"x\"></head><body>\n"
                            "<!-- a note -->\n";
