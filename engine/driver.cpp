@@ -95,13 +95,6 @@ void setOutputChunk(Engine& engine, int count) { engine.options.outputChunk = co
 
 void setCodeCharLimit(Engine& engine, int count) { engine.options.codeCharLimit = count; }
 
-void fatalError(const char* message) {
-    std::fflush(stdout);  // what came before stays before the message
-    std::fprintf(stderr, "\nError : %s", message);
-    std::fflush(stderr);
-    std::exit(-1);
-}
-
 std::string describeFailure(const PageReport& report) {
     const auto withReason = [&](std::string text) {
         if (!report.reason.empty()) text += ": " + report.reason;

@@ -180,9 +180,6 @@ long writePage(Engine& engine, std::string* outputName, const std::string& text)
 void setOutputChunk(Engine& engine, int count);
 void setCodeCharLimit(Engine& engine, int count);
 
-// Prints "\nError : <message>" on standard error and ends the process with status -1.
-[[noreturn]] void fatalError(const char* message);
-
 // Plain compaction: the page's tokens with single separators, comments and the page's own
 // HTML and HEAD tags left out.
 std::string compactPlain(Engine& engine, std::string& page);

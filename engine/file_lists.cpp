@@ -371,13 +371,12 @@ bool writeList(std::FILE* list, const std::string& startPath, std::vector<WalkPr
     return std::fflush(list) == 0 && !std::ferror(list);
 }
 
-enum class ListEnd { Done, Quit };
-
-// The body of convertList; `notConverted` counts the pages not converted. The list file and
-// the folders are released when it returns, whatever the end.
+// The body of convertList; returns how many pages were not converted, or -1, and sets `quit`
+// when the user stopped the run. The list file and the folders are released when it returns,
+// whatever the end.
 int runList(Engine& engine, const std::string& startPath, int flags, const TreeOptions& tree,
-            ListEnd& end) {
-    end = ListEnd::Done;
+            bool& quit) {
+    quit = false;
     TreeWork work;
     work.startPath = startPath;
     struct Folders {
@@ -468,7 +467,7 @@ int runList(Engine& engine, const std::string& startPath, int flags, const TreeO
     for (; next < pages.size() && engine.options.interactive; ++next) {
         const Answer answer = askBeforeConverting(engine, pages[next]);
         if (answer == Answer::Quit) {
-            end = ListEnd::Quit;
+            quit = true;
             return notConverted;
         }
         if (answer == Answer::Skip) continue;
@@ -559,7 +558,8 @@ std::string writeFileList(const std::string& startPath, const std::string& listF
     return listFile.path();
 }
 
-int convertList(Engine& engine, const std::string& startPath, int flags, const TreeOptions& tree) {
+ListOutcome convertList(Engine& engine, const std::string& startPath, int flags,
+                        const TreeOptions& tree) {
     // Only a folder is converted: a missing name or a file given instead is told, not taken
     // for an empty tree.
     std::error_code error;
@@ -568,15 +568,12 @@ int convertList(Engine& engine, const std::string& startPath, int flags, const T
     if (error) {
         complain(engine, "Couldn't read the folder %s: %s\n", startPath.c_str(),
                  error.message().c_str());
-        return -1;
+        return {-1, false};
     }
-    ListEnd end;
-    const int notConverted = runList(engine, startPath, flags, tree, end);
-    if (end == ListEnd::Quit) {
-        if (engine.console) std::fflush(engine.console);
-        std::exit(notConverted == 0 ? 0 : 1);
-    }
-    return notConverted;
+    ListOutcome outcome;
+    outcome.notConverted = runList(engine, startPath, flags, tree, outcome.quit);
+    if (engine.console) std::fflush(engine.console);
+    return outcome;
 }
 
 #endif
