@@ -5,7 +5,6 @@
 #include <cstring>
 #include <algorithm>
 #include <cstdint>
-#include <new>
 #include <filesystem>
 #include <string>
 #include <system_error>
@@ -23,6 +22,24 @@
 #endif
 
 namespace {
+
+// Whether a block of `bytes` can be had from the allocator now. The engine is built without
+// exceptions, so an allocation that fails ends the process: the page and the buffers of its
+// conversion are asked for this way first, and a page too large for memory is refused.
+bool memoryFor(size_t bytes) {
+    void* volatile block = std::malloc(bytes);  // volatile: the probe is not left out
+    const bool had = block != nullptr;
+    std::free(block);
+    return had;
+}
+
+// What converting a page of `size` bytes takes beyond the page, as measured on large pages:
+// JavaScript packing's token list, texts and result come to about six times the page, plain
+// compaction's result to about the page once; one more time the page is kept in hand.
+size_t workingMemory(size_t size, int flags) {
+    const size_t perByte = (flags & FLAG_JAVASCRIPT) ? 7 : 2;
+    return size > SIZE_MAX / perByte ? SIZE_MAX : size * perByte;
+}
 
 void say(Engine& engine, const char* text) {
     if (engine.console) std::fputs(text, engine.console);
@@ -138,33 +155,31 @@ std::optional<std::string> readPageFrom(Engine& engine, std::FILE* stream, long&
     const size_t limit = bound < 0 ? SIZE_MAX : static_cast<size_t>(bound) + 1;
     std::string page;
     int readError = 0;
-    bool noMemory = false;
-    try {
 #ifndef _WIN32
-        // A regular file is read in one piece of its size (and one byte more, which shows
-        // its end); other input in pieces that double.
-        struct stat info {};
-        if (::fstat(::fileno(stream), &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0) {
-            page.resize(std::min(limit, static_cast<size_t>(info.st_size) + 1));
-        }
-#endif
-        size_t taken = 0;
-        while (taken < limit) {
-            if (page.size() == taken) {
-                page.resize(std::min(limit, std::max<size_t>(taken * 2, 16384)));
-            }
-            const size_t got = std::fread(page.data() + taken, 1, page.size() - taken, stream);
-            taken += got;
-            if (got == 0) {
-                if (std::ferror(stream)) readError = errno ? errno : EIO;
-                break;
-            }
-        }
-        page.resize(taken);
-    } catch (const std::bad_alloc&) {
-        noMemory = true;
+    // A regular file is read in one piece of its size (and one byte more, which shows its
+    // end); other input in pieces that double.
+    struct stat info {};
+    if (::fstat(::fileno(stream), &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0) {
+        const size_t size = std::min(limit, static_cast<size_t>(info.st_size) + 1);
+        if (!memoryFor(size)) return fail(PageOutcome::NoMemory, {});
+        page.resize(size);
     }
-    if (noMemory) return fail(PageOutcome::NoMemory, {});
+#endif
+    size_t taken = 0;
+    while (taken < limit) {
+        if (page.size() == taken) {
+            const size_t size = std::min(limit, std::max<size_t>(taken * 2, 16384));
+            if (!memoryFor(size)) return fail(PageOutcome::NoMemory, {});
+            page.resize(size);
+        }
+        const size_t got = std::fread(page.data() + taken, 1, page.size() - taken, stream);
+        taken += got;
+        if (got == 0) {
+            if (std::ferror(stream)) readError = errno ? errno : EIO;
+            break;
+        }
+    }
+    page.resize(taken);
     if (readError) return fail(PageOutcome::NotRead, std::strerror(readError));
     if (bound >= 0 && page.size() > static_cast<size_t>(bound)) {
         return fail(PageOutcome::TooLong, "more than " + std::to_string(bound) + " bytes");
@@ -213,10 +228,9 @@ long writePage(Engine& engine, std::string* outputName, const std::string& text)
 
 namespace {
 
-long packBestOrThrow(Engine& engine, std::string& page, std::string* outputName, int flags) {
+long packChosen(Engine& engine, std::string& page, std::string* outputName, int flags) {
     progressDot(engine);
     const unsigned long size = page.size() + 1;  // the terminator counts, as it always has
-    if (flags == 0) flags = FLAG_DEFAULT_SET;
 
     // Plain compaction follows JavaScript packing, and only where it could be the shorter:
     // the packed page may already be no longer than the body text that plain compaction keeps.
@@ -266,12 +280,12 @@ long packBest(Engine& engine, std::string& page, std::string* outputName, long l
         engine.lastPage = {PageOutcome::HoldsZeroBytes, {}};
         return -1;
     }
-    try {
-        return packBestOrThrow(engine, page, outputName, flags);
-    } catch (const std::bad_alloc&) {
+    if (flags == 0) flags = FLAG_DEFAULT_SET;
+    if (!memoryFor(workingMemory(page.size(), flags))) {
         engine.lastPage = {PageOutcome::NoMemory, {}};
         return -1;
     }
+    return packChosen(engine, page, outputName, flags);
 }
 
 long convertFile(Engine& engine, const char* inputName, std::string* outputName, long bound,

@@ -16,7 +16,6 @@
 #include <optional>
 #include <string_view>
 #include <system_error>
-#include <thread>
 #include <utility>
 #include <vector>
 
@@ -26,6 +25,7 @@
 
 #ifndef _WIN32
 #include <fcntl.h>
+#include <pthread.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
@@ -281,6 +281,13 @@ bool convertListedPage(Engine& engine, const TreeWork& work, const std::string& 
     }
 }
 
+// Runs the work `work` points to (a Work) on the thread that pthread_create starts.
+template <typename Work>
+void* runWork(void* work) {
+    (*static_cast<const Work*>(work))();
+    return nullptr;
+}
+
 // Prints the text of a stream made by open_memstream on `to`, and frees it.
 void passOn(char*& text, size_t length, std::FILE* to) {
     if (text && to) std::fwrite(text, 1, length, to);
@@ -351,14 +358,18 @@ int convertPagesAtOnce(Engine& engine, const TreeWork& work, const std::vector<s
             }
         }
     };
-    std::vector<std::thread> threads;
-    try {
-        for (int j = 1; j < 4 * jobs && static_cast<size_t>(j) < count; ++j) threads.emplace_back(worker);
-    } catch (const std::system_error&) {
-        // Fewer threads than asked for: those started share the work.
+    // Threads are started through pthread_create, which tells a failure by its result: fewer
+    // threads than asked for share the work then.
+    std::vector<pthread_t> threads;
+    threads.reserve(static_cast<size_t>(4 * jobs));
+    void* const job = const_cast<void*>(static_cast<const void*>(&worker));
+    for (int j = 1; j < 4 * jobs && static_cast<size_t>(j) < count; ++j) {
+        pthread_t thread;
+        if (::pthread_create(&thread, nullptr, &runWork<decltype(worker)>, job) != 0) break;
+        threads.push_back(thread);
     }
     worker();
-    for (std::thread& thread : threads) thread.join();
+    for (const pthread_t thread : threads) ::pthread_join(thread, nullptr);
     return notConverted;
 }
 
