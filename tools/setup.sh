@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # Sets up Quillbox on a fresh Debian or Ubuntu machine: installs what is missing, builds, and
 #   tools/setup.sh demo   packs the bundled sample page examples/sample.html into output.htm
-#   tools/setup.sh test   builds with warnings as errors and runs every test: unit, console,
-#                         desktop (headless), packed pages in node and in Chromium, the engine
-#                         tests again under AddressSanitizer and UBSan, directory mode's jobs
-#                         under ThreadSanitizer, and a short fuzzing run.
+#   tools/setup.sh test   builds with warnings as errors, the engine and its tests without
+#                         exceptions, and runs every test: unit, console, desktop (headless),
+#                         packed pages in node and in Chromium, the engine tests again under
+#                         AddressSanitizer and UBSan, directory mode's jobs under
+#                         ThreadSanitizer, and a short fuzzing run.
 set -euo pipefail
 
 mode=${1:-demo}
@@ -53,7 +54,7 @@ demo)
 test)
     export QT_QPA_PLATFORM=offscreen QTEST_FUNCTION_TIMEOUT=30000
     (cd tools/browser-check && npm ci --no-audit --no-fund --loglevel=error)
-    build build -DQUILLBOX_WERROR=ON
+    build build -DQUILLBOX_WERROR=ON -DQUILLBOX_NO_EXCEPTIONS=ON
     echo "== Engine tests under AddressSanitizer and UndefinedBehaviorSanitizer"
     build build-sanitize -DQUILLBOX_WERROR=ON -DQUILLBOX_SANITIZE=ON -DQUILLBOX_DESKTOP=OFF \
         -DQUILLBOX_BENCH=OFF
