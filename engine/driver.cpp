@@ -35,7 +35,7 @@ bool memoryFor(size_t bytes) {
 
 // What converting a page of `size` bytes takes beyond the page, as measured on large pages:
 // JavaScript packing's token list, texts and result come to about six times the page, plain
-// compaction's result to about the page once; one more time the page is kept in hand.
+// compaction's result to about once; each with the page's size once more as a margin.
 size_t workingMemory(size_t size, int flags) {
     const size_t perByte = (flags & FLAG_JAVASCRIPT) ? 7 : 2;
     return size > SIZE_MAX / perByte ? SIZE_MAX : size * perByte;

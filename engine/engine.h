@@ -2,7 +2,8 @@
 //
 // Everything one conversion reads and changes lives in one `Engine` object that every
 // step takes by reference, so pages can be converted side by side (one engine per thread,
-// each page on the thread that converts it) and tests stay independent. The engine neither throws nor catches: results are counts, -1 for failure.
+// each page on the thread that converts it) and tests stay independent. The engine neither
+// throws nor catches and never ends the process: results are counts, -1 for failure.
 #pragma once
 
 #include <array>
