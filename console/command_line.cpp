@@ -91,6 +91,14 @@ bool parseNumber(std::string_view text, long low, long high, long& value) {
     return true;
 }
 
+// Prints "\nError : <message>" on standard error and ends the process with status -1.
+[[noreturn]] void fatalError(const char* message) {
+    std::fflush(stdout);  // what came before stays before the message
+    std::fprintf(stderr, "\nError : %s", message);
+    std::fflush(stderr);
+    std::exit(-1);
+}
+
 [[noreturn]] void failWithOption(const std::string& message) {
     const std::string text = message + "\n";
     fatalError(text.c_str());
@@ -333,9 +341,10 @@ int runConsole(int argc, char** argv) {
             tree.jobs = choices.jobs > 0
                             ? choices.jobs
                             : std::max(1, static_cast<int>(std::thread::hardware_concurrency()));
-            const int notConverted = convertList(engine, argv[directory], flags, tree);
-            if (notConverted >= 0) std::fputs("\ndone.\n", stdout);
-            return notConverted == 0 ? 0 : 1;
+            const ListOutcome run = convertList(engine, argv[directory], flags, tree);
+            // "q", or the end of the answers, ends the run at once, without the closing line.
+            if (!run.quit && run.notConverted >= 0) std::fputs("\ndone.\n", stdout);
+            return run.notConverted == 0 ? 0 : 1;
         }
     }
     if (i >= argc) fatalError("No filename given.");

@@ -68,7 +68,7 @@ int keptIndex(const Dictionary& dictionary, size_t slot) {
 // Enters a new word with count 0 in `slot`, which findSlot gave for it; -1 when the dictionary
 // is full. Returns the word's first-seen number.
 int word_probe::enterWord(Dictionary& dictionary, const Key& key, const Probe& probe, size_t slot) {
-    if (dictionary.words.size() >= dictionary.capacity) return -1;
+    if (dictionary.words.size() >= DICTIONARY_CAPACITY - 1) return -1;
     dictionary.words.emplace_back(key.bytes, key.length);
     if (key.blank) dictionary.words.back().push_back(' ');
     if (2 * dictionary.words.size() > dictionary.index.table.size()) {
@@ -81,8 +81,7 @@ int word_probe::enterWord(Dictionary& dictionary, const Key& key, const Probe& p
     return dictionary.count - 1;
 }
 
-void initDictionary(Dictionary& dictionary, size_t capacity, size_t expectedWords) {
-    dictionary.capacity = capacity;
+void initDictionary(Dictionary& dictionary, size_t expectedWords) {
     dictionary.words.clear();
     dictionary.counts.clear();
     dictionary.rankOf.clear();
@@ -99,19 +98,6 @@ void countCharacters(std::array<unsigned, 256>& histogram, std::string_view toke
         else if (c >= 'A' && c <= 'Z') ++histogram[c + 32];
         ++histogram[c];
     }
-}
-
-int mergeWord(Dictionary& dictionary, const std::string& word, int laterCount) {
-    const Key key = keyOf(word);
-    const Probe probe = probeOf(key);
-    const size_t slot = findSlot(dictionary, key, probe);
-    if (const uint32_t entry = dictionary.index.table[slot].entry) {
-        dictionary.counts[entry - 1] += laterCount + 1;  // its first occurrence there counts too
-        return static_cast<int>(entry - 1);
-    }
-    const int first = enterWord(dictionary, key, probe, slot);
-    if (first >= 0) dictionary.counts[static_cast<size_t>(first)] = laterCount;
-    return first;
 }
 
 int offerWord(Dictionary& dictionary, std::string_view token) {

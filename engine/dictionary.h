@@ -32,7 +32,6 @@ struct Dictionary {
     std::vector<std::string> words;  // in first-seen order until ranked
     std::vector<int> counts;         // parallel to words
     int count = 0;                   // words in use (lowered by the trim)
-    size_t capacity = DICTIONARY_CAPACITY - 1;  // words it takes at most
     WordIndex index;                 // while counting: every word; after the trim: the kept ones
     std::vector<int> rankOf;         // after ranking: first-seen number -> place in words
 };
@@ -44,14 +43,9 @@ struct CodeTable {
     int sectionOne = 0;
 };
 
-// Empties the dictionary; it then takes at most `capacity` words, and has room for
-// `expectedWords` before it grows (small pages stay cheap with none).
-void initDictionary(Dictionary& dictionary, size_t capacity = DICTIONARY_CAPACITY - 1,
-                    size_t expectedWords = 0);
-// Takes in a word that another dictionary counted `laterCount` times after its first
-// occurrence, all of them after the words seen here: as if those occurrences had been offered
-// here. Returns the word's first-seen number here, or -1 when it is not taken.
-int mergeWord(Dictionary& dictionary, const std::string& word, int laterCount);
+// Empties the dictionary; it then takes at most DICTIONARY_CAPACITY - 1 words, and has room
+// for `expectedWords` before it grows (small pages stay cheap with none).
+void initDictionary(Dictionary& dictionary, size_t expectedWords = 0);
 // Counts the token's bytes; a letter marks both its cases as used.
 void countCharacters(std::array<unsigned, 256>& histogram, std::string_view token);
 // Offers a token: a known word counts once more, a new one enters with count 0. Returns the

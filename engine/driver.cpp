@@ -5,9 +5,7 @@
 #include <cstring>
 #include <algorithm>
 #include <cstdint>
-#include <new>
 #include <filesystem>
-#include <future>
 #include <string>
 #include <system_error>
 
@@ -25,25 +23,22 @@
 
 namespace {
 
-// From this size on, plain compaction runs beside JavaScript packing on a thread of its own;
-// below it, starting the thread would cost more than it saves.
-constexpr size_t kSideBySideSize = 16384;
+// Whether a block of `bytes` can be had from the allocator now. The engine is built without
+// exceptions, so an allocation that fails ends the process: the page and the buffers of its
+// conversion are asked for this way first, and a page too large for memory is refused.
+bool memoryFor(size_t bytes) {
+    void* volatile block = std::malloc(bytes);  // volatile: the probe is not left out
+    const bool had = block != nullptr;
+    std::free(block);
+    return had;
+}
 
-// Plain compaction of `page` on an engine of its own, started beside the caller's work.
-// Invalid when no thread could be started.
-std::future<std::string> startPlainCompaction(const EngineOptions& options,
-                                              const std::string& page) {
-    try {
-        return std::async(std::launch::async, [options, &page] {
-            Engine side;
-            side.options = options;
-            side.console = nullptr;
-            std::string text = page;  // the method takes a page of its own
-            return compactPlain(side, text);
-        });
-    } catch (const std::system_error&) {
-        return {};
-    }
+// What converting a page of `size` bytes takes beyond the page, as measured on large pages:
+// JavaScript packing's token list, texts and result come to about six times the page, plain
+// compaction's result to about once; each with the page's size once more as a margin.
+size_t workingMemory(size_t size, int flags) {
+    const size_t perByte = (flags & FLAG_JAVASCRIPT) ? 7 : 2;
+    return size > SIZE_MAX / perByte ? SIZE_MAX : size * perByte;
 }
 
 void say(Engine& engine, const char* text) {
@@ -117,13 +112,6 @@ void setOutputChunk(Engine& engine, int count) { engine.options.outputChunk = co
 
 void setCodeCharLimit(Engine& engine, int count) { engine.options.codeCharLimit = count; }
 
-void fatalError(const char* message) {
-    std::fflush(stdout);  // what came before stays before the message
-    std::fprintf(stderr, "\nError : %s", message);
-    std::fflush(stderr);
-    std::exit(-1);
-}
-
 std::string describeFailure(const PageReport& report) {
     const auto withReason = [&](std::string text) {
         if (!report.reason.empty()) text += ": " + report.reason;
@@ -167,33 +155,31 @@ std::optional<std::string> readPageFrom(Engine& engine, std::FILE* stream, long&
     const size_t limit = bound < 0 ? SIZE_MAX : static_cast<size_t>(bound) + 1;
     std::string page;
     int readError = 0;
-    bool noMemory = false;
-    try {
 #ifndef _WIN32
-        // A regular file is read in one piece of its size (and one byte more, which shows
-        // its end); other input in pieces that double.
-        struct stat info {};
-        if (::fstat(::fileno(stream), &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0) {
-            page.resize(std::min(limit, static_cast<size_t>(info.st_size) + 1));
-        }
-#endif
-        size_t taken = 0;
-        while (taken < limit) {
-            if (page.size() == taken) {
-                page.resize(std::min(limit, std::max<size_t>(taken * 2, 16384)));
-            }
-            const size_t got = std::fread(page.data() + taken, 1, page.size() - taken, stream);
-            taken += got;
-            if (got == 0) {
-                if (std::ferror(stream)) readError = errno ? errno : EIO;
-                break;
-            }
-        }
-        page.resize(taken);
-    } catch (const std::bad_alloc&) {
-        noMemory = true;
+    // A regular file is read in one piece of its size (and one byte more, which shows its
+    // end); other input in pieces that double.
+    struct stat info {};
+    if (::fstat(::fileno(stream), &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0) {
+        const size_t size = std::min(limit, static_cast<size_t>(info.st_size) + 1);
+        if (!memoryFor(size)) return fail(PageOutcome::NoMemory, {});
+        page.resize(size);
     }
-    if (noMemory) return fail(PageOutcome::NoMemory, {});
+#endif
+    size_t taken = 0;
+    while (taken < limit) {
+        if (page.size() == taken) {
+            const size_t size = std::min(limit, std::max<size_t>(taken * 2, 16384));
+            if (!memoryFor(size)) return fail(PageOutcome::NoMemory, {});
+            page.resize(size);
+        }
+        const size_t got = std::fread(page.data() + taken, 1, page.size() - taken, stream);
+        taken += got;
+        if (got == 0) {
+            if (std::ferror(stream)) readError = errno ? errno : EIO;
+            break;
+        }
+    }
+    page.resize(taken);
     if (readError) return fail(PageOutcome::NotRead, std::strerror(readError));
     if (bound >= 0 && page.size() > static_cast<size_t>(bound)) {
         return fail(PageOutcome::TooLong, "more than " + std::to_string(bound) + " bytes");
@@ -242,29 +228,19 @@ long writePage(Engine& engine, std::string* outputName, const std::string& text)
 
 namespace {
 
-long packBestOrThrow(Engine& engine, std::string& page, std::string* outputName, int flags) {
+long packChosen(Engine& engine, std::string& page, std::string* outputName, int flags) {
     progressDot(engine);
     const unsigned long size = page.size() + 1;  // the terminator counts, as it always has
-    if (flags == 0) flags = FLAG_DEFAULT_SET;
 
-    // On a page of 16 KB up to the size that JavaScript packing splits between two threads,
-    // plain compaction runs beside it on a thread of its own. Otherwise it follows, and only
-    // where it could be the shorter: the packed page may already be no longer than the body
-    // text that plain compaction keeps.
+    // Plain compaction follows JavaScript packing, and only where it could be the shorter:
+    // the packed page may already be no longer than the body text that plain compaction keeps.
     const bool both = (flags & FLAG_PLAIN) && (flags & FLAG_JAVASCRIPT);
-    std::future<std::string> sidePlain;
-    if (both && page.size() >= kSideBySideSize && engine.options.threadsPerPage > 1 &&
-        !packsSideBySide(engine, page.size())) {
-        sidePlain = startPlainCompaction(engine.options, page);
-    }
     std::optional<std::string> packed;
     if (flags & FLAG_JAVASCRIPT) packed = packJavaScript(engine, page);  // leaves the page as it is
     progressDot(engine);
     // A page that JavaScript packing cannot bring back intact is compacted plainly instead.
     std::optional<std::string> plain;
-    if (sidePlain.valid()) {
-        plain = sidePlain.get();
-    } else if (packed && both && packed->size() <= lastPlainFloor(engine)) {
+    if (packed && both && packed->size() <= lastPlainFloor(engine)) {
         // Plain compaction cannot be shorter.
     } else if ((flags & FLAG_PLAIN) || ((flags & FLAG_JAVASCRIPT) && !packed)) {
         plain = compactPlain(engine, page);
@@ -304,12 +280,12 @@ long packBest(Engine& engine, std::string& page, std::string* outputName, long l
         engine.lastPage = {PageOutcome::HoldsZeroBytes, {}};
         return -1;
     }
-    try {
-        return packBestOrThrow(engine, page, outputName, flags);
-    } catch (const std::bad_alloc&) {
+    if (flags == 0) flags = FLAG_DEFAULT_SET;
+    if (!memoryFor(workingMemory(page.size(), flags))) {
         engine.lastPage = {PageOutcome::NoMemory, {}};
         return -1;
     }
+    return packChosen(engine, page, outputName, flags);
 }
 
 long convertFile(Engine& engine, const char* inputName, std::string* outputName, long bound,

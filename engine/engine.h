@@ -1,8 +1,9 @@
 // The compaction engine: options, per-page state and the entry points for one page.
 //
 // Everything one conversion reads and changes lives in one `Engine` object that every
-// step takes by reference, so pages can be converted side by side and tests stay
-// independent. The engine neither throws nor catches: results are counts, -1 for failure.
+// step takes by reference, so pages can be converted side by side (one engine per thread,
+// each page on the thread that converts it) and tests stay independent. The engine neither
+// throws nor catches and never ends the process: results are counts, -1 for failure.
 #pragma once
 
 #include <array>
@@ -66,10 +67,6 @@ struct EngineOptions {
     int interactive = 1;      // batch conversion asks before each file
     int keepBlanks = 0;       // every blank of the page is kept: convertFile sets it for a page
                               // whose linked style sheets keep white space
-    int sideBySideSize = 32768;  // JavaScript packing splits pages of at least this many bytes
-                                 // between two threads (0: never)
-    int threadsPerPage = 2;      // threads one page may keep busy; 1 keeps all its work on the
-                                 // caller's thread, as when several pages are converted at once
 };
 
 // Per-page scanner and region state; cleared by resetPageState before every pass.
@@ -119,13 +116,13 @@ struct EngineState {
 
 // Working memory that a method keeps from page to page, so large pages neither allocate nor
 // fault in their buffers anew. A copy of an engine starts without any: copies may be used on
-// other threads.
+// other threads, and never share it.
 class EngineWorkspace {
 public:
     EngineWorkspace() = default;
     EngineWorkspace(const EngineWorkspace&) {}
     EngineWorkspace& operator=(const EngineWorkspace&) { return *this; }
-    std::shared_ptr<void> packing;  // JavaScript packing's buffers and side thread
+    std::shared_ptr<void> packing;  // JavaScript packing's buffers
 };
 
 // Everything one conversion reads and changes.
@@ -183,9 +180,6 @@ long writePage(Engine& engine, std::string* outputName, const std::string& text)
 
 void setOutputChunk(Engine& engine, int count);
 void setCodeCharLimit(Engine& engine, int count);
-
-// Prints "\nError : <message>" on standard error and ends the process with status -1.
-[[noreturn]] void fatalError(const char* message);
 
 // Plain compaction: the page's tokens with single separators, comments and the page's own
 // HTML and HEAD tags left out.

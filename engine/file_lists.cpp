@@ -16,7 +16,6 @@
 #include <optional>
 #include <string_view>
 #include <system_error>
-#include <thread>
 #include <utility>
 #include <vector>
 
@@ -26,6 +25,7 @@
 
 #ifndef _WIN32
 #include <fcntl.h>
+#include <pthread.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
@@ -281,6 +281,13 @@ bool convertListedPage(Engine& engine, const TreeWork& work, const std::string& 
     }
 }
 
+// Runs the work `work` points to (a Work) on the thread that pthread_create starts.
+template <typename Work>
+void* runWork(void* work) {
+    (*static_cast<const Work*>(work))();
+    return nullptr;
+}
+
 // Prints the text of a stream made by open_memstream on `to`, and frees it.
 void passOn(char*& text, size_t length, std::FILE* to) {
     if (text && to) std::fwrite(text, 1, length, to);
@@ -322,7 +329,6 @@ int convertPagesAtOnce(Engine& engine, const TreeWork& work, const std::vector<s
     std::counting_semaphore<> turns(jobs);
     const auto worker = [&] {
         Engine own = engine;
-        own.options.threadsPerPage = 1;  // the jobs keep the processors busy already
         for (size_t k; (k = next++) < count;) {
             turns.acquire();
             bool turnHeld = true;
@@ -352,14 +358,18 @@ int convertPagesAtOnce(Engine& engine, const TreeWork& work, const std::vector<s
             }
         }
     };
-    std::vector<std::thread> threads;
-    try {
-        for (int j = 1; j < 4 * jobs && static_cast<size_t>(j) < count; ++j) threads.emplace_back(worker);
-    } catch (const std::system_error&) {
-        // Fewer threads than asked for: those started share the work.
+    // Threads are started through pthread_create, which tells a failure by its result: fewer
+    // threads than asked for share the work then.
+    std::vector<pthread_t> threads;
+    threads.reserve(static_cast<size_t>(4 * jobs));
+    void* const job = const_cast<void*>(static_cast<const void*>(&worker));
+    for (int j = 1; j < 4 * jobs && static_cast<size_t>(j) < count; ++j) {
+        pthread_t thread;
+        if (::pthread_create(&thread, nullptr, &runWork<decltype(worker)>, job) != 0) break;
+        threads.push_back(thread);
     }
     worker();
-    for (std::thread& thread : threads) thread.join();
+    for (const pthread_t thread : threads) ::pthread_join(thread, nullptr);
     return notConverted;
 }
 
@@ -372,13 +382,12 @@ bool writeList(std::FILE* list, const std::string& startPath, std::vector<WalkPr
     return std::fflush(list) == 0 && !std::ferror(list);
 }
 
-enum class ListEnd { Done, Quit };
-
-// The body of convertList; `notConverted` counts the pages not converted. The list file and
-// the folders are released when it returns, whatever the end.
+// The body of convertList; returns how many pages were not converted, or -1, and sets `quit`
+// when the user stopped the run. The list file and the folders are released when it returns,
+// whatever the end.
 int runList(Engine& engine, const std::string& startPath, int flags, const TreeOptions& tree,
-            ListEnd& end) {
-    end = ListEnd::Done;
+            bool& quit) {
+    quit = false;
     TreeWork work;
     work.startPath = startPath;
     struct Folders {
@@ -469,7 +478,7 @@ int runList(Engine& engine, const std::string& startPath, int flags, const TreeO
     for (; next < pages.size() && engine.options.interactive; ++next) {
         const Answer answer = askBeforeConverting(engine, pages[next]);
         if (answer == Answer::Quit) {
-            end = ListEnd::Quit;
+            quit = true;
             return notConverted;
         }
         if (answer == Answer::Skip) continue;
@@ -560,7 +569,8 @@ std::string writeFileList(const std::string& startPath, const std::string& listF
     return listFile.path();
 }
 
-int convertList(Engine& engine, const std::string& startPath, int flags, const TreeOptions& tree) {
+ListOutcome convertList(Engine& engine, const std::string& startPath, int flags,
+                        const TreeOptions& tree) {
     // Only a folder is converted: a missing name or a file given instead is told, not taken
     // for an empty tree.
     std::error_code error;
@@ -569,15 +579,12 @@ int convertList(Engine& engine, const std::string& startPath, int flags, const T
     if (error) {
         complain(engine, "Couldn't read the folder %s: %s\n", startPath.c_str(),
                  error.message().c_str());
-        return -1;
+        return {-1, false};
     }
-    ListEnd end;
-    const int notConverted = runList(engine, startPath, flags, tree, end);
-    if (end == ListEnd::Quit) {
-        if (engine.console) std::fflush(engine.console);
-        std::exit(notConverted == 0 ? 0 : 1);
-    }
-    return notConverted;
+    ListOutcome outcome;
+    outcome.notConverted = runList(engine, startPath, flags, tree, outcome.quit);
+    if (engine.console) std::fflush(engine.console);
+    return outcome;
 }
 
 #endif

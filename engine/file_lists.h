@@ -62,6 +62,18 @@ struct TreeOptions {
     int jobs = 1;            // pages converted at once when no question is asked
 };
 
+// How a convertList run ended.
+struct ListOutcome {
+    // How many pages were not converted, a folder that could not be listed counting as one
+    // (pages the user declined do not count); -1 after a message when the run could not
+    // begin: the start is not a folder, the output folder cannot be used, or the list file
+    // cannot be written or read back.
+    int notConverted = 0;
+    // The answer "q", or the end of the answers, stopped the run: the pages after it were
+    // neither asked about nor converted.
+    bool quit = false;
+};
+
 // Lists the pages under the folder `startPath` into a list file of this run's own and
 // converts each listed page with the method flags `flags`: over itself, or into
 // `tree.outputFolder`. While `engine.options.interactive` is on it asks before each page;
@@ -69,11 +81,7 @@ struct TreeOptions {
 // in the list's order. A page is converted in place only when the user may write it and it
 // has one link; the new file keeps its rights, owner, group and extended attributes, and
 // replaces the old one only once on disk. Every page not converted gets one line on the
-// error stream; every symbolic link met gets one on the console. The answer "q", or the end
-// of the answers, ends the process at once: status 0, or 1 when a page before it was not
-// converted. Returns how many pages were not converted, a folder that could not be listed
-// counting as one (pages the user declined do not count), or -1 after a message when
-// `startPath` is not a folder, the output folder cannot be used, or the list file cannot be
-// written or read back. The list file is removed in every case.
-int convertList(Engine& engine, const std::string& startPath, int flags = 0,
-                const TreeOptions& tree = {});
+// error stream; every symbolic link met gets one on the console. The list file is removed in
+// every case.
+ListOutcome convertList(Engine& engine, const std::string& startPath, int flags = 0,
+                        const TreeOptions& tree = {});

@@ -4,23 +4,17 @@
 #include <array>
 #include <bit>
 #include <cstring>
-#include <functional>
-#include <limits>
 #include <memory>
 #include <utility>
 
 #include "dictionary.h"
 #include "regions.h"
-#include "side_thread.h"
 #include "tag_table.h"
 #include "text_buffer.h"
 #include "tokenizer.h"
 #include "word_probe.h"
 
 namespace {
-
-// Apart by this many bytes, what two threads change stays off each other's cache lines.
-constexpr size_t kApart = 128;
 
 using word_probe::lookupTextWord;
 using word_probe::offerTextWord;
@@ -74,21 +68,6 @@ bool opensMarkup(std::string_view rest) {
 bool needsHiding(std::string_view raw) {
     for (size_t i = raw.find('<'); i != std::string_view::npos; i = raw.find('<', i + 1)) {
         if (opensMarkup(raw.substr(i + 1))) return true;
-    }
-    return false;
-}
-
-// Whether `raw`, a script literal's text so far, ends where text after it could complete a
-// "<!--", "<script" or "</script": in a '<' and a beginning of one of them.
-bool mayOpenMarkupAcross(std::string_view raw) {
-    constexpr size_t kLongest = 8;  // "</script" less its last letter, and one more
-    for (size_t i = raw.size() > kLongest ? raw.size() - kLongest : 0; i < raw.size(); ++i) {
-        if (raw[i] != '<') continue;
-        const std::string_view rest = raw.substr(i + 1);
-        if (std::string_view("!--").starts_with(rest) ||
-            startsWithIgnoreCase("script", rest) || startsWithIgnoreCase("/script", rest)) {
-            return true;
-        }
     }
     return false;
 }
@@ -202,7 +181,7 @@ struct TextRun {
 };
 
 // The counting pass: the head text, the bytes used and the words.
-struct alignas(kApart) Counter {
+struct Counter {
     Counter(Engine& owner, std::vector<TextToken>& tokenList, std::vector<TextRun>& runList)
         : engine(owner), tokens(tokenList), runs(runList) {
         tokens.clear();
@@ -260,35 +239,12 @@ struct alignas(kApart) Counter {
     }
 };
 
-// Takes in the words, bytes and head text that `later` counted from where this counter
-// stopped to the page's end, as if this counter had gone on. `firstSeen` receives the
-// first-seen number here of each of later's words (-1: not taken); later's text tokens keep
-// their own numbers.
-void absorb(Counter& counter, const Counter& later, std::vector<int>& firstSeen) {
-    Dictionary& dictionary = counter.engine.dictionary;
-    const Dictionary& laterWords = later.engine.dictionary;
-    firstSeen.resize(laterWords.words.size());
-    for (size_t w = 0; w < laterWords.words.size(); ++w) {
-        firstSeen[w] = mergeWord(dictionary, laterWords.words[w], laterWords.counts[w]);
-    }
-    counter.headText += later.headText;
-    counter.textBytes += later.textBytes;
-    for (size_t c = 0; c < 256; ++c) {
-        counter.byteCounts[c] += later.byteCounts[c];
-        counter.byteSeen[c] |= later.byteSeen[c];
-    }
-}
-
-// Tabulates, by the counter's own word numbers, the rank of each word the trimmed dictionary
-// kept (-1 for the others). `firstSeen`, where given, gives each number's first-seen number
-// in the dictionary.
-void tabulateKept(Counter& counter, const Dictionary& dictionary,
-                  const std::vector<int>* firstSeen = nullptr) {
-    const size_t words = firstSeen ? firstSeen->size() : dictionary.rankOf.size();
+// Tabulates, by the counter's word numbers, the rank of each word the trimmed dictionary kept
+// (-1 for the others).
+void tabulateKept(Counter& counter, const Dictionary& dictionary) {
+    const size_t words = dictionary.rankOf.size();
     counter.kept.resize(words);
-    for (size_t w = 0; w < words; ++w) {
-        counter.kept[w] = keptWord(dictionary, firstSeen ? (*firstSeen)[w] : static_cast<int>(w));
-    }
+    for (size_t w = 0; w < words; ++w) counter.kept[w] = keptWord(dictionary, static_cast<int>(w));
 }
 
 // Writes `token` from `o` as the decoder reads it back: letters lower case, with the case
@@ -316,73 +272,36 @@ char* codeLetters(std::string_view token, char* o, char toggle) {
     return o;
 }
 
-// What a writer of a page's later part notes where a line break may follow.
-struct WriterStep {
-    uint32_t codedSize;  // the coded text's size there
-    uint32_t length;     // what the line counter grew by since the step before
-};
-
 // The buffers a writer fills.
-struct alignas(kApart) WriterBuffers {
+struct WriterBuffers {
     TextBuffer coded;  // the coded text's script literals, as written
     TextBuffer intended;
-    std::vector<WriterStep> steps;
 };
 
-struct alignas(kApart) Writer {
+struct Writer {
     Writer(Engine& owner, const Dictionary& words, const std::string& codes, int codeCount,
            size_t literalRoom, const Counter& counted, WriterBuffers& buffers)
         : engine(owner), dictionary(words), t(codes), l(codeCount), room(literalRoom),
-          counter(&counted), coded(buffers.coded), intended(buffers.intended),
-          steps(buffers.steps) {
+          counter(&counted), coded(buffers.coded), intended(buffers.intended) {
         coded.clear();
         intended.clear();
-        steps.clear();
     }
     Engine& engine;
     const Dictionary& dictionary;
     const std::string& t;
     int l;
     size_t room;  // the coded text's literal bytes must stay below this
-    const Counter* counter;      // whose text runs are replayed
-    const Counter* nextCounter = nullptr;  // whose runs are replayed from `nextFrom` on
-    const char* nextFrom = nullptr;
+    const Counter* counter;  // whose text runs are replayed
     size_t nextRun = 0;
     TextBuffer& coded;
     TextBuffer& intended;
-    std::vector<WriterStep>& steps;  // see `later`
     int lineCounter = 0;
     bool bodyStarted = false;
     bool packable = true;
 
-    // A writer of a page's later part, beside the one that writes the part before it: it
-    // leaves the line breaks to the join and notes what depends on the earlier part.
-    bool later = false;
-    bool checked = false;        // an overflow check was made
-    size_t checkedSize = 0;      // the coded text's size at the last one
-    size_t checkedSteps = 0;     // steps taken by then
-    bool scriptBeforeText = false;  // a script opened before any text of this part
-    bool needsEarlierText = false;  // a step depended on the text written before this part
-
-    bool outgrown() {
-        if (later) {
-            checked = true;
-            checkedSize = coded.size();
-            checkedSteps = steps.size();
-            return false;  // decided at the join, where the whole size is known
-        }
-        return coded.size() >= room;
-    }
+    bool outgrown() const { return coded.size() >= room; }
 
     void breakLine() {
-        if (later) {
-            if (lineCounter > 0) {
-                steps.push_back({static_cast<uint32_t>(coded.size()),
-                                 static_cast<uint32_t>(lineCounter)});
-            }
-            lineCounter = 0;
-            return;
-        }
         if (lineCounter > kLineLength) {
             lineCounter = 0;
             coded.append(kLiteralJoin);
@@ -544,11 +463,7 @@ struct alignas(kApart) Writer {
         const KeptCode* const codes = keptCodes.data();
         for (const TextToken* token = first; token != last; ++token) {
             const size_t codedSize = codedStart + static_cast<size_t>(co - codedFrom);
-            if (later) {  // see outgrown()
-                checked = true;
-                checkedSize = codedSize;
-                checkedSteps = steps.size();
-            } else if (codedSize >= room) {
+            if (codedSize >= room) {
                 packable = false;  // the packed text outgrew its margin
                 break;
             }
@@ -595,14 +510,7 @@ struct alignas(kApart) Writer {
             }
             if (!started && !isBlank(static_cast<unsigned char>(io[-1]))) started = true;
             // As breakLine().
-            if (later) {
-                if (lines > 0) {
-                    steps.push_back(
-                        {static_cast<uint32_t>(codedStart + static_cast<size_t>(co - codedFrom)),
-                         static_cast<uint32_t>(lines)});
-                }
-                lines = 0;
-            } else if (lines > kLineLength) {
+            if (lines > kLineLength) {
                 lines = 0;
                 std::memcpy(co, kLiteralJoin.data(), kLiteralJoin.size());
                 co += kLiteralJoin.size();
@@ -623,10 +531,6 @@ struct alignas(kApart) Writer {
     // the token loop would write it.
     void writeText(char*& cursor) {
         EngineState& s = engine.scan;
-        if (nextCounter && cursor >= nextFrom) {
-            counter = std::exchange(nextCounter, nullptr);
-            nextRun = 0;
-        }
         const std::vector<TextRun>& runs = counter->runs;
         while (nextRun < runs.size() && runs[nextRun].start < cursor) ++nextRun;
         if (nextRun < runs.size() && runs[nextRun].start == cursor) {
@@ -651,18 +555,6 @@ struct alignas(kApart) Writer {
     }
 };
 
-// Whether the scanner stands where a fresh scan of the page's body would: in body text,
-// outside every tag, comment, region and preformatted element. What else the state holds there
-// is set anew by the next token before anything reads it.
-bool atFreshBodyText(const EngineState& s, int headState) {
-    return headState == 0 && !s.inTag && !s.inQuote && !s.inSingleQuote && !s.inUnquotedValue &&
-           !s.afterEquals && !s.inMarkupComment && s.rawTextName.empty() && !s.scriptEscape &&
-           !s.collectingTagName && !s.inScript && !s.preformatted && !s.preDepth &&
-           std::all_of(s.preCount.begin(), s.preCount.end(), [](int n) { return n == 0; }) &&
-           !s.inComment && !s.keepCase && !s.specialTagOpen && !s.scriptPending &&
-           !s.skipToTagEnd && s.regionName.empty() && s.scriptText.isClear();
-}
-
 // Whether the region steps (head tags, TITLE and SCRIPT regions, preformatted elements) may
 // act on the token just cut: it opens a tag, or a head region or script is open. For every
 // other token they change nothing.
@@ -671,26 +563,11 @@ bool mayTakeRegionStep(const EngineState& s, int headState) {
            s.specialTagOpen || s.skipToTagEnd;
 }
 
-// Where a page's later part may begin: just after a '>' a little past the middle that blanks
-// and then text follow. The scan that reaches it shows whether it lies in body text.
-const char* splitPointOf(const char* from, const char* end) {
-    for (const char* p = from + (end - from) * 8 / 15; p < end; ++p) {
-        p = static_cast<const char*>(std::memchr(p, '>', static_cast<size_t>(end - p)));
-        if (!p) return nullptr;
-        const char* q = p + 1;
-        while (q < end && isBlank(static_cast<unsigned char>(*q))) ++q;
-        if (q < end && *q != '<') return p + 1;
-    }
-    return nullptr;
-}
-
-// The counting loop from `cursor` on. Returns `stop` when it reached it at fresh body text
-// (see atFreshBodyText), otherwise null at the page's end.
-char* countFrom(Counter& counter, char* cursor, int& headState, const char* stop) {
+// The counting loop from `cursor` to the page's end.
+void countFrom(Counter& counter, char* cursor, int& headState) {
     Engine& engine = counter.engine;
     EngineState& s = engine.scan;
     while (cursor) {
-        if (cursor == stop && atFreshBodyText(s, headState)) return cursor;
         // Fast paths cut an ordinary tag's first token in body text (an opener, to which no
         // region step applies) and the common tokens inside a tag.
         bool opener = false;
@@ -713,18 +590,15 @@ char* countFrom(Counter& counter, char* cursor, int& headState, const char* stop
         }
         if (regionStep) headState = closeHeadTag(engine, token, headState);
     }
-    return nullptr;
 }
 
-// The writing loop from `cursor` on. Returns `stop` when it reached it at fresh body text,
-// otherwise null at the page's end or where the page proved not packable.
-char* writeFrom(Writer& writer, char* cursor, int& headState, const char* stop) {
+// The writing loop from `cursor` to the page's end, or to where the page proved not packable.
+void writeFrom(Writer& writer, char* cursor, int& headState) {
     Engine& engine = writer.engine;
     EngineState& s = engine.scan;
     TextBuffer& coded = writer.coded;
     TextBuffer& intended = writer.intended;
     while (cursor && writer.packable) {
-        if (cursor == stop && atFreshBodyText(s, headState)) return cursor;
         // Fast paths cut an ordinary tag's first token in body text (an opener, to which no
         // region step applies) and the common tokens inside a tag.
         bool opener = false;
@@ -747,15 +621,9 @@ char* writeFrom(Writer& writer, char* cursor, int& headState, const char* stop) 
             headState = openHeadTag(engine, token, headState);
             // A script after the body text began would run before that text once moved into
             // the head: such a page is not packed.
-            if (s.scriptPending && !scriptWasOpen) {
-                if (writer.bodyStarted) writer.packable = false;
-                else if (writer.later) writer.scriptBeforeText = true;
-            }
+            if (s.scriptPending && !scriptWasOpen && writer.bodyStarted) writer.packable = false;
         }
         if (s.inComment || comment || headState != 0 || s.skipToTagEnd) {
-            if (comment && !s.inComment && !keepsBlanks(s) && writer.later && intended.empty()) {
-                writer.needsEarlierText = true;
-            }
             if (comment && !s.inComment && !intended.empty() &&
                 removedCommentPartsText(intended.back(), cursor)) {
                 writer.writeLiteral(EMPTY_COMMENT, cursor);
@@ -765,9 +633,7 @@ char* writeFrom(Writer& writer, char* cursor, int& headState, const char* stop) 
                 isSeparatorAt(engine, cursor)) {
                 // A removed comment that a blank followed leaves that blank.
                 const char separator = separatorAt(s, cursor);
-                char spaced[2];
-                coded.append(std::string_view(spaced, static_cast<size_t>(
-                                                          codeSeparator(spaced, separator) - spaced)));
+                coded.commit(codeSeparator(coded.room(2), separator));
                 intended.push_back(separator);
                 ++writer.lineCounter;
             }
@@ -783,78 +649,14 @@ char* writeFrom(Writer& writer, char* cursor, int& headState, const char* stop) 
         writer.breakLine();
         if (regionStep) headState = closeHeadTag(engine, token, headState);
     }
-    return nullptr;
 }
-
-// Whether the coded text `later` wrote after where `writer` stopped may be joined on: false
-// when the page, whole, is not packable.
-bool joinable(const Writer& writer, const Writer& later) {
-    return later.packable && !(later.scriptBeforeText && writer.bodyStarted);
-}
-
-// Appends the coded text `later` wrote to `to`, with the line breaks that one writer would
-// have made going on from a line of `lineCounter` characters, after `start` bytes of coded
-// text. False when the whole outgrows `room`: the overflow check that writer made last.
-bool stitch(const Writer& later, int lineCounter, size_t start, size_t room, TextBuffer& to) {
-    const char* text = later.coded.data();
-    size_t copied = 0;
-    size_t joinsBeforeCheck = 0;
-    for (size_t i = 0; i < later.steps.size(); ++i) {
-        lineCounter += static_cast<int>(later.steps[i].length);
-        if (lineCounter > kLineLength) {
-            const size_t at = later.steps[i].codedSize;
-            to.append(text + copied, at - copied);
-            to.append(kLiteralJoin);
-            copied = at;
-            lineCounter = 0;
-            if (i < later.checkedSteps) ++joinsBeforeCheck;
-        }
-    }
-    to.append(text + copied, later.coded.size() - copied);
-    return !later.checked ||
-           start + later.checkedSize + joinsBeforeCheck * kLiteralJoin.size() < room;
-}
-
-// A task on the side thread that is waited for however the scope that started it is left:
-// declared after the objects the task reads, it is destroyed before them.
-class SideTask {
-public:
-    SideTask() = default;
-    SideTask(const SideTask&) = delete;
-    SideTask& operator=(const SideTask&) = delete;
-    ~SideTask() {
-        try {
-            wait();
-        } catch (...) {
-        }
-    }
-    bool start(SideThread& on, std::function<void()> task, bool last = false) {
-        if (!on.start(std::move(task), last)) return false;
-        thread_ = &on;
-        return true;
-    }
-    void wait() {
-        if (thread_) std::exchange(thread_, nullptr)->wait();
-    }
-
-private:
-    SideThread* thread_ = nullptr;
-};
 
 // JavaScript packing's working memory, kept in the engine from page to page.
 struct PackingWorkspace {
-    SideThread sideThread;  // packs large pages' later parts
-    alignas(kApart) Engine side;  // the engine of the later part
-    alignas(kApart) std::vector<TextToken> tokens;
+    std::vector<TextToken> tokens;
     std::vector<TextRun> runs;
-    alignas(kApart) std::vector<TextToken> laterTokens;
-    std::vector<TextRun> laterRuns;
-    std::vector<int> laterFirstSeen;  // the later part's words numbered as in the whole
     WriterBuffers written;
-    WriterBuffers laterWritten;
-    alignas(kApart) TextBuffer stitched;  // the later part's coded text with its line breaks
     std::string value;  // a literal's value, as JavaScript reads it
-    SideBySideSteps steps;  // of the last page
     size_t plainFloor = 0;  // of the last page
 };
 
@@ -868,16 +670,6 @@ PackingWorkspace& workspaceOf(Engine& engine) {
 size_t lastPlainFloor(const Engine& engine) {
     const auto* workspace = static_cast<const PackingWorkspace*>(engine.workspace.packing.get());
     return workspace ? workspace->plainFloor : 0;
-}
-
-SideBySideSteps lastSideBySideSteps(const Engine& engine) {
-    const auto* workspace = static_cast<const PackingWorkspace*>(engine.workspace.packing.get());
-    return workspace ? workspace->steps : SideBySideSteps{};
-}
-
-bool packsSideBySide(const Engine& engine, size_t size) {
-    return engine.options.threadsPerPage > 1 && engine.options.sideBySideSize > 0 &&
-           size >= static_cast<size_t>(engine.options.sideBySideSize);
 }
 
 bool declaresCharset(std::string_view page) {
@@ -962,10 +754,10 @@ struct MatchingSink {
 // Decodes c as the packed page's decoder does into `text` (a TextBuffer or a MatchingSink);
 // false where that decoder would go wrong. With `literals`, c is the script literals that
 // hold the coded text, read as JavaScript reads them on the way (false where readLiterals
-// would be). `endCase` receives the case toggle's state at the end.
+// would be).
 template <typename Sink>
 bool decodeInto(std::string_view t, std::string_view s, std::string_view c, int l, Sink& text,
-                bool literals, int* endCase = nullptr) {
+                bool literals) {
     // Entry k of s runs from just after its k-th '~' to the next one. Past the last '~' the
     // decoder's indexOf finds none (0) and then starts over from the first.
     std::vector<size_t> afterTildes{0};
@@ -1087,16 +879,15 @@ bool decodeInto(std::string_view t, std::string_view s, std::string_view c, int 
             return false;
         }
     }
-    if (endCase) *endCase = u;
     return true;
 }
 
 // Whether the coded literals `raw` read as a value that decodes to exactly `intended`.
 bool decodesTo(std::string_view raw, std::string_view t, std::string_view words, int l,
-               TextBuffer& intended, int* endCase = nullptr) {
+               TextBuffer& intended) {
     intended.room(kReadAhead);  // bytes past its end that the check may read
     MatchingSink decoded{intended.view(), intended.size() + kReadAhead};
-    return decodeInto(t, words, raw, l, decoded, true, endCase) && decoded.matched();
+    return decodeInto(t, words, raw, l, decoded, true) && decoded.matched();
 }
 
 }  // namespace
@@ -1139,56 +930,17 @@ std::optional<std::string> packJavaScript(Engine& engine, std::string& page) {
     // A byte-order mark goes out in front, and still declares the page's character set.
     const size_t charsetFrom = serverHeaderLength(engine, page, nullptr);
     PackingWorkspace& workspace = workspaceOf(engine);
-    workspace.steps = {};
     workspace.plainFloor = 0;
     Counter counter(engine, workspace.tokens, workspace.runs);
     counter.readableEnd = page.data() + page.size() + 1;  // the terminating zero is read too
     counter.tokens.reserve(page.size() / 4);  // text words run about five bytes with a blank
     char* cursor = page.data() + h;
-    // A large page is counted and written in two parts side by side: a second engine takes
-    // the part from a split point on, from a fresh state, and its work is kept where the
-    // scan of the first part reaches that point in that state. The later part's thread
-    // takes a little less than half, as it starts a little later. Counting and writing may
-    // keep or drop the split on their own.
-    const char* split = nullptr;
-    if (packsSideBySide(engine, page.size() - h)) {
-        split = splitPointOf(cursor, page.data() + page.size());
-    }
-    const char* writingSplit = split;
-    int unreadable = -1;  // whether the page is read by a guess; -1 not yet known
-    Engine& side = workspace.side;
-    side.options = options;
-    side.console = nullptr;
-    Counter laterCounter(side, workspace.laterTokens, workspace.laterRuns);
-    SideTask counting;  // declared after what its task reads, so it is waited for first
-    if (split) {
-        laterCounter.readableEnd = counter.readableEnd;
-        const size_t laterSize = static_cast<size_t>(page.data() + page.size() - split);
-        laterCounter.tokens.reserve(laterSize / 4);
-        const bool started = counting.start(workspace.sideThread, [&] {
-            resetPageState(side);
-            side.scan.pageStart = page.data();
-            if (keepBlanks) keepEveryBlank(side);
-            initDictionary(side.dictionary, std::numeric_limits<size_t>::max());
-            int laterHead = clearHeadTag(side);
-            countFrom(laterCounter, const_cast<char*>(split), laterHead, nullptr);
-            unreadable = readsByGuess(page, charsetFrom);
-        });
-        if (!started) split = nullptr;
-    }
-    char* stopped = countFrom(counter, cursor, headState, split);
-    counting.wait();
-    if (stopped) {
-        absorb(counter, laterCounter, workspace.laterFirstSeen);
-        workspace.steps.counted = true;
-    } else {
-        split = nullptr;  // the split point lay elsewhere than in body text: all counted here
-    }
+    countFrom(counter, cursor, headState);
     // The packed page goes on after the text its decoder writes ("</SCRIPT>" and "</HTML>"):
     // a page that ends inside a tag, a comment or raw text (an unclosed TEXTAREA, TITLE,
     // PLAINTEXT...) would show that as text, or lose it. Such a page is not packed (see the
     // self-check below).
-    const EngineState& atEnd = stopped ? side.scan : engine.scan;
+    const EngineState& atEnd = engine.scan;
     const bool endsInMarkup = atEnd.inTag || atEnd.inMarkupComment || !atEnd.rawTextName.empty();
     workspace.plainFloor = counter.textBytes;
     // Both cases of a letter count as used: the decoder's case toggle makes either.
@@ -1203,9 +955,8 @@ std::optional<std::string> packJavaScript(Engine& engine, std::string& page) {
     dot();
     rankDictionary(dictionary);
     dot();
-    // A page read by a guess is not packed (the side thread may have looked already).
-    if (unreadable < 0) unreadable = readsByGuess(page, charsetFrom);
-    if (unreadable) return std::nullopt;
+    // A page read by a guess is not packed.
+    if (readsByGuess(page, charsetFrom)) return std::nullopt;
     const CodeTable table = buildCodeTable(engine.histogram, options.codeCharLimit);
     const int count = trimDictionary(dictionary, table.sectionOne, options.debugDump != 0,
                                      engine.errors);  // the trace never mixes with a piped page
@@ -1213,7 +964,6 @@ std::optional<std::string> packJavaScript(Engine& engine, std::string& page) {
     // The escape, the case toggle and the quote code must be code characters.
     if (table.sectionOne < 3) return std::nullopt;
     tabulateKept(counter, dictionary);
-    if (split) tabulateKept(laterCounter, dictionary, &workspace.laterFirstSeen);
     const int l = std::max(count, 3);
     std::string t = table.t;
     if (static_cast<int>(t.size()) > l + 2) t.resize(static_cast<size_t>(l) + 1);
@@ -1243,63 +993,13 @@ std::optional<std::string> packJavaScript(Engine& engine, std::string& page) {
     writer.tabulateCodes();
     writer.coded.reserve(page.size() / 2 + 256);
     writer.intended.reserve(page.size() + 256);
-    if (split) {
-        writer.nextCounter = &laterCounter;  // where this part's writing goes on past its end
-        writer.nextFrom = split;
-    }
-    Writer laterWriter(side, dictionary, t, l, writer.room, laterCounter,
-                       workspace.laterWritten);
-    SideTask writing;
-    if (writingSplit) {
-        // Where counting was not split, the later part's runs are in this part's counter.
-        laterWriter.later = true;
-        laterWriter.keptCodes = writer.keptCodes;
-        laterWriter.counter = &counter;
-        laterWriter.nextRun = static_cast<size_t>(
-            std::lower_bound(counter.runs.begin(), counter.runs.end(), writingSplit,
-                             [](const TextRun& run, const char* at) { return run.start < at; }) -
-            counter.runs.begin());
-        if (split) {
-            laterWriter.nextCounter = &laterCounter;
-            laterWriter.nextFrom = split;
-        }
-        const bool started = writing.start(workspace.sideThread, [&] {
-            resetPageState(side);
-            side.scan.pageStart = page.data();
-            if (keepBlanks) keepEveryBlank(side);
-            int laterHead = clearHeadTag(side);
-            writeFrom(laterWriter, const_cast<char*>(writingSplit), laterHead, nullptr);
-        });
-        if (!started) writingSplit = nullptr;
-    }
-    cursor = writeFrom(writer, cursor, headState, writingSplit);
-    writing.wait();
-    bool joined = false;  // the later part's coded text is joined on
-    if (cursor) {
-        // Stopped at the split point: the later part is joined on, or written here after all
-        // when it depended on what this part wrote.
-        if (laterWriter.needsEarlierText) {
-            writeFrom(writer, cursor, headState, nullptr);
-        } else {
-            if (!joinable(writer, laterWriter)) return std::nullopt;
-            joined = true;
-            workspace.steps.written = true;
-        }
-    }
+    writeFrom(writer, cursor, headState);
     if (!writer.packable) return std::nullopt;
     TextBuffer& coded = writer.coded;
     TextBuffer& intended = writer.intended;
-    TextBuffer& stitched = workspace.stitched;
-    stitched.clear();
 
     // Self-check: the head ends outside any markup, the literals are safe, and the decoder
-    // rebuilds exactly the intended text. A joined page's later part is stitched on and
-    // checked by the side thread while this one checks the first part. Decoding the parts
-    // one after the other is decoding the whole where the first part ends with the case
-    // toggle off and the join lies outside escapes and markup: every token and line break is
-    // written whole, and the first part does not end in a beginning of markup that the later
-    // part could complete.
-    // Where a part needs its markup hidden, its check fails and the whole is checked below.
+    // rebuilds exactly the intended text.
     if (endsInMarkup || !endsOutsideMarkup(std::string(PACKED_MARKER) + headText)) {
         return std::nullopt;
     }
@@ -1308,51 +1008,17 @@ std::optional<std::string> packJavaScript(Engine& engine, std::string& page) {
     if (!readLiterals(t, value) || value != t) return std::nullopt;
     value.clear();
     if (!readLiterals(hideMarkup(wordList), value) || value != wordList) return std::nullopt;
-    const size_t b = coded.size();
-    const bool apart = joined && b > 0 && !mayOpenMarkupAcross(coded.view());
-    bool fits = true;
-    bool laterDecoded = false;
-    bool sideChecks = false;
-    SideTask checking;
-    if (joined) {
-        sideChecks = checking.start(workspace.sideThread, [&] {
-            fits = stitch(laterWriter, writer.lineCounter, b, writer.room, stitched);
-            if (fits && apart) {
-                laterDecoded = decodesTo(stitched.view(), t, words, l, laterWriter.intended);
-            }
-        }, true);  // the page's last side task
-        if (!sideChecks) fits = stitch(laterWriter, writer.lineCounter, b, writer.room, stitched);
-    }
-    bool decoded = false;
-    if (sideChecks && apart) {
-        int endCase = 1;
-        const bool firstDecoded = decodesTo(coded.view(), t, words, l, intended, &endCase);
-        checking.wait();
-        decoded = fits && firstDecoded && endCase == 0 && laterDecoded;
-        workspace.steps.checked = decoded;
-    }
-    checking.wait();
-    if (!fits) return std::nullopt;  // the packed text outgrew its margin
-    // Otherwise, and to be sure when the parts did not come back, the whole in one piece.
     std::string hidden;
-    if (!decoded) {
-        if (joined) {
-            coded.append(stitched.view());
-            stitched.clear();
-            intended.append(laterWriter.intended.view());
-        }
-        if (needsHiding(coded.view())) hidden = hideMarkup(std::string(coded.view()));
-        if (!decodesTo(hidden.empty() ? coded.view() : hidden, t, words, l, intended)) {
-            return std::nullopt;
-        }
+    if (needsHiding(coded.view())) hidden = hideMarkup(std::string(coded.view()));
+    if (!decodesTo(hidden.empty() ? coded.view() : hidden, t, words, l, intended)) {
+        return std::nullopt;
     }
     const std::string_view codedRaw = hidden.empty() ? coded.view() : hidden;
-    const int percentStep = static_cast<int>((coded.size() + stitched.size()) / 100);
+    const int percentStep = static_cast<int>(coded.size() / 100);
 
-    out.reserve(out.size() + codedRaw.size() + stitched.size() + 1024);  // the decoder follows
+    out.reserve(out.size() + codedRaw.size() + 1024);  // the decoder follows
     out += "c=\"";
     out += codedRaw;
-    out += stitched.view();
     out += "\";\n";
     out += "function a(n){this.length=n;return this};function d(s,c,t,l){u=0;k=0;o=\"\";";
     out += "r=new a(t.length*2);r[0]=0;for (n=0;n<t.length*2;n++){r[n+1]=s.indexOf(\"~\",r[n])+1;}";

@@ -23,16 +23,5 @@ bool decodesExactly(std::string_view t, std::string_view s, std::string_view c, 
 // the bytes of its body text, which plain compaction keeps as they stand.
 size_t lastPlainFloor(const Engine& engine);
 
-// Whether JavaScript packing splits a page of `size` bytes between two threads.
-bool packsSideBySide(const Engine& engine, size_t size);
-
-// Which steps of the last page JavaScript packing took in two parts side by side.
-struct SideBySideSteps {
-    bool counted = false;
-    bool written = false;
-    bool checked = false;
-};
-SideBySideSteps lastSideBySideSteps(const Engine& engine);
-
 // Whether the page declares its character set (byte-order mark or META).
 bool declaresCharset(std::string_view page);

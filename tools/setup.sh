@@ -1,11 +1,11 @@
 #!/usr/bin/env bash
 # Sets up Quillbox on a fresh Debian or Ubuntu machine: installs what is missing, builds, and
 #   tools/setup.sh demo   packs the bundled sample page examples/sample.html into output.htm
-#   tools/setup.sh test   builds with warnings as errors and runs every test: unit, console,
-#                         desktop (headless), packed pages in node and in Chromium, the engine
-#                         tests again under AddressSanitizer and UBSan, packing on two threads
-#                         and directory mode on several under ThreadSanitizer, and a short
-#                         fuzzing run.
+#   tools/setup.sh test   builds with warnings as errors, the engine and its tests without
+#                         exceptions, and runs every test: unit, console, desktop (headless),
+#                         packed pages in node and in Chromium, the engine tests again under
+#                         AddressSanitizer and UBSan, directory mode's jobs under
+#                         ThreadSanitizer, and a short fuzzing run.
 set -euo pipefail
 
 mode=${1:-demo}
@@ -58,7 +58,7 @@ test)
     echo "== Engine tests under AddressSanitizer and UndefinedBehaviorSanitizer"
     build sanitize
     ctest --preset sanitize -j "$jobs"
-    echo "== Packing on two threads and directory mode on several, under ThreadSanitizer"
+    echo "== Directory mode converting pages on several threads, under ThreadSanitizer"
     build tsan
     ctest --preset tsan -j "$jobs"
     echo "== Fuzzing the packer for 60 seconds"

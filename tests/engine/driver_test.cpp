@@ -2,11 +2,14 @@
 // progress line.
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <random>
 #include <string>
 
@@ -133,6 +136,74 @@ TEST(Driver, LargePagesAreConvertedWhole) {
             EXPECT_GT(decoded.size(), 19000000u);
             EXPECT_NE(decoded.find("The last words."), std::string::npos);
         }
+    }
+}
+
+// Sanitizers reserve far more address space than a limit on it leaves.
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+constexpr bool kUnderSanitizer = true;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
+constexpr bool kUnderSanitizer = true;
+#else
+constexpr bool kUnderSanitizer = false;
+#endif
+#else
+constexpr bool kUnderSanitizer = false;
+#endif
+
+// The address space the process takes now, in bytes.
+size_t addressSpaceInUse() {
+    std::ifstream statm("/proc/self/statm");
+    size_t pages = 0;
+    statm >> pages;
+    return pages * static_cast<size_t>(::sysconf(_SC_PAGESIZE));
+}
+
+// Converts `input` with the address space limited to what the process takes now and `room`
+// bytes more. Returns 0 when the page was converted (`converted`), or else refused as too
+// large for memory with nothing written; 1 otherwise.
+int convertWithin(size_t room, const std::string& input, std::string output, int flags,
+                  bool converted) {
+    Engine engine = quietEngine();
+    const rlim_t limit = addressSpaceInUse() + room;
+    const rlimit bound{limit, limit};
+    if (::setrlimit(RLIMIT_AS, &bound) != 0) return 2;
+    const long result = convertFile(engine, input.c_str(), &output, NO_BOUND, flags);
+    const bool refused = result == -1 && engine.lastPage.outcome == PageOutcome::NoMemory &&
+                         !fs::exists(output);
+    return (converted ? result > 0 : refused) ? 0 : 1;
+}
+
+// A page too large for the memory left is refused as such, nothing is written, and the
+// process goes on. Each case runs in a child process whose address space may grow by `room`
+// times the page's size.
+TEST(Driver, PageTooLargeForMemoryIsRefused) {
+    if (kUnderSanitizer) GTEST_SKIP() << "the sanitizers reserve the address space limited here";
+    ScratchFolder folder;
+    std::mt19937 random(8);
+    const std::string page = longPage(random, 4000000);
+    const std::string input = (folder / "in.html").string();
+    const std::string output = (folder / "out.htm").string();
+    writeFileBytes(input, page);
+    struct Case {
+        const char* name;
+        int flags;
+        double room;
+        bool converted;
+    };
+    const Case kCases[] = {
+        {"the page cannot be read", 0, 0.5, false},
+        {"the page is read, JavaScript packing has no room", FLAG_JAVASCRIPT, 3, false},
+        {"the page is read, the best of both has no room", 0, 3, false},
+        {"the page is read, plain compaction has no room", FLAG_PLAIN, 1.5, false},
+        {"room for the best of both", 0, 16, true},  // last: it writes the output
+    };
+    for (const Case& c : kCases) {
+        SCOPED_TRACE(c.name);
+        const auto room = static_cast<size_t>(c.room * static_cast<double>(page.size()));
+        EXPECT_EXIT(std::_Exit(convertWithin(room, input, output, c.flags, c.converted)),
+                    ::testing::ExitedWithCode(0), "");
     }
 }
 
@@ -315,8 +386,6 @@ TEST(Driver, FlagsZeroRemoveCommentsAndChooseTheShorter) {
 // must still follow the options the flags set.
 TEST(Driver, LargePageCompactsPlainlyWithTheFlagsOptions) {
     // No word comes twice, so JavaScript packing only adds its decoder and plain compaction wins.
-    // At 20000 bytes plain compaction runs on a thread of its own; at 40000 JavaScript packing
-    // splits the page between two threads and plain compaction follows it.
     for (const size_t size : {20000, 40000}) {
         std::string page = "<html><head><meta name=\"keywords\" content=\"x\"></head><body>\n"
                            "<!-- a note -->\n";

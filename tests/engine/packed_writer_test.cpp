@@ -2,10 +2,14 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
+#include <random>
 #include <string>
+#include <vector>
 
 #include "dictionary.h"
 #include "engine_helpers.h"
+#include "long_page.h"
 #include "packed_page.h"
 #include "packed_writer.h"
 #include "word_probe.h"
@@ -351,6 +355,33 @@ TEST(PackedWriter, ServerHeaderStandsBeforeTheMarker) {
     const auto packed = packText(engine, "Content-type: text/html\n\n<p>a a a</p>");
     ASSERT_TRUE(packed);
     EXPECT_EQ(packed->rfind("Content-type: text/html\n\n<!--Quillbox-->", 0), 0u);
+}
+
+// One engine packs page after page, large and small, packable or refused, keeping its working
+// buffers: each page comes out as a fresh engine packs it, with nothing left from the page
+// before.
+TEST(PackedWriter, EngineKeptFromPageToPagePacksAsAFreshOne) {
+    std::vector<std::string> pages;
+    for (const auto& entry :
+         std::filesystem::directory_iterator(std::filesystem::path(QUILLBOX_TEST_DATA) / "pages")) {
+        pages.push_back(readFileBytes(entry.path()).c_str());  // up to a zero byte, as read
+    }
+    std::mt19937 random(5);
+    for (const size_t size : {60000, 3000, 120000, 800}) pages.push_back(longPage(random, size));
+    for (const RefusedCase& c : kRefused) pages.push_back(c.page);
+    std::shuffle(pages.begin(), pages.end(), random);
+    for (int variant = 0; variant < 4; ++variant) {
+        Engine kept = quietEngine();
+        kept.options.keepComments = variant & 1;
+        kept.options.codeCharLimit = (variant & 2) ? 90 : 256;
+        for (const std::string& page : pages) {
+            Engine fresh = quietEngine();
+            fresh.options = kept.options;
+            kept.histogram.fill(0);  // as reading a page does
+            EXPECT_EQ(packText(kept, page), packText(fresh, page))
+                << "variant " << variant << ": " << page.substr(0, 60);
+        }
+    }
 }
 
 }  // namespace

@@ -1,4 +1,4 @@
-// A long generated page for the tests of pages that packing splits between two threads.
+// A long generated page for the tests of large pages.
 #pragma once
 
 #include <random>
