@@ -91,21 +91,35 @@ bool parseNumber(std::string_view text, long low, long high, long& value) {
     return true;
 }
 
-// Prints "\nError : <message>" on standard error and ends the process with status -1.
-[[noreturn]] void fatalError(const char* message) {
-    std::fflush(stdout);  // what came before stays before the message
-    std::fprintf(stderr, "\nError : %s", message);
-    std::fflush(stderr);
-    std::exit(-1);
+// The streams of one run: standard input, output and error, or what a caller puts in their
+// place.
+struct Io {
+    std::FILE* in;
+    std::FILE* out;
+    std::FILE* err;
+};
+
+// Ends the run with `status`, from however deep in it; runConsole returns the status.
+struct RunEnd {
+    int status;
+};
+
+// Prints "\nError : <message>" on the error stream and ends the run with status -1.
+[[noreturn]] void fatalError(const Io& io, const char* message) {
+    std::fflush(io.out);  // what came before stays before the message
+    std::fprintf(io.err, "\nError : %s", message);
+    std::fflush(io.err);
+    throw RunEnd{-1};
 }
 
-[[noreturn]] void failWithOption(const std::string& message) {
+[[noreturn]] void failWithOption(const Io& io, const std::string& message) {
     const std::string text = message + "\n";
-    fatalError(text.c_str());
+    fatalError(io, text.c_str());
 }
 
 // Applies one long option ("--name" or "--name=value") in the switch pass.
-void applyLongOption(Engine& engine, ConsoleChoices& choices, std::string_view argument) {
+void applyLongOption(const Io& io, Engine& engine, ConsoleChoices& choices,
+                     std::string_view argument) {
     const size_t equals = argument.find('=');
     const std::string_view name = argument.substr(2, equals == std::string_view::npos
                                                           ? std::string_view::npos
@@ -114,29 +128,29 @@ void applyLongOption(Engine& engine, ConsoleChoices& choices, std::string_view a
     const std::string_view value = hasValue ? argument.substr(equals + 1) : std::string_view{};
     const auto requireValue = [&] {
         if (!hasValue || value.empty()) {
-            failWithOption("Option --" + std::string(name) + " needs a value.");
+            failWithOption(io, "Option --" + std::string(name) + " needs a value.");
         }
     };
     const auto refuseValue = [&] {
-        if (hasValue) failWithOption("Option --" + std::string(name) + " takes no value.");
+        if (hasValue) failWithOption(io, "Option --" + std::string(name) + " takes no value.");
     };
     long number = 0;
     if (name == "help") {
         refuseValue();
-        std::fputs(kBanner, stdout);
-        std::fputs(kUsage, stdout);
-        std::fputs(kLongOptions, stdout);
-        std::exit(0);
+        std::fputs(kBanner, io.out);
+        std::fputs(kUsage, io.out);
+        std::fputs(kLongOptions, io.out);
+        throw RunEnd{0};
     } else if (name == "version") {
         refuseValue();
-        std::puts("quillbox 0.9a");
-        std::exit(0);
+        std::fputs("quillbox 0.9a\n", io.out);
+        throw RunEnd{0};
     } else if (name == "method") {
         requireValue();
         if (value == "best") choices.methods = FLAG_PLAIN | FLAG_JAVASCRIPT;
         else if (value == "js") choices.methods = FLAG_JAVASCRIPT;
         else if (value == "plain") choices.methods = FLAG_PLAIN;
-        else failWithOption("Bad value for --method: " + std::string(value) +
+        else failWithOption(io, "Bad value for --method: " + std::string(value) +
                             " (best, js or plain).");
     } else if (name == "keep-comments") {
         refuseValue();
@@ -148,14 +162,14 @@ void applyLongOption(Engine& engine, ConsoleChoices& choices, std::string_view a
     } else if (name == "code-char-limit") {
         requireValue();
         if (!parseNumber(value, 1, 256, number)) {
-            failWithOption("Bad value for --code-char-limit: " + std::string(value) +
+            failWithOption(io, "Bad value for --code-char-limit: " + std::string(value) +
                            " (1 to 256).");
         }
         setCodeCharLimit(engine, static_cast<int>(number));
     } else if (name == "output-chunk") {
         requireValue();
         if (!parseNumber(value, 1, 1000000, number)) {
-            failWithOption("Bad value for --output-chunk: " + std::string(value) +
+            failWithOption(io, "Bad value for --output-chunk: " + std::string(value) +
                            " (1 to 1000000).");
         }
         setOutputChunk(engine, static_cast<int>(number));
@@ -166,7 +180,7 @@ void applyLongOption(Engine& engine, ConsoleChoices& choices, std::string_view a
     } else if (name == "jobs") {
         requireValue();
         if (!parseNumber(value, 1, 256, number)) {
-            failWithOption("Bad value for --jobs: " + std::string(value) + " (1 to 256).");
+            failWithOption(io, "Bad value for --jobs: " + std::string(value) + " (1 to 256).");
         }
         choices.jobs = static_cast<int>(number);
     } else if (name == "output-dir") {
@@ -174,12 +188,12 @@ void applyLongOption(Engine& engine, ConsoleChoices& choices, std::string_view a
         // Checked now, so that a mistyped folder fails once instead of at every page.
         std::error_code error;
         if (!std::filesystem::is_directory(std::filesystem::path(value), error)) {
-            failWithOption("Bad value for --output-dir: " + std::string(value) +
+            failWithOption(io, "Bad value for --output-dir: " + std::string(value) +
                            " (no such folder).");
         }
         choices.outputDir = std::string(value);
     } else {
-        failWithOption("Unknown option " + std::string(argument) + ".");
+        failWithOption(io, "Unknown option " + std::string(argument) + ".");
     }
 }
 
@@ -189,7 +203,8 @@ constexpr const char* kPipedInputName = "(standard input)";
 // Whether the last page was converted or copied as already packed. When it was not, one
 // line on the error stream names it and says why, unless the driver has told already (it
 // prints write errors itself). A `reason` given means the page was not even tried.
-bool pageDone(Engine& engine, const std::string& name, const std::string& reason = {}) {
+bool pageDone(const Io& io, Engine& engine, const std::string& name,
+              const std::string& reason = {}) {
     const PageReport& page = engine.lastPage;
     if (reason.empty() && (page.outcome == PageOutcome::Converted ||
                            page.outcome == PageOutcome::AlreadyPacked)) {
@@ -198,42 +213,42 @@ bool pageDone(Engine& engine, const std::string& name, const std::string& reason
     if (reason.empty() && page.outcome == PageOutcome::NotWritten) return false;
     std::string why = reason.empty() ? describeFailure(page) : reason;
     if (page.copiedThrough && reason.empty()) why += "; copied through unchanged";
-    std::fflush(stdout);  // keeps the message after the lines printed before it
-    std::fprintf(stderr, "Couldn't generate file from %s: %s\n", name.c_str(), why.c_str());
-    std::fflush(stderr);
+    std::fflush(io.out);  // keeps the message after the lines printed before it
+    std::fprintf(io.err, "Couldn't generate file from %s: %s\n", name.c_str(), why.c_str());
+    std::fflush(io.err);
     return false;
 }
 
 // Converts the page on standard input to standard output; false when it was not.
-bool runPipingMode(Engine& engine, int flags) {
+bool runPipingMode(const Io& io, Engine& engine, int flags) {
     convertFile(engine, nullptr, nullptr, NO_BOUND, flags);
-    std::fflush(stdout);
+    std::fflush(io.out);
     const PageReport& page = engine.lastPage;
     // A page that was to be copied through but could not be written has had its write error.
     if (page.outcome == PageOutcome::HoldsZeroBytes && !page.copiedThrough) return false;
-    return pageDone(engine, kPipedInputName);
+    return pageDone(io, engine, kPipedInputName);
 }
 
 // Converts the files that match each pattern, in name order. Returns how many matches were
 // not converted; a pattern that matches nothing ends the run through fatalError.
-int runFileMode(Engine& engine, const ConsoleChoices& choices, int flags, int argc,
-                char** argv, int first) {
+int runFileMode(const Io& io, Engine& engine, const ConsoleChoices& choices, int flags,
+                const std::vector<std::string>& args, size_t first) {
     PatternFinder finder;
     int notConverted = 0;
-    for (int i = first; i < argc; ++i) {
-        const std::vector<PatternMatch> matches = finder.find(argv[i]);
+    for (size_t i = first; i < args.size(); ++i) {
+        const std::vector<PatternMatch> matches = finder.find(args[i]);
         if (matches.empty()) {
-            const std::string message = "Filenames not found: " + std::string(argv[i]) + ".";
-            fatalError(message.c_str());
+            const std::string message = "Filenames not found: " + args[i] + ".";
+            fatalError(io, message.c_str());
         }
-        const bool named = !hasWildcard(argv[i]);
+        const bool named = !hasWildcard(args[i]);
         for (const PatternMatch& match : matches) {
             // A folder, or a pipe that a wildcard happened to match, is no page to read.
             if (match.kind == EntryKind::Folder ||
                 (match.kind == EntryKind::Other && !named)) {
                 const char* why = match.kind == EntryKind::Folder ? "is a folder"
                                                                   : "is not a regular file";
-                if (!pageDone(engine, match.path, why)) ++notConverted;
+                if (!pageDone(io, engine, match.path, why)) ++notConverted;
                 continue;
             }
             std::string output = choices.outputDir.empty()
@@ -241,43 +256,43 @@ int runFileMode(Engine& engine, const ConsoleChoices& choices, int flags, int ar
                                      : (std::filesystem::path(choices.outputDir) / match.name)
                                            .string();
             convertFile(engine, match.path.c_str(), &output, NO_BOUND, flags);
-            std::fflush(stdout);
-            if (!pageDone(engine, match.path)) ++notConverted;
+            std::fflush(io.out);
+            if (!pageDone(io, engine, match.path)) ++notConverted;
         }
     }
     return notConverted;
 }
 
-}  // namespace
-
-int runConsole(int argc, char** argv) {
-    // A run stopped by Ctrl-C, a hang-up, a termination or a broken pipe leaves no temporary
-    // file behind.
-    removeTemporaryFilesOnSignals();
+// The run itself; ends by returning its status or through RunEnd.
+int run(const Io& io, const std::vector<std::string>& args) {
     Engine engine;
+    engine.console = io.out;
+    engine.output = io.out;
+    engine.errors = io.err;
+    engine.input = io.in;
     ConsoleChoices choices;
     engine.options.interactive = 1;
-    if (argc < 2) {
-        std::fputs(kBanner, stdout);
-        std::fputs(kUsage, stdout);
+    if (args.size() < 2) {
+        std::fputs(kBanner, io.out);
+        std::fputs(kUsage, io.out);
         return 0;
     }
 
     // Switch pass: only the arguments at the front that begin with '-'; "--" ends them, so
     // that a name beginning with '-' can follow.
-    for (int i = 1; i < argc && argv[i][0] == '-'; ++i) {
-        const std::string_view argument = argv[i];
+    for (size_t i = 1; i < args.size() && args[i][0] == '-'; ++i) {
+        const std::string_view argument = args[i];
         if (argument == "-") continue;
         if (argument == "--") break;
         if (argument.size() > 2 && argument[1] == '-') {
-            applyLongOption(engine, choices, argument);
+            applyLongOption(io, engine, choices, argument);
             continue;
         }
         switch (argument[1]) {
             case '?':
             case 'h':
-                std::fputs(kBanner, stdout);
-                std::fputs(kUsage, stdout);
+                std::fputs(kBanner, io.out);
+                std::fputs(kUsage, io.out);
                 return 0;
             case 'c':
                 choices.keepComments = true;
@@ -290,8 +305,8 @@ int runConsole(int argc, char** argv) {
                 engine.options.interactive = 0;
                 break;
             case 'l':
-                std::fputs(kBanner, stdout);
-                std::fputs(kLicence, stdout);
+                std::fputs(kBanner, io.out);
+                std::fputs(kLicence, io.out);
                 return 0;
             case 'p':
                 engine.options.progressDots = 0;
@@ -299,8 +314,8 @@ int runConsole(int argc, char** argv) {
                 break;
             case 'r':
                 // The folder that follows is no switch, so switches may come after it too.
-                if (i + 2 < argc && std::string_view(argv[i + 1]) == "--") i += 2;
-                else if (i + 1 < argc && argv[i + 1][0] != '-') ++i;
+                if (i + 2 < args.size() && args[i + 1] == "--") i += 2;
+                else if (i + 1 < args.size() && args[i + 1][0] != '-') ++i;
                 break;
             case 's':
                 engine.options.serverHeader = 1;
@@ -309,31 +324,31 @@ int runConsole(int argc, char** argv) {
                 engine.options.progressDots = 0;
                 break;
             default: {
-                std::fputs(kUsage, stdout);
+                std::fputs(kUsage, io.out);
                 const std::string message = "Unknown switch " + std::string(argument) + ".\n";
-                fatalError(message.c_str());
+                fatalError(io, message.c_str());
             }
         }
     }
-    if (!choices.piping) std::fputs(kBanner, stdout);
-    std::fflush(stdout);
+    if (!choices.piping) std::fputs(kBanner, io.out);
+    std::fflush(io.out);
     const int flags = conversionFlags(choices);
 
     // Action pass: the first of -p and -r acts; other switches are passed over.
-    int i = 1;
-    for (; i < argc && argv[i][0] == '-'; ++i) {
-        if (std::string_view(argv[i]) == "--") {
+    size_t i = 1;
+    for (; i < args.size() && args[i][0] == '-'; ++i) {
+        if (args[i] == "--") {
             ++i;
             break;
         }
-        const char letter = argv[i][1];
-        if (letter == 'p') return runPipingMode(engine, flags) ? 0 : 1;
+        const char letter = args[i][1];
+        if (letter == 'p') return runPipingMode(io, engine, flags) ? 0 : 1;
         if (letter == 'r') {
-            int directory = i + 1;
-            if (directory < argc && std::string_view(argv[directory]) == "--") ++directory;
-            if (directory >= argc) fatalError("Unspecified Directory.\n");
+            size_t directory = i + 1;
+            if (directory < args.size() && args[directory] == "--") ++directory;
+            if (directory >= args.size()) fatalError(io, "Unspecified Directory.\n");
             if (choices.outputFileGiven) {
-                fatalError("--output names one file; with -r, use --output-dir=DIR for the "
+                fatalError(io, "--output names one file; with -r, use --output-dir=DIR for the "
                            "converted tree.\n");
             }
             TreeOptions tree;
@@ -341,14 +356,29 @@ int runConsole(int argc, char** argv) {
             tree.jobs = choices.jobs > 0
                             ? choices.jobs
                             : std::max(1, static_cast<int>(std::thread::hardware_concurrency()));
-            const ListOutcome run = convertList(engine, argv[directory], flags, tree);
+            const ListOutcome run = convertList(engine, args[directory], flags, tree);
             // "q", or the end of the answers, ends the run at once, without the closing line.
-            if (!run.quit && run.notConverted >= 0) std::fputs("\ndone.\n", stdout);
+            if (!run.quit && run.notConverted >= 0) std::fputs("\ndone.\n", io.out);
             return run.notConverted == 0 ? 0 : 1;
         }
     }
-    if (i >= argc) fatalError("No filename given.");
-    const int notConverted = runFileMode(engine, choices, flags, argc, argv, i);
-    std::fputs("done.\n\n", stdout);
+    if (i >= args.size()) fatalError(io, "No filename given.");
+    const int notConverted = runFileMode(io, engine, choices, flags, args, i);
+    std::fputs("done.\n\n", io.out);
     return notConverted == 0 ? 0 : 1;
+}
+
+}  // namespace
+
+int runConsole(const std::vector<std::string>& args, std::FILE* in, std::FILE* out,
+               std::FILE* err) {
+    try {
+        return run(Io{in, out, err}, args);
+    } catch (const RunEnd& end) {
+        return end.status;
+    }
+}
+
+int runConsole(int argc, char** argv) {
+    return runConsole(std::vector<std::string>(argv, argv + argc), stdin, stdout, stderr);
 }

@@ -11,8 +11,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "command_line.h"
+
 #include <cerrno>
 #include <chrono>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -299,9 +302,36 @@ private:
     int endSignal_ = 0;
 };
 
+// Runs the converter inside this process, as the program would run in `folder` with `input`
+// on its standard input: the streams are files outside the folder, the working folder is
+// `folder` for the run's length.
+inline Outcome runInProcess(const fs::path& folder, const std::vector<std::string>& arguments,
+                            const std::string& input) {
+    TempFolder streams("quillbox-streams");
+    writeFile(streams / "stdin", input);
+    Outcome result;
+    std::FILE* in = std::fopen((streams / "stdin").c_str(), "rb");
+    std::FILE* out = std::fopen((streams / "stdout").c_str(), "wb");
+    std::FILE* error = std::fopen((streams / "stderr").c_str(), "wb");
+    const fs::path start = fs::current_path();
+    if (in && out && error && chdir(folder.c_str()) == 0) {
+        std::vector<std::string> args{"quillbox"};
+        args.insert(args.end(), arguments.begin(), arguments.end());
+        result.status = runConsole(args, in, out, error) & 0xFF;  // as the shell sees it
+        fs::current_path(start);
+    }
+    for (std::FILE* stream : {in, out, error}) {
+        if (stream) std::fclose(stream);
+    }
+    result.output = readFile(streams / "stdout");
+    result.errors = readFile(streams / "stderr");
+    return result;
+}
+
+// Most runs need nothing of a process of their own and run in this one.
 inline Outcome runQuillbox(const fs::path& folder, const std::vector<std::string>& arguments,
                            const std::string& input = "") {
-    return runQuillbox(folder, arguments, RunSetting{input, "", false, {}});
+    return runInProcess(folder, arguments, input);
 }
 
 }  // namespace console_run
