@@ -1,10 +1,13 @@
 #include "command_line.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -12,6 +15,7 @@
 #include "engine.h"
 #include "file_lists.h"
 #include "file_patterns.h"
+#include "run_report.h"
 #include "safe_files.h"
 
 namespace {
@@ -42,7 +46,10 @@ constexpr const char* kLongOptions =
     "  --output-dir=DIR       file mode writes each page under its own name in DIR; with -r,\n"
     "                         the converted tree goes under DIR and the tree stays as it is\n"
     "  --jobs=N               with -r, pages converted at once when no question is asked\n"
-    "                         (default: the number of processors)\n";
+    "                         (default: the number of processors)\n"
+    "  --served=raw|gzip|br   keep the method whose page is smaller as the server sends it:\n"
+    "                         as it is (default), after gzip -9 or after brotli at quality 11\n"
+    "  --report=FILE          write one line of JSON for every page tried into FILE\n";
 
 constexpr const char* kLicence =
     "\nPermission is hereby granted, free of charge, to any person obtaining a copy of this\n"
@@ -69,6 +76,7 @@ struct ConsoleChoices {
     bool outputFileGiven = false;
     std::string outputDir;  // when set, each page keeps its own name in this folder
     int jobs = 0;           // directory mode's pages at once; 0: one per processor
+    std::string reportFile;  // the run report's file, when asked for
 };
 
 // The flags passed to convertFile: 0 (the default set) unless a switch changed it.
@@ -183,6 +191,17 @@ void applyLongOption(const Io& io, Engine& engine, ConsoleChoices& choices,
             failWithOption(io, "Bad value for --jobs: " + std::string(value) + " (1 to 256).");
         }
         choices.jobs = static_cast<int>(number);
+    } else if (name == "served") {
+        requireValue();
+        const std::optional<Served> served = parseServed(value);
+        if (!served) {
+            failWithOption(io, "Bad value for --served: " + std::string(value) +
+                                   " (raw, gzip or br).");
+        }
+        engine.options.served = *served;
+    } else if (name == "report") {
+        requireValue();
+        choices.reportFile = std::string(value);
     } else if (name == "output-dir") {
         requireValue();
         // Checked now, so that a mistyped folder fails once instead of at every page.
@@ -197,8 +216,6 @@ void applyLongOption(const Io& io, Engine& engine, ConsoleChoices& choices,
     }
 }
 
-// The name a failure message gives to the piped page.
-constexpr const char* kPipedInputName = "(standard input)";
 
 // Whether the last page was converted or copied as already packed. When it was not, one
 // line on the error stream names it and says why, unless the driver has told already (it
@@ -216,6 +233,7 @@ bool pageDone(const Io& io, Engine& engine, const std::string& name,
     std::fflush(io.out);  // keeps the message after the lines printed before it
     std::fprintf(io.err, "Couldn't generate file from %s: %s\n", name.c_str(), why.c_str());
     std::fflush(io.err);
+    if (!reason.empty()) reportPage(engine, name, {}, reason);  // the page was not tried
     return false;
 }
 
@@ -226,7 +244,7 @@ bool runPipingMode(const Io& io, Engine& engine, int flags) {
     const PageReport& page = engine.lastPage;
     // A page that was to be copied through but could not be written has had its write error.
     if (page.outcome == PageOutcome::HoldsZeroBytes && !page.copiedThrough) return false;
-    return pageDone(io, engine, kPipedInputName);
+    return pageDone(io, engine, PIPED_INPUT_NAME);
 }
 
 // Converts the files that match each pattern, in name order. Returns how many matches were
@@ -329,6 +347,17 @@ int run(const Io& io, const std::vector<std::string>& args) {
                 fatalError(io, message.c_str());
             }
         }
+    }
+    // The run report: a new file, written as pages end and closed with the run.
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> report(nullptr, std::fclose);
+    if (!choices.reportFile.empty()) {
+        report.reset(std::fopen(choices.reportFile.c_str(), "w"));
+        if (!report) {
+            const std::string message = "Cannot write the report " + choices.reportFile + ": " +
+                                        std::strerror(errno) + "\n";
+            fatalError(io, message.c_str());
+        }
+        engine.report = report.get();
     }
     if (!choices.piping) std::fputs(kBanner, io.out);
     std::fflush(io.out);

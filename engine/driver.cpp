@@ -12,6 +12,7 @@
 #include "engine.h"
 #include "packed_writer.h"
 #include "regions.h"
+#include "run_report.h"
 #include "safe_files.h"
 #include "tag_table.h"
 
@@ -228,27 +229,60 @@ long writePage(Engine& engine, std::string* outputName, const std::string& text)
 
 namespace {
 
+// The sizes of a page and of what is written for it, as the options and a run report want
+// them.
+// `servedWritten` is the written text's served size when known already.
+PageSizes sizesOf(const Engine& engine, std::string_view page, std::string_view written,
+                  const char* method, std::optional<size_t> servedWritten = std::nullopt) {
+    PageSizes sizes;
+    sizes.method = method;
+    sizes.input = page.size();
+    sizes.output = written.size();
+    sizes.servedInput = servedSize(page, engine.options.served);
+    sizes.servedOutput = servedWritten ? *servedWritten : servedSize(written, engine.options.served);
+    if (engine.report) {
+        sizes.compressed = true;
+        sizes.inputGzip = servedSize(page, Served::Gzip);
+        sizes.outputGzip = servedSize(written, Served::Gzip);
+        sizes.inputBrotli = servedSize(page, Served::Brotli);
+        sizes.outputBrotli = servedSize(written, Served::Brotli);
+    }
+    return sizes;
+}
+
 long packChosen(Engine& engine, std::string& page, std::string* outputName, int flags) {
     progressDot(engine);
     const unsigned long size = page.size() + 1;  // the terminator counts, as it always has
+    const Served served = engine.options.served;
 
     // Plain compaction follows JavaScript packing, and only where it could be the shorter:
     // the packed page may already be no longer than the body text that plain compaction keeps.
+    // Sizes after compression know no such floor.
     const bool both = (flags & FLAG_PLAIN) && (flags & FLAG_JAVASCRIPT);
     std::optional<std::string> packed;
     if (flags & FLAG_JAVASCRIPT) packed = packJavaScript(engine, page);  // leaves the page as it is
     progressDot(engine);
     // A page that JavaScript packing cannot bring back intact is compacted plainly instead.
     std::optional<std::string> plain;
-    if (packed && both && packed->size() <= lastPlainFloor(engine)) {
+    if (packed && both && served == Served::Raw && packed->size() <= lastPlainFloor(engine)) {
         // Plain compaction cannot be shorter.
     } else if ((flags & FLAG_PLAIN) || ((flags & FLAG_JAVASCRIPT) && !packed)) {
         plain = compactPlain(engine, page);
     }
 
+    // Plain compaction is kept only when it is the smaller, by the size that travels.
     const std::string* chosen = nullptr;
-    if (plain && (!packed || plain->size() < packed->size())) chosen = &*plain;
-    else if (packed) chosen = &*packed;
+    std::optional<size_t> servedChosen;
+    if (plain && packed) {
+        const size_t plainServed = servedSize(*plain, served);
+        const size_t packedServed = servedSize(*packed, served);
+        chosen = plainServed < packedServed ? &*plain : &*packed;
+        servedChosen = std::min(plainServed, packedServed);
+    } else if (plain) {
+        chosen = &*plain;
+    } else if (packed) {
+        chosen = &*packed;
+    }
     if (!chosen) {
         engine.lastPage = {PageOutcome::NoMethod, {}};
         return -1;
@@ -257,12 +291,24 @@ long packChosen(Engine& engine, std::string& page, std::string* outputName, int 
     progressDot(engine);
     engine.lastPage = {};
     const long written = writePage(engine, outputName, *chosen);
+    if (written > 0 || chosen->empty())
+        engine.lastPage.sizes = sizesOf(engine, page, *chosen,
+                                        plain && chosen == &*plain ? "plain" : "js", servedChosen);
     // A page that could not be written has its one line already: the error.
     if (engine.options.progressDots && engine.console && (written > 0 || chosen->empty())) {
-        const long saving =
-            static_cast<long>(100UL - static_cast<unsigned long>(written) * 100UL / size);
-        std::fprintf(engine.console, " (%02ld%%) %s\n", saving,
-                     outputName ? outputName->c_str() : "(null)");
+        const char* name = outputName ? outputName->c_str() : "(null)";
+        if (served == Served::Raw) {
+            const long saving =
+                static_cast<long>(100UL - static_cast<unsigned long>(written) * 100UL / size);
+            std::fprintf(engine.console, " (%02ld%%) %s\n", saving, name);
+        } else {
+            const PageSizes& sizes = engine.lastPage.sizes;
+            const long saving = sizes.servedInput == 0
+                                    ? 0
+                                    : static_cast<long>(100 - sizes.servedOutput * 100 / sizes.servedInput);
+            std::fprintf(engine.console, " (%02ld%% after %s, %zu -> %zu bytes) %s\n", saving,
+                         servedName(served), sizes.servedInput, sizes.servedOutput, name);
+        }
     }
     return written;
 }
@@ -292,13 +338,18 @@ long convertFile(Engine& engine, const char* inputName, std::string* outputName,
                  int flags) {
     engine.lastPage = {};
     std::optional<std::string> page = readPage(engine, inputName, bound);
-    if (!page) return -1;
+    if (!page) {
+        reportPage(engine, inputName ? inputName : PIPED_INPUT_NAME,
+                   outputName ? *outputName : PIPED_OUTPUT_NAME);
+        return -1;
+    }
     return convertPage(engine, *page, inputName, outputName, flags);
 }
 
-long convertPage(Engine& engine, std::string& page, const char* inputName,
-                 std::string* outputName, int flags) {
-    engine.lastPage = {};
+namespace {
+
+long convertReadPage(Engine& engine, std::string& page, const char* inputName,
+                     std::string* outputName, int flags) {
     const long bound = static_cast<long>(page.size());
     const int stripping = flags == 0 ? FLAG_DEFAULT_SET : flags;
     engine.options.removeMeta = (stripping & FLAG_NO_META) != 0;
@@ -318,6 +369,7 @@ long convertPage(Engine& engine, std::string& page, const char* inputName,
         const long written = writePage(engine, outputName, page);
         if (written == 0 && !page.empty()) return -1;
         engine.lastPage = {PageOutcome::AlreadyPacked, {}};
+        engine.lastPage.sizes = sizesOf(engine, page, page, "copied");
         if (engine.options.progressDots && engine.console) {
             std::fprintf(engine.console, " (already packed, copied unchanged) %s\n",
                          outputName ? outputName->c_str() : "(null)");
@@ -332,5 +384,19 @@ long convertPage(Engine& engine, std::string& page, const char* inputName,
     }
     const long result = packBest(engine, page, outputName, bound, flags);
     engine.options.keepBlanks = 0;  // for this page only
+    return result;
+}
+
+}  // namespace
+
+long convertPage(Engine& engine, std::string& page, const char* inputName,
+                 std::string* outputName, int flags) {
+    engine.lastPage = {};
+    const long result = convertReadPage(engine, page, inputName, outputName, flags);
+    if (engine.lastPage.outcome != PageOutcome::Converted &&
+        engine.lastPage.outcome != PageOutcome::AlreadyPacked)
+        engine.lastPage.sizes.input = page.size();
+    reportPage(engine, inputName ? inputName : PIPED_INPUT_NAME,
+               outputName ? *outputName : PIPED_OUTPUT_NAME);
     return result;
 }

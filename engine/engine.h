@@ -16,6 +16,7 @@
 
 #include "dictionary.h"
 #include "script_lexer.h"
+#include "served_size.h"
 
 // Method flags: the last argument of convertFile and packBest.
 inline constexpr int FLAG_PLAIN = 1;        // run plain compaction
@@ -43,10 +44,27 @@ enum class PageOutcome {
     NoMethod,        // the flags chose no method
     NotWritten,      // the output could not be written (reason: the system's words)
 };
+// The sizes of the last page written: for the ratio line, the desktop's columns and the run
+// report.
+struct PageSizes {
+    const char* method = "";  // "plain", "js" or "copied" (already packed); "" when not written
+    size_t input = 0;          // bytes of the page
+    size_t output = 0;         // bytes written
+    size_t servedInput = 0;    // the same two after the compression options.served names
+    size_t servedOutput = 0;
+    // With a run report: both after gzip at level 9 and brotli at quality 11.
+    bool compressed = false;
+    size_t inputGzip = 0, outputGzip = 0, inputBrotli = 0, outputBrotli = 0;
+};
 struct PageReport {
-    PageOutcome outcome = PageOutcome::Converted;
+    PageReport(PageOutcome outcome_ = PageOutcome::Converted, std::string reason_ = {},
+               bool copiedThrough_ = false)
+        : outcome(outcome_), reason(std::move(reason_)), copiedThrough(copiedThrough_) {}
+
+    PageOutcome outcome;
     std::string reason;  // the system's reason, where it gave one
-    bool copiedThrough = false;  // piping: a page that was not converted went out unchanged
+    bool copiedThrough;  // piping: a page that was not converted went out unchanged
+    PageSizes sizes;     // set when the page was written
 };
 // Why a page was not converted, in words for a message after its name: "cannot be read:
 // Permission denied", "holds zero bytes (UTF-16 or UTF-32 text, or binary data)". Empty for
@@ -67,6 +85,7 @@ struct EngineOptions {
     int interactive = 1;      // batch conversion asks before each file
     int keepBlanks = 0;       // every blank of the page is kept: convertFile sets it for a page
                               // whose linked style sheets keep white space
+    Served served = Served::Raw;  // both methods: the one smaller after this compression is kept
 };
 
 // Per-page scanner and region state; cleared by resetPageState before every pass.
@@ -136,6 +155,7 @@ struct Engine {
                                             // null for silence
     std::FILE* input = stdin;               // piped pages and the batch prompt's answers
     std::FILE* output = stdout;             // pages written without a file name
+    std::FILE* report = nullptr;            // when set, one JSON line for every page tried
     EngineWorkspace workspace;
     // When set, converted pages go here instead of to a file or the output stream: it gets the
     // page's text and returns 0, or an errno value, or sets words for a failure without one.

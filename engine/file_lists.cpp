@@ -1,6 +1,8 @@
 // Lists of the pages in a directory tree, and conversion of such a list in place.
 #include "file_lists.h"
 
+#include "run_report.h"
+
 #include <algorithm>
 #include <atomic>
 #include <cctype>
@@ -185,8 +187,10 @@ std::string pathBelow(const std::string& startPath, const std::string& path) {
 // if it is still the file that was read.
 bool convertListedPage(Engine& engine, const TreeWork& work, const std::string& path, int flags,
                        const std::function<void()>& beforeWriting = {}) {
+    bool reported = false;  // the driver has written the page's line in the run report
     const auto refuse = [&](const std::string& why) {
         complain(engine, "Couldn't generate file from %s: %s\n", path.c_str(), why.c_str());
+        if (!reported) reportPage(engine, path, {}, why);
         return false;
     };
     const std::string relative = pathBelow(work.startPath, path);
@@ -272,6 +276,7 @@ bool convertListedPage(Engine& engine, const TreeWork& work, const std::string& 
         };
         convertPage(engine, *page, path.c_str(), &shownName, flags);
         engine.pageWriter = nullptr;
+        reported = true;
     }
     switch (engine.lastPage.outcome) {
         case PageOutcome::Converted:
@@ -318,6 +323,8 @@ int convertPagesAtOnce(Engine& engine, const TreeWork& work, const std::vector<s
         size_t consoleLength = 0;
         char* errors = nullptr;
         size_t errorsLength = 0;
+        char* report = nullptr;
+        size_t reportLength = 0;
         bool converted = false;
         bool done = false;
     };
@@ -341,12 +348,15 @@ int convertPagesAtOnce(Engine& engine, const TreeWork& work, const std::vector<s
                                          : nullptr;
             own.errors = engine.errors ? open_memstream(&result.errors, &result.errorsLength)
                                        : nullptr;
+            own.report = engine.report ? open_memstream(&result.report, &result.reportLength)
+                                       : nullptr;
             // Without memory for a stream of its own, a page's failure still gets told.
             if (engine.errors && !own.errors) own.errors = engine.errors;
             result.converted = convertListedPage(own, work, pages[first + k], flags, giveUpTurn);
             giveUpTurn();
             if (own.console) std::fclose(own.console);
             if (own.errors && own.errors != engine.errors) std::fclose(own.errors);
+            if (own.report) std::fclose(own.report);
             result.done = true;
             std::lock_guard<std::mutex> lock(mutex);
             results[k] = result;
@@ -354,6 +364,7 @@ int convertPagesAtOnce(Engine& engine, const TreeWork& work, const std::vector<s
                 Result& ready = results[printed];
                 passOn(ready.console, ready.consoleLength, engine.console);
                 passOn(ready.errors, ready.errorsLength, engine.errors);
+                passOn(ready.report, ready.reportLength, engine.report);
                 if (!ready.converted) ++notConverted;
             }
         }
@@ -469,6 +480,7 @@ int runList(Engine& engine, const std::string& startPath, int flags, const TreeO
         } else {
             complain(engine, "Couldn't generate file from %s: cannot be read: %s\n",
                      problem.path.c_str(), problem.reason.c_str());
+            reportPage(engine, problem.path, {}, "cannot be read: " + problem.reason);
         }
         ++notConverted;
     }

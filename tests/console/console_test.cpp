@@ -1,6 +1,6 @@
 // The quillbox program as a user runs it: texts, exit statuses, file mode, piping mode, the
 // server header, comments, already packed pages, the dictionary trace and the long options.
-// Every case runs the built program in a temporary folder of its own.
+// Every case runs the converter in a temporary folder of its own.
 #include <gtest/gtest.h>
 
 #include <algorithm>
