@@ -2,7 +2,8 @@
 // compaction, JavaScript packing and packBest with both methods over every page of 2 to 100 KB
 // in the folder QUILLBOX_BENCH_PAGES (by default bench/pages/pages, filled by
 // `tools/fetch-doc-pages.sh bench/pages`), and the peak memory of converting one generated
-// page of 20 MB by each method, each in a process of its own.
+// page of 20 MB by each method, each in a process of its own. packBest also runs choosing by
+// the size after gzip and after brotli (--served).
 //
 //   ./build/bench/real_pages_bench --benchmark_counters_tabular=true
 #include <benchmark/benchmark.h>
@@ -58,7 +59,7 @@ const std::vector<std::string>& realPages() {
 }
 
 template <typename Run>
-void overRealPages(benchmark::State& state, Run run) {
+void overRealPages(benchmark::State& state, Run run, Served served = Served::Raw) {
     const std::vector<std::string>& pages = realPages();
     if (pages.empty()) {
         state.SkipWithError(("no pages of 2 to 100 KB in " + pagesFolder().string() +
@@ -67,6 +68,7 @@ void overRealPages(benchmark::State& state, Run run) {
         return;
     }
     Engine engine = quietEngine();
+    engine.options.served = served;
     std::string work;
     size_t input = 0;
     for (const std::string& page : pages) input += page.size();
@@ -153,6 +155,15 @@ int main(int argc, char** argv) {
                                      [run = method.run](benchmark::State& state) {
                                          overRealPages(state, run);
                                      })
+            ->MeasureProcessCPUTime()
+            ->Unit(benchmark::kMillisecond)
+            ->MinTime(3.0);
+    }
+    // packBest choosing by the size after compression, which it computes for both methods.
+    for (const Served served : {Served::Gzip, Served::Brotli}) {
+        benchmark::RegisterBenchmark(
+            (std::string("realPages/packBest-served-") + servedName(served)).c_str(),
+            [served](benchmark::State& state) { overRealPages(state, bestLength, served); })
             ->MeasureProcessCPUTime()
             ->Unit(benchmark::kMillisecond)
             ->MinTime(3.0);
