@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "engine.h"
+#include "quillbox_version.h"
 #include "file_lists.h"
 #include "file_patterns.h"
 #include "safe_files.h"
@@ -121,7 +122,7 @@ void applyLongOption(Engine& engine, ConsoleChoices& choices, std::string_view a
         std::exit(0);
     } else if (name == "version") {
         refuseValue();
-        std::puts("quillbox 0.9a");
+        std::puts("quillbox " QUILLBOX_VERSION);
         std::exit(0);
     } else if (name == "method") {
         requireValue();
