@@ -127,7 +127,7 @@ MainWindow::MainWindow(SettingsStore& store, Asker& asker, QWidget* parent)
     setModified(false);
     QDir::setCurrent(settings_.directories.inputFolder);
 
-    resize(QSize(760, 480).expandedTo(minimumSizeHint()));
+    resize(QSize(900, 520).expandedTo(minimumSizeHint()));
     restoreWindowState();
     qApp->installEventFilter(this);
 }
@@ -235,11 +235,24 @@ void MainWindow::createControls()
     pageList_->setIconSize(QSize(11, 11));
     pageList_->header()->setStretchLastSection(true);
     pageList_->header()->setSectionsMovable(false);
-    for (int column = 0; column < COLUMN_COUNT; ++column)
-        pageList_->setColumnWidth(column, pageColumns()[column].width);
+    // Each column at least as wide as its heading in the system font, with the sort mark the
+    // heading shows when the list is sorted by it.
+    pageList_->header()->setSortIndicatorShown(true);
+    for (int column = 0; column < COLUMN_COUNT; ++column) {
+        pageList_->header()->setSortIndicator(column, Qt::AscendingOrder);
+        pageList_->setColumnWidth(column, std::max(pageColumns()[column].width,
+                                                   pageList_->header()->sectionSizeHint(column)));
+    }
     // A click on a heading sorts by that column; the model keeps its rows in that order.
-    pageList_->header()->setSortIndicator(pages_.sortColumn(), pages_.sortOrder());
+    pageList_->header()->setSortIndicator(COLUMN_FILE_NAME, Qt::AscendingOrder);
     pageList_->setSortingEnabled(true);
+    // At the window's least width the columns still fit, beside a vertical scroll bar, so the
+    // list only scrolls sideways when the user widens a column.
+    int columnsWidth = 0;
+    for (int column = 0; column < COLUMN_COUNT; ++column)
+        columnsWidth += pageList_->columnWidth(column);
+    pageList_->setMinimumWidth(columnsWidth + 2 * pageList_->frameWidth()
+                               + style()->pixelMetric(QStyle::PM_ScrollBarExtent));
     clientLayout->addWidget(pageList_, 1);
     // Enter or a double-click on a row opens its packed page, as the View button does.
     connect(pageList_, &QTreeView::activated, this, [this] { runCommand(CMD_OPEN_PACKED); });

@@ -174,10 +174,14 @@ void MainWindowTests::listColumns()
     QTreeView* list = window_->pageList();
     QCOMPARE(list->selectionMode(), QAbstractItemView::ExtendedSelection);
     QCOMPARE(list->selectionBehavior(), QAbstractItemView::SelectRows);
-    QList<int> widths;
-    for (int column = 0; column < 4; ++column)
-        widths.append(list->columnWidth(column));
-    QCOMPARE(widths, (QList<int>{320, 50, 72, 72}));
+    // No heading is cut off in the system font, sort mark included.
+    window_->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
+    for (int column = 0; column < COLUMN_COUNT; ++column) {
+        list->sortByColumn(column, Qt::AscendingOrder);
+        QVERIFY2(list->header()->sectionSize(column) >= list->header()->sectionSizeHint(column),
+                 qPrintable(QString::number(column)));
+    }
 }
 
 void MainWindowTests::addFilesSkipsDuplicatesAndSorts()
