@@ -414,7 +414,8 @@ void MainWindow::setStatusText(int part, const QString& text)
     // The bar squeezes its parts when the window is narrow; each keeps room for its text.
     QLabel* label = statusParts_.at(part);
     label->setText(text);
-    const int least = STATUS_PART_BORDERLESS[part] ? 0 : label->fontMetrics().averageCharWidth() * 6;
+    const int least =
+        STATUS_PART_BORDERLESS[part] ? 0 : label->fontMetrics().averageCharWidth() * 6;
     label->setMinimumWidth(std::max(least, label->sizeHint().width()));
     // The window's least width takes the bar's own least width only as a set minimum; the
     // bar's inner layouts keep their old measure until told.
@@ -933,10 +934,9 @@ void MainWindow::restoreWindowState()
     if (!geometry.isEmpty())
         restoreGeometry(QByteArray::fromBase64(geometry.toLatin1()));
     const QString header = store_.getProfileString(kWindowSection, kHeaderKey, QString());
-    if (!header.isEmpty() && pageList_->header()->restoreState(QByteArray::fromBase64(header.toLatin1()))) {
-        pageList_->sortByColumn(pageList_->header()->sortIndicatorSection(),
-                                pageList_->header()->sortIndicatorOrder());
-    }
+    QHeaderView* columns = pageList_->header();
+    if (!header.isEmpty() && columns->restoreState(QByteArray::fromBase64(header.toLatin1())))
+        pageList_->sortByColumn(columns->sortIndicatorSection(), columns->sortIndicatorOrder());
 }
 
 void MainWindow::saveWindowState()

@@ -545,9 +545,11 @@ void MainWindowTests::folderChooserStartsAtTheSettingAndTakesATypedPath()
         edit->setText(root.path() + "/" + typed);
         QTest::keyClick(edit, Qt::Key_Return);
     });
-    QCOMPARE(chooser.run(), int(chosen ? FolderBrowseDlg::ResultOk : FolderBrowseDlg::ResultCancel));
+    QCOMPARE(chooser.run(),
+             int(chosen ? FolderBrowseDlg::ResultOk : FolderBrowseDlg::ResultCancel));
     QVERIFY(answered);
-    QCOMPARE(chooser.folder(), chosen ? QDir::toNativeSeparators(root.path() + "/" + typed) : start);
+    QCOMPARE(chooser.folder(),
+             chosen ? QDir::toNativeSeparators(root.path() + "/" + typed) : start);
 }
 
 void MainWindowTests::fileChooserFilters_data()

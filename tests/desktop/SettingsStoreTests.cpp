@@ -44,7 +44,8 @@ void SettingsStoreTests::init()
 
 void SettingsStoreTests::writeStoreFile(const QByteArray& text)
 {
-    const QString folder = configHome_->path() + QStringLiteral("/Orvane/Quillbox/") + programVersion();
+    const QString folder =
+        configHome_->path() + QStringLiteral("/Orvane/Quillbox/") + programVersion();
     QVERIFY(QDir().mkpath(folder));
     QFile file(folder + QStringLiteral("/Quillwin.ini"));
     QVERIFY(file.open(QIODevice::WriteOnly));

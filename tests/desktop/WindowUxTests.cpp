@@ -508,7 +508,8 @@ void WindowUxTests::versionIsTheSameEverywhere()
         QVERIFY(shown.contains(QStringLiteral("/") + version + QStringLiteral("/")));
     }
     // The whole version, not a part of a longer one.
-    const QRegularExpression whole(QStringLiteral("(^|[^\\d.])") + QRegularExpression::escape(version)
+    const QRegularExpression whole(QStringLiteral("(^|[^\\d.])")
+                                   + QRegularExpression::escape(version)
                                    + QStringLiteral("($|[^\\d.])"));
     QVERIFY2(whole.match(shown).hasMatch(), qPrintable(shown));
     // No other version is shown beside it.
