@@ -13,6 +13,7 @@
 #include <thread>
 
 #include "engine.h"
+#include "quillbox_version.h"
 #include "file_lists.h"
 #include "file_patterns.h"
 #include "run_report.h"
@@ -151,7 +152,7 @@ void applyLongOption(const Io& io, Engine& engine, ConsoleChoices& choices,
         throw RunEnd{0};
     } else if (name == "version") {
         refuseValue();
-        std::fputs("quillbox 0.9a\n", io.out);
+        std::fputs("quillbox " QUILLBOX_VERSION "\n", io.out);
         throw RunEnd{0};
     } else if (name == "method") {
         requireValue();

@@ -6,7 +6,7 @@
 namespace {
 
 // Sections and value names as the store keeps them; the order is the loading order.
-constexpr std::array<SettingDefinition, 13> kSettings = {{
+constexpr std::array<SettingDefinition, 14> kSettings = {{
     {SettingId::Input, "Directories", "Input", true, 0, "."},
     {SettingId::Output, "Directories", "Output", true, 0, nullptr},
     {SettingId::PackMethod, "Settings", "PackMethod", false, 1, nullptr},
@@ -20,12 +20,14 @@ constexpr std::array<SettingDefinition, 13> kSettings = {{
     {SettingId::NoJScript, "Settings", "NoJScript", false, 0, nullptr},
     {SettingId::MaxTokens, "Settings", "MaxTokens", false, 127, nullptr},
     {SettingId::DecompOutputSize, "Settings", "DecompOutputSize", false, 400, nullptr},
+    {SettingId::CreateDirectories, "Directories", "CreateDirectories", false, 1, nullptr},
 }};
 
 // The order in which a confirmed sheet writes; MaxTokens is left out on purpose, so a value
 // entered in the sheet lasts until the program ends.
 constexpr SettingId kWriteOrder[] = {
-    SettingId::Input, SettingId::Output, SettingId::PackMethod, SettingId::Editor,
+    SettingId::Input, SettingId::Output, SettingId::CreateDirectories, SettingId::PackMethod,
+    SettingId::Editor,
     SettingId::ConfirmWrite, SettingId::OptimumPack, SettingId::NoMeta, SettingId::GenKeywords,
     SettingId::NoJScript, SettingId::Startup, SettingId::NoComments, SettingId::DecompOutputSize,
 };
@@ -58,6 +60,9 @@ void assignSetting(AppSettings& settings, SettingId id, const QVariant& value)
     case SettingId::DecompOutputSize:
         settings.compression.decompOutputSize = static_cast<unsigned>(value.toInt());
         break;
+    case SettingId::CreateDirectories:
+        settings.directories.createDirectories = value.toInt();
+        break;
     }
 }
 
@@ -79,13 +84,14 @@ QVariant valueOf(const AppSettings& settings, SettingId id)
     case SettingId::MaxTokens: return settings.compression.maxTokens;
     case SettingId::DecompOutputSize:
         return static_cast<int>(settings.compression.decompOutputSize);
+    case SettingId::CreateDirectories: return settings.directories.createDirectories;
     }
     Q_UNREACHABLE();
 }
 
 } // namespace
 
-const std::array<SettingDefinition, 13>& settingDefinitions()
+const std::array<SettingDefinition, 14>& settingDefinitions()
 {
     return kSettings;
 }

@@ -1,4 +1,4 @@
-// The thirteen settings of the desktop program: their table, loading and saving.
+// The fourteen settings of the desktop program: their table, loading and saving.
 //
 // The values are held as the property pages hold them (one record per page) plus the
 // program-wide pack method; the Properties sheet edits the records in place.
@@ -17,7 +17,7 @@ struct DirectorySettings {
     QString outputFolder;       // where packed pages are written
     QString inputFolder;        // current directory when the main window opens
     int overwriteWarning = 0;   // ask before replacing an existing output file
-    int createDirectories = 0;  // shown disabled; never loaded, saved or used
+    int createDirectories = 1;  // make a missing output folder when a run starts
 };
 
 // Values of the Compression page.
@@ -36,7 +36,7 @@ struct CompressionSettings {
 // Values of the General page.
 struct GeneralSettings {
     QString editor;          // program started by the Edit commands
-    int genKeywords = 0;     // shown disabled; stored only
+    int genKeywords = 0;     // not shown; kept in the store as it was
     int noStartupTips = 0;   // 1: no tip dialog at start-up ("Tip"/"Startup")
 };
 
@@ -49,7 +49,7 @@ struct AppSettings {
 
 enum class SettingId {
     Input, Output, PackMethod, Editor, ConfirmWrite, OptimumPack, NoMeta, NoComments,
-    GenKeywords, Startup, NoJScript, MaxTokens, DecompOutputSize
+    GenKeywords, Startup, NoJScript, MaxTokens, DecompOutputSize, CreateDirectories
 };
 
 // Where one setting lives in the store and what it holds when absent.
@@ -63,7 +63,7 @@ struct SettingDefinition {
 };
 
 // The settings in the order they are loaded.
-const std::array<SettingDefinition, 13>& settingDefinitions();
+const std::array<SettingDefinition, 14>& settingDefinitions();
 
 // Text defaults that depend on the platform.
 struct TextDefaults {
@@ -72,7 +72,7 @@ struct TextDefaults {
 };
 TextDefaults platformTextDefaults();
 
-// Reads all thirteen settings; the stored pack method marks its radio state 1.
+// Reads all the settings; the stored pack method marks its radio state 1.
 AppSettings loadSettings(const SettingsStore& store,
                          const TextDefaults& defaults = platformTextDefaults());
 

@@ -281,6 +281,12 @@ void PackRun::State::begin(const PackRun& run, const RunTotals& startTotals, int
     totals = startTotals;
     reportOpen = false;
     reportLines.clear();
+    // "Create new directories" makes a missing output folder (and its parents) before anything
+    // is written there; without it such a run fails its rows.
+    const QString output = settings.directories.outputFolder;
+    if (settings.directories.createDirectories != 0 && !output.isEmpty()
+        && !QFileInfo::exists(output))
+        QDir().mkpath(output);
 }
 
 QString PackRun::State::localOutputPath(int row) const

@@ -6,6 +6,7 @@
 #include <QFileInfo>
 
 #include <algorithm>
+#include <optional>
 
 namespace {
 
@@ -32,6 +33,28 @@ QString importedFolderOf(const QString& importedFrom, const QString& path)
         || QDir::isAbsolutePath(relative))
         return QString();
     return folder;
+}
+
+// The number a Ratio or size text shows ("45%", "1024"), or nothing for "-", "." and the like.
+std::optional<qint64> shownNumber(QString text)
+{
+    if (text.endsWith(QLatin1Char('%')))
+        text.chop(1);
+    bool ok = false;
+    const qint64 number = text.toLongLong(&ok);
+    return ok ? std::optional<qint64>(number) : std::nullopt;
+}
+
+// -1, 0 or 1 as `a` sorts before, with or after `b` by `column`, ascending.
+int compareRows(const PageRow& a, const PageRow& b, int column)
+{
+    if (column == COLUMN_FILE_NAME || column == COLUMN_OUTPUT_NAME)
+        return a.texts[column].compare(b.texts[column], Qt::CaseInsensitive);
+    const std::optional<qint64> x = shownNumber(a.texts[column]);
+    const std::optional<qint64> y = shownNumber(b.texts[column]);
+    if (!x || !y)
+        return int(x.has_value()) - int(y.has_value());
+    return *x < *y ? -1 : *x > *y ? 1 : 0;
 }
 
 } // namespace
@@ -95,20 +118,55 @@ bool PageListModel::removeRows(int row, int count, const QModelIndex& parent)
     return true;
 }
 
+bool PageListModel::sortsBefore(const PageRow& a, const PageRow& b) const
+{
+    const int order = compareRows(a, b, sortColumn_);
+    return sortOrder_ == Qt::AscendingOrder ? order < 0 : order > 0;
+}
+
+void PageListModel::sort(int column, Qt::SortOrder order)
+{
+    if (column < 0 || column >= COLUMN_COUNT)
+        return;
+    sortColumn_ = column;
+    sortOrder_ = order;
+    emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
+    QList<int> moved(rows_.size());
+    for (int row = 0; row < moved.size(); ++row)
+        moved[row] = row;
+    std::stable_sort(moved.begin(), moved.end(),
+                     [this](int a, int b) { return sortsBefore(rows_[a], rows_[b]); });
+    QList<PageRow> sorted;
+    sorted.reserve(rows_.size());
+    QList<int> newPlace(rows_.size());
+    for (int at = 0; at < moved.size(); ++at) {
+        sorted.append(rows_[moved[at]]);
+        newPlace[moved[at]] = at;
+    }
+    rows_ = std::move(sorted);
+    // The selection and the current row follow their rows.
+    const QModelIndexList before = persistentIndexList();
+    QModelIndexList after;
+    for (const QModelIndex& index : before)
+        after.append(index.isValid() ? this->index(newPlace[index.row()], index.column())
+                                     : QModelIndex());
+    changePersistentIndexList(before, after);
+    emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
+}
+
 int PageListModel::addPage(const QString& fileName, int image, const QString& importedFrom)
 {
-    // After the rows that sort equal, as the list control inserts.
-    const auto place = std::upper_bound(
-        rows_.cbegin(), rows_.cend(), fileName, [](const QString& name, const PageRow& row) {
-            return name.compare(row.texts[COLUMN_FILE_NAME], Qt::CaseInsensitive) < 0;
-        });
-    const int at = static_cast<int>(place - rows_.cbegin());
     PageRow row;
     row.texts[COLUMN_FILE_NAME] = fileName;
     row.texts[COLUMN_RATIO] = QStringLiteral("-");
     row.texts[COLUMN_ORIGINAL_SIZE] = QStringLiteral(".");
     row.image = image;
     row.importedFrom = importedFolderOf(importedFrom, fileName);
+    // After the rows that sort equal, as the list control inserts.
+    const auto place = std::upper_bound(
+        rows_.cbegin(), rows_.cend(), row,
+        [this](const PageRow& added, const PageRow& listed) { return sortsBefore(added, listed); });
+    const int at = static_cast<int>(place - rows_.cbegin());
     beginInsertRows(QModelIndex(), at, at);
     rows_.insert(at, row);
     endInsertRows();
@@ -177,8 +235,14 @@ void PageListModel::setImage(int row, int image)
 void PageListModel::setImageStrip(const QPixmap& strip)
 {
     images_.clear();
-    for (int image = 0; image < IMAGE_STRIP_COUNT; ++image)
-        images_.append(strip.copy(image * kImageSize, 0, kImageSize, kImageSize));
+    // A strip drawn for a scaled screen holds more pixels per image.
+    const qreal scale = strip.devicePixelRatio();
+    const int side = qRound(kImageSize * scale);
+    for (int image = 0; image < IMAGE_STRIP_COUNT; ++image) {
+        QPixmap piece = strip.copy(image * side, 0, side, side);
+        piece.setDevicePixelRatio(scale);
+        images_.append(piece);
+    }
     if (!rows_.isEmpty())
         emit dataChanged(index(0, 0), index(rowCount() - 1, 0), {Qt::DecorationRole});
 }

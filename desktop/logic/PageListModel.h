@@ -1,8 +1,9 @@
 // The page list: the only store of the desktop program's pages.
 //
 // Each row holds five display texts and a status image, as the list shows them; the commands
-// read the texts back from here. Rows are kept in ascending File Name order, letter case
-// ignored, so a new row lands at its sorted place.
+// read the texts back from here. Rows are kept in the order of the sort column (File Name,
+// ascending and letter case ignored, until the user sorts by another), so a new row lands at its
+// sorted place. Sorting moves whole rows: their texts, image and folder stay together.
 #pragma once
 
 #include <QAbstractTableModel>
@@ -65,6 +66,12 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation,
                         int role = Qt::DisplayRole) const override;
     bool removeRows(int row, int count, const QModelIndex& parent = QModelIndex()) override;
+    // Orders the rows by `column`: File Name and Output Name as text with letter case ignored,
+    // Ratio and the sizes by their numbers (rows without one first). Rows that sort equal keep
+    // their order.
+    void sort(int column, Qt::SortOrder order = Qt::AscendingOrder) override;
+    int sortColumn() const { return sortColumn_; }
+    Qt::SortOrder sortOrder() const { return sortOrder_; }
 
     // Inserts a new page at its sorted place with Ratio "-" and Original Size "."; returns
     // its row. A page of an imported tree that lies inside `importedFrom` records that folder.
@@ -82,10 +89,16 @@ public:
     void setText(int row, int column, const QString& text);
     void setImage(int row, int image);
 
-    // Cuts the status image strip (seven 11 by 11 images side by side) into the row images.
+    // Cuts the status image strip (seven 11 by 11 images side by side, in device-independent
+    // pixels) into the row images.
     void setImageStrip(const QPixmap& strip);
 
 private:
+    // Whether `a` sorts before `b` by the current sort column and order.
+    bool sortsBefore(const PageRow& a, const PageRow& b) const;
+
     QList<PageRow> rows_;
     QList<QPixmap> images_;
+    int sortColumn_ = COLUMN_FILE_NAME;
+    Qt::SortOrder sortOrder_ = Qt::AscendingOrder;
 };

@@ -12,6 +12,11 @@ using ProgramFinder = std::function<QString(const QString& program)>;
 // temporary folder elsewhere.
 QString defaultOutputFolder();
 
-// The editor started on pages before the user names one: "write" on Windows; elsewhere the
-// first common desktop text editor on the search path, else "xdg-open".
-QString defaultEditor(const ProgramFinder& findProgram = {});
+// Reads an environment variable; empty when it is not set.
+using EnvironmentReader = std::function<QString(const char* name)>;
+
+// The editor started on pages before the user names one: "write" on Windows; elsewhere
+// $VISUAL, then $EDITOR inside the first terminal emulator found, then the first common desktop
+// text editor on the search path, else empty (the Edit commands then say what to install).
+QString defaultEditor(const ProgramFinder& findProgram = {},
+                      const EnvironmentReader& environment = {});

@@ -1,8 +1,12 @@
 #include "SettingsStore.h"
 
+#include "ProgramVersion.h"
+
+#include <QDir>
 #include <QFile>
 #include <QSettings>
 #include <QStandardPaths>
+#include <QVersionNumber>
 
 // Names are matched against those already stored without regard to letter case, so that
 // "StartUp" and "Startup" reach one value as they do in the registry; a new name is stored
@@ -11,7 +15,7 @@
 
 namespace {
 
-const QString kStoreRoot = QStringLiteral("Orvane/Quillbox/0.9b");
+const QString kStoreRoot = QStringLiteral("Orvane/Quillbox");
 
 // Returns the stored name in `names` equal to `name` ignoring case, or `name` itself.
 QString matchStoredName(const QStringList& names, const QString& name)
@@ -28,19 +32,48 @@ std::unique_ptr<QSettings> openSettings(const QString& applicationName)
 {
 #ifdef Q_OS_WIN
     return std::make_unique<QSettings>(
-        QStringLiteral("HKEY_CURRENT_USER\\Software\\Orvane\\Quillbox\\0.9b\\") + applicationName,
+        QStringLiteral("HKEY_CURRENT_USER\\Software\\Orvane\\Quillbox\\") + programVersion()
+            + QLatin1Char('\\') + applicationName,
         QSettings::NativeFormat);
 #else
-    const QString configHome =
-        QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
-    return std::make_unique<QSettings>(
-        configHome + QLatin1Char('/') + kStoreRoot + QLatin1Char('/') + applicationName
-            + QStringLiteral(".ini"),
-        QSettings::IniFormat);
+    const QString root =
+        QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation)
+        + QLatin1Char('/') + kStoreRoot;
+    const QString fileName = applicationName + QStringLiteral(".ini");
+    const QString path = root + QLatin1Char('/') + programVersion() + QLatin1Char('/') + fileName;
+    // A first start of this version carries the settings of the latest earlier one over; that
+    // store stays as it was for the version that wrote it.
+    if (!QFileInfo::exists(path)) {
+        const QString earlier = earlierStoreFile(root, fileName, programVersion());
+        if (!earlier.isEmpty() && QDir().mkpath(QFileInfo(path).path()))
+            QFile::copy(earlier, path);
+    }
+    return std::make_unique<QSettings>(path, QSettings::IniFormat);
 #endif
 }
 
 } // namespace
+
+QString earlierStoreFile(const QString& root, const QString& fileName, const QString& version)
+{
+    const QVersionNumber current = QVersionNumber::fromString(version);
+    QVersionNumber best;
+    QString found;
+    for (const QString& folder : QDir(root).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        // "0.9b" reads as 0.9: the letter only told builds of one version apart.
+        const QVersionNumber number = QVersionNumber::fromString(folder);
+        const QString file = root + QLatin1Char('/') + folder + QLatin1Char('/') + fileName;
+        if (number.isNull() || QVersionNumber::compare(number, current) >= 0
+            || !QFileInfo(file).isFile())
+            continue;
+        if (found.isEmpty() || QVersionNumber::compare(number, best) > 0
+            || (number == best && folder > QFileInfo(found).dir().dirName())) {
+            best = number;
+            found = file;
+        }
+    }
+    return found;
+}
 
 SettingsStore::SettingsStore(const QString& applicationName)
     : settings_(openSettings(applicationName)), applicationName_(applicationName)

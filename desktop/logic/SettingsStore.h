@@ -1,7 +1,9 @@
 // Per-user settings store: sections of named integer and text values.
 //
-// On Linux an INI file at $XDG_CONFIG_HOME (default ~/.config)/Orvane/Quillbox/0.9b/<application
-// name>.ini; on Windows the registry tree Software\Orvane\Quillbox\0.9b\<application name>.
+// On Linux an INI file at $XDG_CONFIG_HOME (default ~/.config)/Orvane/Quillbox/<version>/
+// <application name>.ini, started from the latest earlier version's file (such as 0.9b's) when
+// it does not exist yet; on Windows the registry tree
+// Software\Orvane\Quillbox\<version>\<application name>.
 // Section and value names compare without regard to letter case, as the registry does. A missing
 // value, or a store that cannot be read, yields the caller's default; a failed write is ignored.
 #pragma once
@@ -14,6 +16,10 @@
 #include <memory>
 
 class QSettings;
+
+// The store file `fileName` of the latest version before `version` under `root` (whose folders
+// are named after versions, such as "0.9b"), or empty when there is none.
+QString earlierStoreFile(const QString& root, const QString& fileName, const QString& version);
 
 class SettingsStore {
 public:

@@ -2,19 +2,32 @@
 
 #include "PageListModel.h"
 #include "PathRules.h"
+#include "ProgramVersion.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QProcess>
 #include <QStandardPaths>
 
-QString supportAddress()
+QString supportTarget(const QString& server, const QString& programFolder)
 {
-    QString date = QStringLiteral("Mar 21 1999");
-    date[3] = QLatin1Char('_');
-    date[6] = QLatin1Char('_');
-    return QString::fromLatin1(SUPPORT_SERVER) + QStringLiteral("/cgi-bin/support.pl?verDate=")
-         + date;
+    if (server.isEmpty())
+        return helpDocumentPath(programFolder);
+    return server + QStringLiteral("/cgi-bin/support.pl?version=") + programVersion();
+}
+
+QString openerMissingMessage(const QString& target)
+{
+    return QStringLiteral("No program could open %1.\n\nInstall a web browser and the "
+                          "xdg-utils package (it provides xdg-open), then try again.")
+        .arg(QDir::toNativeSeparators(target));
+}
+
+QString editorMissingMessage()
+{
+    return QStringLiteral("No editor for HTML source is set, and none was found.\n\nInstall "
+                          "a text editor (such as gedit, kate or mousepad), or name one in "
+                          "Options, Properties, General.");
 }
 
 QString helpDocumentPath(const QString& programFolder)
@@ -27,8 +40,8 @@ QString helpDocumentPath(const QString& programFolder)
     return besideProgram;
 }
 
-ViewResult viewRow(const PageListModel& pages, int row, int column, const QString& editor,
-                   Launcher& launcher)
+ViewResult viewRow(const PageListModel& pages, int row, int column, bool editing,
+                   const QString& editor, Launcher& launcher)
 {
     if (row < 0 || row >= pages.rowCount())
         return ViewResult::Nothing;
@@ -36,13 +49,14 @@ ViewResult viewRow(const PageListModel& pages, int row, int column, const QStrin
     // Column 4 holds the error text, starting with "*", after a failure.
     if (text.isEmpty() || text.startsWith(QLatin1Char('*')))
         return ViewResult::Nothing;
-    if (editor.isEmpty()) {
+    if (!editing) {
         // What the associated program makes of the page is its own affair.
-        launcher.openDocument(text);
-        return ViewResult::Done;
+        return launcher.openDocument(text) ? ViewResult::Done : ViewResult::OpenerMissing;
     }
     if (isInternetAddress(text))
         return ViewResult::Nothing;
+    if (editor.trimmed().isEmpty())
+        return ViewResult::EditorMissing;
     // The setting names the editor program; only a text that is no program as a whole is
     // taken as a program with options, so "/opt/My Editor/ed" needs no quotes.
     if (namesExistingProgram(editor)) {

@@ -16,27 +16,36 @@ public:
     virtual bool startProgram(const QString& program, const QStringList& arguments) = 0;
 };
 
-// Address of the support server; the support page lies under it.
-inline constexpr char SUPPORT_SERVER[] = "https://quillbox.example.org";
-// The build date shown in the status bar, as the support page's query writes it.
-QString supportAddress();
+// Address of the support server, under which the support page lies; empty while none is
+// configured, and the support button then opens the help document.
+inline constexpr char SUPPORT_SERVER[] = "";
+// What the support button opens: the support page under `server`, or without a server the
+// help document of a program in `programFolder`.
+QString supportTarget(const QString& server, const QString& programFolder);
+
+// The message shown when nothing could open `target` (a page, the help document).
+QString openerMissingMessage(const QString& target);
+// The message shown by the Edit commands when no editor is set or found.
+QString editorMissingMessage();
 
 // Where the help document lies for a program in `programFolder`: its help folder, or the
 // installed data folder beside the program's bin folder.
 QString helpDocumentPath(const QString& programFolder);
 
 enum class ViewResult {
-    Done,          // the page was opened or the editor started
-    Nothing,       // nothing to open: no row, no page, an internet original to edit
-    EditorFailed,  // the editor could not be started
+    Done,           // the page was opened or the editor started
+    Nothing,        // nothing to open: no row, no page, an internet original to edit
+    EditorFailed,   // the editor could not be started
+    OpenerMissing,  // the desktop has no program to open the page with
+    EditorMissing,  // no editor is set
 };
 
-// Opens (empty `editor`) or edits the text of `column` (0 original, 4 packed) of `row`.
+// Opens (`editing` false) or edits with `editor` the text of `column` (0 original, 4 packed) of `row`.
 // A packed page that was never made, or failed, is neither opened nor edited. An `editor`
 // naming an existing program as a whole is started as that program; any other text is split
 // into a program and its options.
-ViewResult viewRow(const PageListModel& pages, int row, int column, const QString& editor,
-                   Launcher& launcher);
+ViewResult viewRow(const PageListModel& pages, int row, int column, bool editing,
+                   const QString& editor, Launcher& launcher);
 
 // True when `text`, whole, names a program that can be started: a path to an executable
 // file, or a bare name found along the search path.

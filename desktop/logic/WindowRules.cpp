@@ -2,25 +2,9 @@
 
 #include "Commands.h"
 
-#include <algorithm>
-
-MainLayout layoutForClientSize(int cx, int cy, const std::array<int, 4>& leadingColumns)
+bool showsShortcutMenuAt(int clientY, int bandBottom)
 {
-    const int w = std::max(cx, LAYOUT_MINIMUM_WIDTH);
-    MainLayout layout;
-    layout.pageList = QRect(1, 50, w, cy - 70);
-    layout.separator = QRect(1, 1, w, 2);
-    layout.supportButton = QRect(w - 50, 2, 48, 48);
-    int leading = 0;
-    for (int width : leadingColumns)
-        leading += width;
-    layout.outputColumnWidth = std::max(w - leading - 4, OUTPUT_COLUMN_MINIMUM);
-    return layout;
-}
-
-bool showsShortcutMenuAt(int clientY)
-{
-    return clientY > SHORTCUT_MENU_BAND;
+    return clientY > bandBottom;
 }
 
 ShortcutMenuState shortcutMenuState(bool rowSelected, bool firstSelectedIsInternet,

@@ -1,5 +1,5 @@
-// The About box "About Quillwin": the product logo, no buttons; it closes with its close box
-// or Escape.
+// The About box "About Quillwin": the logo, the name and version, what the program does, the
+// licence, and a Close button.
 #pragma once
 
 #include <QDialog>

@@ -78,8 +78,7 @@ QStringList DialogAsker::openFileNames(QWidget* parent, const QString& directory
                                        const QString& filter)
 {
     const QStringList files = QFileDialog::getOpenFileNames(
-        parent, QString(), startFolder(directory), fileDialogFilter(filter), nullptr,
-        QFileDialog::DontUseNativeDialog);
+        parent, QString(), startFolder(directory), fileDialogFilter(filter));
     if (!files.isEmpty())
         followPickedFolder(files.first());
     return files;
@@ -89,8 +88,7 @@ QString DialogAsker::openFileName(QWidget* parent, const QString& directory,
                                   const QString& filter)
 {
     const QString file = QFileDialog::getOpenFileName(parent, QString(), startFolder(directory),
-                                                      fileDialogFilter(filter), nullptr,
-                                                      QFileDialog::DontUseNativeDialog);
+                                                      fileDialogFilter(filter));
     followPickedFolder(file);
     return file;
 }
@@ -99,8 +97,7 @@ QString DialogAsker::saveFileName(QWidget* parent, const QString& directory,
                                   const QString& filter)
 {
     const QString file = QFileDialog::getSaveFileName(parent, QString(), startFolder(directory),
-                                                      fileDialogFilter(filter), nullptr,
-                                                      QFileDialog::DontUseNativeDialog);
+                                                      fileDialogFilter(filter));
     followPickedFolder(file);
     return file;
 }

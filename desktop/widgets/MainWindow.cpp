@@ -9,7 +9,8 @@
 #include "ProjectFile.h"
 #include "PropertiesSheet.h"
 #include "SettingsStore.h"
-#include "StatusPartsBar.h"
+#include "PageListDelegate.h"
+#include "ProgramVersion.h"
 #include "TipOfDayDlg.h"
 #include "TreeListFile.h"
 #include "ViewCommands.h"
@@ -18,6 +19,13 @@
 #include "WindowRules.h"
 
 #include <QAction>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QMimeData>
+#include <QStatusBar>
+#include <QVBoxLayout>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDir>
@@ -40,34 +48,40 @@ static void registerImages()
 
 namespace {
 
-// The window's template is laid out in dialog units of a font 6 pixels wide and 13 high.
-QRect dialogUnitRect(int x, int y, int width, int height)
-{
-    auto across = [](int units) { return (units * 6 + 2) / 4; };
-    auto down = [](int units) { return (units * 13 + 4) / 8; };
-    return QRect(across(x), down(y), across(width), down(height));
-}
-
-const QSize kClientSize = dialogUnitRect(0, 0, 418, 249).size();
-constexpr int kStatusBarHeight = 20;
-
 // One picture button of the band.
 struct PictureButton {
     int command;
     const char* name;
     const char* image;
     const char* tooltip;
-    int x;  // dialog units; all are 31 by 29 at y 2
+    bool right;  // after the logo
 };
 
 constexpr PictureButton kPictureButtons[] = {
-    {CMD_PACK_BUTTON, "packButton", ":/images/pack.png", "Pack Web Pages", 1},
-    {CMD_ADD_BUTTON, "addButton", ":/images/add.png", "Add Web Page", 33},
-    {CMD_REMOVE, "removeButton", ":/images/remove.png", "Remove Web page", 65},
-    {CMD_VIEW_BUTTON, "viewButton", ":/images/view.png", "Open Packed Web Page", 97},
-    {CMD_OPEN_BUTTON, "openProjectButton", ":/images/openproject.png", "Open Project", 244},
-    {CMD_SAVE, "saveButton", ":/images/closeproject.png", "Save Project", 276},
+    {CMD_PACK_BUTTON, "packButton", ":/images/pack.png", "Pack Web Pages", false},
+    {CMD_ADD_BUTTON, "addButton", ":/images/add.png", "Add Web Page", false},
+    {CMD_REMOVE, "removeButton", ":/images/remove.png", "Remove Web page", false},
+    {CMD_VIEW_BUTTON, "viewButton", ":/images/view.png", "Open Packed Web Page", false},
+    {CMD_OPEN_BUTTON, "openProjectButton", ":/images/openproject.png", "Open Project", true},
+    {CMD_SAVE, "saveButton", ":/images/closeproject.png", "Save Project", true},
 };
+
+// The pictures' size on screen; Qt takes the "@2x" images on scaled screens.
+constexpr QSize kPictureSize(43, 43);
+
+// Settings of the window itself, beside the program's settings.
+const QString kWindowSection = QStringLiteral("Window");
+const QString kGeometryKey = QStringLiteral("Geometry");
+const QString kHeaderKey = QStringLiteral("Columns");
+
+// The desktop's keys for `key`, or `fallback` where the desktop has none.
+QList<QKeySequence> withFallback(QKeySequence::StandardKey key, const QKeySequence& fallback)
+{
+    QList<QKeySequence> keys = QKeySequence::keyBindings(key);
+    if (keys.isEmpty())
+        keys.append(fallback);
+    return keys;
+}
 
 const QString kAddFilesFilter =
     QStringLiteral("Web Pages (*.htm;*.html)|*.htm; *.html|All Files (*.*)|*.*||");
@@ -98,22 +112,23 @@ MainWindow::MainWindow(SettingsStore& store, Asker& asker, QWidget* parent)
     tipsLocations_ = TipFile::defaultLocations();
     registerImages();
     setObjectName(QStringLiteral("MainWindow"));
-    setWindowTitle(QStringLiteral("Quillbox"));
+    showTitle(projectTitle(QString()));
     QIcon icon;
-    icon.addFile(QStringLiteral(":/images/quillwin16.png"));
-    icon.addFile(QStringLiteral(":/images/quillwin32.png"));
+    for (int size : {16, 32, 48, 64, 128, 256})
+        icon.addFile(QStringLiteral(":/images/quillwin%1.png").arg(size));
     setWindowIcon(icon);
-    setAcceptDrops(false);
+    // Pages and folders dropped from a file manager join the list.
+    setAcceptDrops(true);
 
     createControls();
     createMenus();
     createShortcutMenu();
-    setStatusText(0, QString::fromLatin1(STATUS_VERSION_TEXT));
-    modified_ = false;
+    setStatusText(0, statusVersionText());
+    setModified(false);
     QDir::setCurrent(settings_.directories.inputFolder);
 
-    resize(kClientSize.width(), kClientSize.height() + menuBar()->sizeHint().height());
-    layoutClient();
+    resize(QSize(900, 520).expandedTo(minimumSizeHint()));
+    restoreWindowState();
     qApp->installEventFilter(this);
 }
 
@@ -127,67 +142,89 @@ void MainWindow::createControls()
     client_ = new QWidget(this);
     client_->setObjectName(QStringLiteral("clientArea"));
     setCentralWidget(client_);
-    // The layout's pixel widths were made for a small dialog font; this one keeps the column
-    // headings within them.
-    QFont dialogFont = client_->font();
-    dialogFont.setPixelSize(11);
-    client_->setFont(dialogFont);
+    auto* clientLayout = new QVBoxLayout(client_);
+    clientLayout->setContentsMargins(0, 0, 0, 0);
+    clientLayout->setSpacing(0);
 
     separator_ = new QFrame(client_);
-    separator_->setFrameStyle(QFrame::Box | QFrame::Plain);
-    separator_->setGeometry(dialogUnitRect(0, 0, 417, 1));
+    separator_->setFrameStyle(QFrame::HLine | QFrame::Sunken);
+    clientLayout->addWidget(separator_);
 
-    for (const PictureButton& picture : kPictureButtons) {
-        auto* button = new QToolButton(client_);
+    band_ = new QWidget(client_);
+    band_->setObjectName(QStringLiteral("buttonBand"));
+    auto* bandLayout = new QHBoxLayout(band_);
+    bandLayout->setContentsMargins(2, 2, 2, 2);
+    bandLayout->setSpacing(2);
+    clientLayout->addWidget(band_);
+
+    auto addPicture = [this, bandLayout](const PictureButton& picture) {
+        auto* button = new QToolButton(band_);
         button->setObjectName(QString::fromLatin1(picture.name));
-        button->setGeometry(dialogUnitRect(picture.x, 2, 31, 29));
         button->setIcon(QIcon(QString::fromLatin1(picture.image)));
-        button->setIconSize(button->size() - QSize(4, 4));
+        button->setIconSize(kPictureSize);
         button->setToolTip(QString::fromLatin1(picture.tooltip));
         button->setFocusPolicy(Qt::NoFocus);
         const int command = picture.command;
         connect(button, &QToolButton::clicked, this, [this, command] { runCommand(command); });
+        bandLayout->addWidget(button);
+    };
+    for (const PictureButton& picture : kPictureButtons) {
+        if (!picture.right)
+            addPicture(picture);
     }
 
-    auto* logo = new QLabel(client_);
+    auto* logo = new QLabel(band_);
     logo->setObjectName(QStringLiteral("logo"));
-    logo->setGeometry(dialogUnitRect(129, 0, 114, 31));
-    logo->setPixmap(QPixmap(QStringLiteral(":/images/logo.png")));
+    logo->setPixmap(QIcon(QStringLiteral(":/images/logo.png"))
+                        .pixmap(QSize(171, 50), devicePixelRatioF()));
     logo->setAlignment(Qt::AlignCenter);
+    bandLayout->addWidget(logo, 1);
 
-    progressLabel_ = new QLabel(QStringLiteral("Progress"), client_);
-    progressLabel_->setGeometry(dialogUnitRect(322, 7, 32, 8));
-    progress_ = new QProgressBar(client_);
+    for (const PictureButton& picture : kPictureButtons) {
+        if (picture.right)
+            addPicture(picture);
+    }
+
+    auto* progressBox = new QGridLayout;
+    progressBox->setSpacing(2);
+    progressLabel_ = new QLabel(QStringLiteral("Progress"), band_);
+    progressBox->addWidget(progressLabel_, 0, 0, Qt::AlignBottom);
+    progress_ = new QProgressBar(band_);
     progress_->setObjectName(QStringLiteral("progressBar"));
-    progress_->setGeometry(dialogUnitRect(321, 16, 50, 8));
     progress_->setRange(0, 100);
     progress_->setValue(0);
     progress_->setTextVisible(false);
+    progress_->setMinimumWidth(progressLabel_->sizeHint().width() * 2);
+    progressBox->addWidget(progress_, 1, 0, Qt::AlignTop);
 
-    stopButton_ = new QToolButton(client_);
+    stopButton_ = new QToolButton(band_);
     stopButton_->setObjectName(QStringLiteral("stopButton"));
-    stopButton_->setGeometry(dialogUnitRect(373, 13, 12, 13));
     stopButton_->setAutoRaise(true);
     stopButton_->setIcon(style()->standardIcon(QStyle::SP_BrowserStop));
     stopButton_->setToolTip(QStringLiteral("Stop Packing (Esc key)"));
     stopButton_->setFocusPolicy(Qt::NoFocus);
     stopButton_->setEnabled(false);
     connect(stopButton_, &QToolButton::clicked, this, [this] { runCommand(CMD_STOP); });
+    progressBox->addWidget(stopButton_, 1, 1, Qt::AlignTop);
+    bandLayout->addSpacing(4);
+    bandLayout->addLayout(progressBox);
 
-    supportButton_ = new QToolButton(client_);
+    supportButton_ = new QToolButton(band_);
     supportButton_->setObjectName(QStringLiteral("supportButton"));
-    supportButton_->setGeometry(dialogUnitRect(386, 1, 32, 31));
     supportButton_->setAutoRaise(true);
     supportButton_->setIcon(QIcon(QStringLiteral(":/images/globe.png")));
     supportButton_->setIconSize(QSize(40, 40));
     supportButton_->setToolTip(QStringLiteral("Support Site"));
     supportButton_->setFocusPolicy(Qt::NoFocus);
     connect(supportButton_, &QToolButton::clicked, this, [this] { runCommand(CMD_SUPPORT); });
+    bandLayout->addWidget(supportButton_);
 
-    pages_.setImageStrip(QPixmap(QStringLiteral(":/images/rowimages.png")));
+    QIcon strip(QStringLiteral(":/images/rowimages.png"));
+    pages_.setImageStrip(strip.pixmap(QSize(77, 11), devicePixelRatioF()));
     pageList_ = new QTreeView(client_);
     pageList_->setObjectName(QStringLiteral("pageList"));
     pageList_->setModel(&pages_);
+    pageList_->setItemDelegate(new PageListDelegate(pageList_));
     pageList_->setRootIsDecorated(false);
     pageList_->setItemsExpandable(false);
     pageList_->setUniformRowHeights(true);
@@ -196,18 +233,44 @@ void MainWindow::createControls()
     pageList_->setSelectionBehavior(QAbstractItemView::SelectRows);
     pageList_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     pageList_->setIconSize(QSize(11, 11));
-    pageList_->header()->setStretchLastSection(false);
+    pageList_->header()->setStretchLastSection(true);
     pageList_->header()->setSectionsMovable(false);
+    // Each column at least as wide as its heading in the system font, with the sort mark the
+    // heading shows when the list is sorted by it.
+    pageList_->header()->setSortIndicatorShown(true);
+    for (int column = 0; column < COLUMN_COUNT; ++column) {
+        pageList_->header()->setSortIndicator(column, Qt::AscendingOrder);
+        pageList_->setColumnWidth(column, std::max(pageColumns()[column].width,
+                                                   pageList_->header()->sectionSizeHint(column)));
+    }
+    // A click on a heading sorts by that column; the model keeps its rows in that order.
+    pageList_->header()->setSortIndicator(COLUMN_FILE_NAME, Qt::AscendingOrder);
+    pageList_->setSortingEnabled(true);
+    // At the window's least width the columns still fit, beside a vertical scroll bar, so the
+    // list only scrolls sideways when the user widens a column.
+    int columnsWidth = 0;
     for (int column = 0; column < COLUMN_COUNT; ++column)
-        pageList_->setColumnWidth(column, pageColumns()[column].width);
-    pageList_->setGeometry(dialogUnitRect(0, 31, 417, 206));
-    connect(pageList_, &QTreeView::doubleClicked, this, [this] { runCommand(CMD_OPEN_PACKED); });
+        columnsWidth += pageList_->columnWidth(column);
+    pageList_->setMinimumWidth(columnsWidth + 2 * pageList_->frameWidth()
+                               + style()->pixelMetric(QStyle::PM_ScrollBarExtent));
+    clientLayout->addWidget(pageList_, 1);
+    // Enter or a double-click on a row opens its packed page, as the View button does.
+    connect(pageList_, &QTreeView::activated, this, [this] { runCommand(CMD_OPEN_PACKED); });
 
-    statusBar_ = new StatusPartsBar(
-        std::vector<int>(STATUS_PART_EDGES.begin(), STATUS_PART_EDGES.end()),
-        std::vector<bool>(STATUS_PART_BORDERLESS.begin(), STATUS_PART_BORDERLESS.end()), client_);
-    statusBar_->setObjectName(QStringLiteral("statusBar"));
-    client_->installEventFilter(this);
+    // The parts take the room their texts need; the last one fills the rest of the bar.
+    statusBar()->setObjectName(QStringLiteral("statusBar"));
+    // The window manager's frame resizes the window; a grip would only take room from the parts.
+    statusBar()->setSizeGripEnabled(false);
+    for (int part = 0; part < STATUS_PART_COUNT; ++part) {
+        auto* label = new QLabel(statusBar());
+        label->setObjectName(QStringLiteral("statusPart%1").arg(part));
+        if (!STATUS_PART_BORDERLESS[part])
+            label->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
+        label->setContentsMargins(3, 0, 3, 0);
+        statusBar()->addWidget(label, part == STATUS_PART_COUNT - 1 ? 1 : 0);
+        statusParts_.append(label);
+        setStatusText(part, QString());
+    }
 }
 
 QAction* MainWindow::addCommand(QMenu* menu, const QString& text, int command,
@@ -223,22 +286,31 @@ QAction* MainWindow::addCommand(QMenu* menu, const QString& text, int command,
 void MainWindow::createMenus()
 {
     QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
-    addCommand(file, QStringLiteral("New"), CMD_NEW, QStringLiteral("fileNew"));
-    addCommand(file, QStringLiteral("Open..."), CMD_OPEN, QStringLiteral("fileOpen"));
-    addCommand(file, QStringLiteral("Save"), CMD_SAVE, QStringLiteral("fileSave"));
-    addCommand(file, QStringLiteral("Save As..."), CMD_SAVE_AS, QStringLiteral("fileSaveAs"));
+    addCommand(file, QStringLiteral("&New"), CMD_NEW, QStringLiteral("fileNew"))
+        ->setShortcuts(withFallback(QKeySequence::New, QKeySequence(Qt::CTRL | Qt::Key_N)));
+    addCommand(file, QStringLiteral("&Open..."), CMD_OPEN, QStringLiteral("fileOpen"))
+        ->setShortcuts(withFallback(QKeySequence::Open, QKeySequence(Qt::CTRL | Qt::Key_O)));
+    addCommand(file, QStringLiteral("&Save"), CMD_SAVE, QStringLiteral("fileSave"))
+        ->setShortcuts(withFallback(QKeySequence::Save, QKeySequence(Qt::CTRL | Qt::Key_S)));
+    addCommand(file, QStringLiteral("Sa&ve As..."), CMD_SAVE_AS, QStringLiteral("fileSaveAs"))
+        ->setShortcuts(
+            withFallback(QKeySequence::SaveAs, QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S)));
     file->addSeparator();
     addCommand(file, QStringLiteral("&Add Files...     (Ins. key)"), CMD_ADD_FILES,
                QStringLiteral("fileAddFiles"));
-    addCommand(file, QStringLiteral("Add/Modify Internet Address..."), CMD_INTERNET_ADDRESS,
+    addCommand(file, QStringLiteral("Add/Modify &Internet Address..."), CMD_INTERNET_ADDRESS,
                QStringLiteral("fileInternetAddress"));
-    addCommand(file, QStringLiteral("Import Directory Tree..."), CMD_IMPORT_TREE,
+    addCommand(file, QStringLiteral("Import &Directory Tree..."), CMD_IMPORT_TREE,
                QStringLiteral("fileImportTree"));
     addCommand(file, QStringLiteral("&Remove Files   (Del. key)"), CMD_REMOVE,
                QStringLiteral("fileRemove"));
     file->addSeparator();
+    // Ctrl+Q everywhere, beside the desktop's own key for Quit where it has another.
+    QList<QKeySequence> quitKeys = QKeySequence::keyBindings(QKeySequence::Quit);
+    if (!quitKeys.contains(QKeySequence(Qt::CTRL | Qt::Key_Q)))
+        quitKeys.prepend(QKeySequence(Qt::CTRL | Qt::Key_Q));
     addCommand(file, QStringLiteral("&Exit"), CMD_EXIT, QStringLiteral("fileExit"))
-        ->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+        ->setShortcuts(quitKeys);
 
     QMenu* options = menuBar()->addMenu(QStringLiteral("&Options"));
     addCommand(options, QStringLiteral("&Pack"), CMD_PACK, QStringLiteral("optionsPack"));
@@ -257,16 +329,19 @@ void MainWindow::createMenus()
     addCommand(open, QStringLiteral("&Packed"), CMD_OPEN_PACKED,
                QStringLiteral("optionsOpenPacked"));
     options->addSeparator();
-    addCommand(options, QStringLiteral("&Properties..."), CMD_PROPERTIES,
-               QStringLiteral("optionsProperties"));
+    addCommand(options, QStringLiteral("P&roperties..."), CMD_PROPERTIES,
+               QStringLiteral("optionsProperties"))
+        ->setShortcuts(withFallback(QKeySequence::Preferences,
+                                    QKeySequence(Qt::CTRL | Qt::Key_Comma)));
 
     QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
     addCommand(help, QStringLiteral("&About"), CMD_ABOUT, QStringLiteral("helpAbout"));
-    addCommand(help, QStringLiteral("&Index"), CMD_HELP_INDEX, QStringLiteral("helpIndex"));
+    addCommand(help, QStringLiteral("&Index"), CMD_HELP_INDEX, QStringLiteral("helpIndex"))
+        ->setShortcuts(withFallback(QKeySequence::HelpContents, QKeySequence(Qt::Key_F1)));
     help->addSeparator();
-    QAction* beta = help->addAction(QStringLiteral("Beta 0.9"));
-    beta->setObjectName(QStringLiteral("helpBeta"));
-    beta->setEnabled(false);
+    QAction* version = help->addAction(helpVersionText());
+    version->setObjectName(QStringLiteral("helpVersion"));
+    version->setEnabled(false);
 }
 
 void MainWindow::createShortcutMenu()
@@ -290,7 +365,7 @@ void MainWindow::createShortcutMenu()
     addCommand(open, QStringLiteral("&Packed"), CMD_OPEN_PACKED,
                QStringLiteral("shortcutOpenPacked"));
     shortcutMenu_->addSeparator();
-    addCommand(shortcutMenu_, QStringLiteral("Pack Page"), CMD_PACK_PAGE,
+    addCommand(shortcutMenu_, QStringLiteral("&Pack Page"), CMD_PACK_PAGE,
                QStringLiteral("shortcutPackPage"));
 }
 
@@ -331,12 +406,23 @@ void MainWindow::runCommand(int command)
 
 QString MainWindow::statusText(int part) const
 {
-    return statusBar_->partText(part);
+    return statusParts_.at(part)->text();
 }
 
 void MainWindow::setStatusText(int part, const QString& text)
 {
-    statusBar_->setPartText(part, text);
+    // The bar squeezes its parts when the window is narrow; each keeps room for its text.
+    QLabel* label = statusParts_.at(part);
+    label->setText(text);
+    const int least =
+        STATUS_PART_BORDERLESS[part] ? 0 : label->fontMetrics().averageCharWidth() * 6;
+    label->setMinimumWidth(std::max(least, label->sizeHint().width()));
+    // The window's least width takes the bar's own least width only as a set minimum; the
+    // bar's inner layouts keep their old measure until told.
+    for (QLayout* layout : statusBar()->findChildren<QLayout*>())
+        layout->invalidate();
+    statusBar()->layout()->activate();
+    statusBar()->setMinimumWidth(statusBar()->minimumSizeHint().width());
 }
 
 QList<int> MainWindow::selectedRows() const
@@ -362,7 +448,7 @@ void MainWindow::addFiles()
         if (pages_.findFileName(fileName) >= 0)
             continue;
         pages_.addPage(fileName, IMAGE_LOCAL);
-        modified_ = true;
+        setModified(true);
     }
 }
 
@@ -372,7 +458,7 @@ void MainWindow::removeFiles()
     if (rows.isEmpty())
         return;
     pages_.removePageRows(rows);
-    modified_ = true;
+    setModified(true);
 }
 
 std::unique_ptr<PackRun> MainWindow::makePackRun()
@@ -406,13 +492,16 @@ void MainWindow::waitForRun()
 void MainWindow::showPacking(bool packing)
 {
     for (const char* name : {"packButton", "addButton", "removeButton", "openProjectButton"})
-        client_->findChild<QToolButton*>(QString::fromLatin1(name))->setEnabled(!packing);
+        band_->findChild<QToolButton*>(QString::fromLatin1(name))->setEnabled(!packing);
     for (QAction* action : menuBar()->findChildren<QAction*>()) {
         if (action->data().isValid())
             action->setEnabled(allowedWhilePacking(action->data().toInt()) || !packing);
     }
     findChild<QAction*>(QStringLiteral("optionsStop"))->setEnabled(packing);
     stopButton_->setEnabled(packing);
+    // The run finds its rows by their place: no sorting until it ends.
+    pageList_->header()->setSectionsClickable(!packing);
+    setAcceptDrops(!packing);
 }
 
 void MainWindow::packAll()
@@ -465,55 +554,82 @@ void MainWindow::addInternetAddress()
     if (selected >= 0)
         pages_.removePageRows({selected});
     pages_.addPage(*edited, IMAGE_INTERNET);
-    modified_ = true;
+    setModified(true);
 }
 
-int MainWindow::viewSelected(int column, const QString& editor)
+int MainWindow::viewSelected(int column, bool editing)
 {
-    const ViewResult result = viewRow(pages_, firstSelectedRow(), column, editor, *launcher_);
-    if (result == ViewResult::EditorFailed) {
+    const QString& editor = settings_.general.editor;
+    const int row = firstSelectedRow();
+    const ViewResult result = viewRow(pages_, row, column, editing, editor, *launcher_);
+    switch (result) {
+    case ViewResult::EditorFailed:
         asker_.ask(this, QStringLiteral("Warning"),
                    QStringLiteral("The editor \"%1\" could not be started.").arg(editor),
                    Asker::Buttons::Ok, Asker::Icon::Warning);
+        break;
+    case ViewResult::EditorMissing:
+        asker_.ask(this, QStringLiteral("Warning"), editorMissingMessage(), Asker::Buttons::Ok,
+                   Asker::Icon::Warning);
+        break;
+    case ViewResult::OpenerMissing:
+        tellOpenerMissing(pages_.text(row, column));
+        break;
+    case ViewResult::Done:
+    case ViewResult::Nothing:
+        break;
     }
-    return result == ViewResult::Done ? 0 : -1;
+    return result == ViewResult::Done ? 0 : result == ViewResult::Nothing ? -1 : -2;
+}
+
+void MainWindow::tellOpenerMissing(const QString& target)
+{
+    asker_.ask(this, QStringLiteral("Warning"), openerMissingMessage(target), Asker::Buttons::Ok,
+               Asker::Icon::Warning);
+}
+
+void MainWindow::openDocument(const QString& target)
+{
+    if (!launcher_->openDocument(target))
+        tellOpenerMissing(target);
 }
 
 void MainWindow::editOriginal()
 {
-    viewSelected(COLUMN_FILE_NAME, settings_.general.editor);
+    viewSelected(COLUMN_FILE_NAME, true);
 }
 
 void MainWindow::editPacked()
 {
-    viewSelected(COLUMN_OUTPUT_NAME, settings_.general.editor);
+    viewSelected(COLUMN_OUTPUT_NAME, true);
 }
 
 void MainWindow::openOriginal()
 {
-    viewSelected(COLUMN_FILE_NAME, QString());
+    viewSelected(COLUMN_FILE_NAME, false);
 }
 
 void MainWindow::openPacked()
 {
-    if (viewSelected(COLUMN_OUTPUT_NAME, QString()) != -1 || firstSelectedRow() < 0)
+    if (viewSelected(COLUMN_OUTPUT_NAME, false) != -1 || firstSelectedRow() < 0)
         return;
     const Asker::Answer answer = asker_.ask(
         this, QStringLiteral("Warning"),
         QStringLiteral("No packed html generated yet.\nDo you wish to open original page?"),
         Asker::Buttons::YesNo, Asker::Icon::Question);
     if (answer == Asker::Answer::Yes)
-        viewSelected(COLUMN_FILE_NAME, QString());
+        viewSelected(COLUMN_FILE_NAME, false);
 }
 
 void MainWindow::showHelp()
 {
-    launcher_->openDocument(helpDocumentPath(QCoreApplication::applicationDirPath()));
+    openDocument(helpDocumentPath(QCoreApplication::applicationDirPath()));
 }
 
 void MainWindow::openSupportSite()
 {
-    launcher_->openDocument(supportAddress());
+    openDocument(supportTarget(QString::fromLatin1(SUPPORT_SERVER),
+                               QCoreApplication::applicationDirPath()));
 }
 
 void MainWindow::clearRunTotals()
@@ -554,11 +670,11 @@ void MainWindow::newProject()
 {
     if (!maybeSave())
         return;
-    setWindowTitle(projectTitle(QString()));
+    showTitle(projectTitle(QString()));
     pages_.clear();
     projectPath_.clear();
     clearRunTotals();
-    modified_ = false;
+    setModified(false);
 }
 
 std::optional<QStringList> MainWindow::projectEntries(const QString& path)
@@ -605,9 +721,9 @@ void MainWindow::openProject()
     const std::optional<QStringList> entries = projectEntries(chosen);
     if (!entries)
         return;
-    modified_ = false;
+    setModified(false);
     projectPath_ = chosen;
-    setWindowTitle(projectTitle(chosen));
+    showTitle(projectTitle(chosen));
     pages_.clear();
     addProjectEntries(*entries);
     clearRunTotals();
@@ -634,9 +750,9 @@ bool MainWindow::saveProjectTo(const QString& chosen)
         return false;
     // Only a project that was written becomes the window's project.
     projectPath_ = chosen;
-    setWindowTitle(projectTitle(path));
+    showTitle(projectTitle(path));
     progress_->setValue(0);
-    modified_ = false;
+    setModified(false);
     return true;
 }
 
@@ -671,7 +787,7 @@ void MainWindow::importDirectoryTree()
     if (answer != Asker::Answer::Yes)
         return;
     // Set before anything is found, so an import that finds nothing still counts.
-    modified_ = true;
+    setModified(true);
     WaitCursor wait;
     // The pages join the list as they are, even those listed already.
     const TreeListFile list(folder);
@@ -716,10 +832,12 @@ void MainWindow::closeEvent(QCloseEvent* event)
         run_->stop();
         run_->waitForEnd();
     }
-    if (maybeSave())
+    if (maybeSave()) {
+        saveWindowState();
         event->accept();
-    else
+    } else {
         event->ignore();
+    }
 }
 
 QPoint MainWindow::keyboardMenuPoint() const
@@ -731,7 +849,7 @@ QPoint MainWindow::keyboardMenuPoint() const
 bool MainWindow::requestShortcutMenu(const QPoint& globalPos)
 {
     const QPoint client = client_->mapFromGlobal(globalPos);
-    if (!showsShortcutMenuAt(client.y()))
+    if (!showsShortcutMenuAt(client.y(), band_->geometry().bottom()))
         return false;
     const int first = firstSelectedRow();
     const ShortcutMenuState state = shortcutMenuState(
@@ -771,9 +889,6 @@ bool MainWindow::preTranslateKey(QKeyEvent* event)
     case Qt::Key_Insert:
         runCommand(CMD_ADD_FILES);
         return true;
-    case Qt::Key_F1:
-        runCommand(CMD_HELP_INDEX);
-        return true;
     case Qt::Key_Escape:
         // Stops a run; otherwise Escape does nothing here and never closes the window.
         if (!isPacking() || modifiers != Qt::NoModifier)
@@ -787,10 +902,6 @@ bool MainWindow::preTranslateKey(QKeyEvent* event)
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == client_ && event->type() == QEvent::Resize) {
-        layoutClient();
-        return false;
-    }
     if (event->type() != QEvent::KeyPress && event->type() != QEvent::ContextMenu)
         return false;
     auto* widget = qobject_cast<QWidget*>(watched);
@@ -805,19 +916,90 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event)
     return true;
 }
 
-void MainWindow::layoutClient()
+void MainWindow::setModified(bool modified)
 {
-    if (isMinimized())
+    modified_ = modified;
+    setWindowModified(modified);
+}
+
+void MainWindow::showTitle(const QString& title)
+{
+    // The desktop shows "[*]" as a mark while the list has unsaved changes.
+    setWindowTitle(title + QStringLiteral("[*]"));
+}
+
+void MainWindow::restoreWindowState()
+{
+    const QString geometry = store_.getProfileString(kWindowSection, kGeometryKey, QString());
+    if (!geometry.isEmpty())
+        restoreGeometry(QByteArray::fromBase64(geometry.toLatin1()));
+    const QString header = store_.getProfileString(kWindowSection, kHeaderKey, QString());
+    QHeaderView* columns = pageList_->header();
+    if (!header.isEmpty() && columns->restoreState(QByteArray::fromBase64(header.toLatin1())))
+        pageList_->sortByColumn(columns->sortIndicatorSection(), columns->sortIndicatorOrder());
+}
+
+void MainWindow::saveWindowState()
+{
+    store_.writeProfileString(kWindowSection, kGeometryKey,
+                              QString::fromLatin1(saveGeometry().toBase64()));
+    store_.writeProfileString(kWindowSection, kHeaderKey,
+                              QString::fromLatin1(pageList_->header()->saveState().toBase64()));
+}
+
+QStringList MainWindow::droppedPaths(const QMimeData* data)
+{
+    QStringList paths;
+    if (!data || !data->hasUrls())
+        return paths;
+    for (const QUrl& url : data->urls()) {
+        if (url.isLocalFile())
+            paths.append(url.toLocalFile());
+    }
+    return paths;
+}
+
+void MainWindow::dragEnterEvent(QDragEnterEvent* event)
+{
+    if (!isPacking() && !droppedPaths(event->mimeData()).isEmpty())
+        event->acceptProposedAction();
+}
+
+void MainWindow::dragMoveEvent(QDragMoveEvent* event)
+{
+    if (!isPacking() && !droppedPaths(event->mimeData()).isEmpty())
+        event->acceptProposedAction();
+}
+
+void MainWindow::dropEvent(QDropEvent* event)
+{
+    const QStringList paths = droppedPaths(event->mimeData());
+    if (paths.isEmpty() || isPacking())
         return;
-    const int cx = client_->width();
-    const int cy = client_->height();
-    std::array<int, 4> leading{};
-    for (int column = 0; column < 4; ++column)
-        leading[column] = pageList_->columnWidth(column);
-    const MainLayout layout = layoutForClientSize(cx, cy, leading);
-    pageList_->setGeometry(layout.pageList);
-    separator_->setGeometry(layout.separator);
-    supportButton_->setGeometry(layout.supportButton);
-    pageList_->setColumnWidth(COLUMN_OUTPUT_NAME, layout.outputColumnWidth);
-    statusBar_->setGeometry(0, cy - kStatusBarHeight, cx, kStatusBarHeight);
+    event->acceptProposedAction();
+    addDroppedPaths(paths);
+}
+
+void MainWindow::addDroppedPaths(const QStringList& paths)
+{
+    for (const QString& path : paths) {
+        const QFileInfo info(path);
+        if (info.isDir()) {
+            // A folder joins as Import Directory Tree adds one: every page under it.
+            WaitCursor wait;
+            const TreeListFile list(info.absoluteFilePath());
+            if (list.fileName().isEmpty())
+                continue;
+            if (const std::optional<QStringList> entries = projectEntries(list.fileName())) {
+                addProjectEntries(*entries, list.folder());
+                setModified(true);
+            }
+        } else if (info.isFile()) {
+            const QString fileName = QDir::toNativeSeparators(info.absoluteFilePath());
+            if (pages_.findFileName(fileName) >= 0)
+                continue;
+            pages_.addPage(fileName, IMAGE_LOCAL);
+            setModified(true);
+        }
+    }
 }

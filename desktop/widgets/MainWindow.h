@@ -21,11 +21,11 @@ class QAction;
 class QFrame;
 class QLabel;
 class QMenu;
+class QMimeData;
 class QProgressBar;
 class QToolButton;
 class QTreeView;
 class SettingsStore;
-class StatusPartsBar;
 
 class MainWindow : public QMainWindow {
     Q_OBJECT
@@ -41,9 +41,12 @@ public:
     QWidget* clientArea() const { return client_; }
     QMenu* shortcutMenu() const { return shortcutMenu_; }
     QProgressBar* progressBar() const { return progress_; }
+    // The band of picture buttons above the list.
+    QWidget* buttonBand() const { return band_; }
 
     bool isModified() const { return modified_; }
-    void setModified(bool modified) { modified_ = modified; }
+    // Marks the list as changed since it was last saved, or not; the title shows the mark.
+    void setModified(bool modified);
     QString projectPath() const { return projectPath_; }
     const RunTotals& runTotals() const { return totals_; }
 
@@ -87,6 +90,11 @@ public:
     // Where a keyboard request (Shift+F10, the menu key) shows the menu, on screen.
     QPoint keyboardMenuPoint() const;
 
+    // Adds dropped files as Add Files does and dropped folders as Import Directory Tree does.
+    void addDroppedPaths(const QStringList& paths);
+    // The local files and folders a drag carries.
+    static QStringList droppedPaths(const QMimeData* data);
+
 public slots:
     // Runs the command with this id, as a menu item, a picture button or a key issues it.
     void runCommand(int command);
@@ -117,6 +125,9 @@ public slots:
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     void createControls();
@@ -124,8 +135,11 @@ private:
     void createShortcutMenu();
     // Adds an item issuing `command` to `menu`.
     QAction* addCommand(QMenu* menu, const QString& text, int command, const QString& name);
-    // Places the resizable controls for the client area's size.
-    void layoutClient();
+    // Shows `title` with the unsaved-changes mark.
+    void showTitle(const QString& title);
+    // The window's size and place, the columns' widths and the sort, as the last run left them.
+    void restoreWindowState();
+    void saveWindowState();
     // Handles the keys the window answers wherever the focus is; true when swallowed.
     bool preTranslateKey(QKeyEvent* event);
     // A packing run over this window's list, showing progress here.
@@ -133,8 +147,12 @@ private:
     // Grays what a run refuses, or ungrays it.
     void showPacking(bool packing);
     void packingEnded();
-    // Opens or edits column 0 or 4 of the first selected row; -1 when nothing was done.
-    int viewSelected(int column, const QString& editor);
+    // Opens or edits column 0 or 4 of the first selected row: 0 when done, -1 when there was
+    // nothing to open, -2 after telling the user what is missing or failed.
+    int viewSelected(int column, bool editing);
+    // Opens a page or document with the desktop's program, or says what to install.
+    void openDocument(const QString& target);
+    void tellOpenerMissing(const QString& target);
     // The entries of a project or list file, or nothing after telling the user why not.
     std::optional<QStringList> projectEntries(const QString& path);
     // Lists the entries; those of an imported tree remember its folder.
@@ -162,12 +180,13 @@ private:
 
     QWidget* client_ = nullptr;
     QFrame* separator_ = nullptr;
+    QWidget* band_ = nullptr;
     QToolButton* supportButton_ = nullptr;
     QToolButton* stopButton_ = nullptr;
     QLabel* progressLabel_ = nullptr;
     QProgressBar* progress_ = nullptr;
     QTreeView* pageList_ = nullptr;
-    StatusPartsBar* statusBar_ = nullptr;
+    QList<QLabel*> statusParts_;
     QMenu* shortcutMenu_ = nullptr;
     // Last: it uses the list and the asker, and waits for its workers when it goes.
     std::unique_ptr<PackRun> run_;

@@ -32,22 +32,19 @@ PropPageDir::PropPageDir(DirectorySettings& values, Asker& asker, QWidget* paren
     browseOutput->setObjectName(QStringLiteral("browseOutput"));
     layout->addWidget(browseOutput, 3, 1);
 
-    auto* options = new QPushButton(QStringLiteral("Options"), this);
-    options->setCheckable(true);
-    options->setEnabled(false);
-    layout->addWidget(options, 4, 0, Qt::AlignLeft);
-
     auto* frame = new QFrame(this);
     frame->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     auto* frameLayout = new QVBoxLayout(frame);
     createDirectories_ = new QCheckBox(QStringLiteral("Create new directories"), frame);
-    createDirectories_->setEnabled(false);
+    createDirectories_->setObjectName(QStringLiteral("createDirectories"));
+    createDirectories_->setToolTip(
+        QStringLiteral("Make the output directory when it does not exist yet"));
     frameLayout->addWidget(createDirectories_);
     overwriteWarning_ = new QCheckBox(QStringLiteral("Warn if output file already exists."), frame);
     overwriteWarning_->setObjectName(QStringLiteral("overwriteWarning"));
     frameLayout->addWidget(overwriteWarning_);
-    layout->addWidget(frame, 5, 0, 1, 2);
-    layout->setRowStretch(6, 1);
+    layout->addWidget(frame, 4, 0, 1, 2);
+    layout->setRowStretch(5, 1);
 
     connect(browseInput, &QPushButton::clicked, this,
             [this] { browseFolder(inputFolder_, values_.inputFolder); });

@@ -1,4 +1,5 @@
-// The Directories page: input and output folders and the overwrite warning.
+// The Directories page: input and output folders, making a missing output folder, and the
+// overwrite warning.
 #pragma once
 
 #include "AppSettings.h"

@@ -16,10 +16,6 @@ PropPageGeneral::PropPageGeneral(GeneralSettings& values, QWidget* parent)
     editor_ = new QLineEdit(this);
     editor_->setObjectName(QStringLiteral("editor"));
     layout->addWidget(editor_);
-    genKeywords_ = new QCheckBox(QStringLiteral("Generate Keywords."), this);
-    genKeywords_->setObjectName(QStringLiteral("genKeywords"));
-    genKeywords_->setEnabled(false);
-    layout->addWidget(genKeywords_);
     noStartupTips_ = new QCheckBox(QStringLiteral("No startup tips."), this);
     noStartupTips_->setObjectName(QStringLiteral("noStartupTips"));
     layout->addWidget(noStartupTips_);
@@ -32,7 +28,6 @@ void PropPageGeneral::showValues()
     // refused when the page is left.
     editor_->setMaxLength(values_.editor.size() <= kEditorMaximum ? kEditorMaximum : 32767);
     editor_->setText(values_.editor);
-    showCheckValue(genKeywords_, values_.genKeywords);
     showCheckValue(noStartupTips_, values_.noStartupTips);
 }
 
@@ -42,7 +37,6 @@ std::optional<PageFieldFailure> PropPageGeneral::takeValues()
     if (!length.ok)
         return PageFieldFailure{editor_, length.message};
     values_.editor = editor_->text();
-    values_.genKeywords = takenCheckValue(genKeywords_);
     values_.noStartupTips = takenCheckValue(noStartupTips_);
     return std::nullopt;
 }

@@ -1,4 +1,4 @@
-// The General page: the editor, keywords (disabled) and the start-up tips.
+// The General page: the editor and the start-up tips.
 #pragma once
 
 #include "AppSettings.h"
@@ -23,6 +23,5 @@ public:
 private:
     GeneralSettings& values_;
     QLineEdit* editor_;
-    QCheckBox* genKeywords_;
     QCheckBox* noStartupTips_;
 };

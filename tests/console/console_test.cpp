@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "console/console_run.h"
+#include "quillbox_version.h"
 #include "support/packed_page.h"
 
 namespace {
@@ -205,7 +206,7 @@ TEST_F(Console, TextsAndStatuses) {
         {{"-r", "--"}, kBanner, 255, "\nError : Unspecified Directory.\n"},
         {{"--", "-x"}, kBanner, 255, "\nError : Filenames not found: -x."},  // a name now
         {{"--", "-h"}, kBanner, 255, "\nError : Filenames not found: -h."},
-        {{"--version"}, "quillbox 0.9a\n", 0},
+        {{"--version"}, "quillbox " QUILLBOX_VERSION "\n", 0},
     };
     for (const Case& c : kCases) {
         std::string shown;

@@ -335,7 +335,7 @@ void ListCommandsTests::importAddsThePagesOfTheTree()
         QCOMPARE(window_->pages().text(row, COLUMN_RATIO), QStringLiteral("-"));
     }
     QVERIFY(window_->isModified());
-    QCOMPARE(window_->windowTitle(), QStringLiteral("Quillbox"));
+    QCOMPARE(window_->windowTitle(), QStringLiteral("Quillbox[*]"));
     // The list file is the program's own temporary file: nothing is left in the current folder
     // or beside the tree.
     QCOMPARE(QDir::current().entryList(QDir::Files), QStringList{});

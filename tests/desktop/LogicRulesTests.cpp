@@ -21,12 +21,11 @@ private slots:
     void fileNames();
     void splashSwitches_data();
     void splashSwitches();
-    void resizeRule_data();
-    void resizeRule();
     void shortcutMenuBand();
     void shortcutMenuGraying_data();
     void shortcutMenuGraying();
-    void editorDefaultTakesTheFirstInstalledEditor();
+    void editorDefault_data();
+    void editorDefault();
     void recentFileListIsWrittenBackUnchanged();
 };
 
@@ -111,45 +110,14 @@ void LogicRulesTests::splashSwitches()
     QCOMPARE(showsSplash(arguments), expected);
 }
 
-void LogicRulesTests::resizeRule_data()
-{
-    QTest::addColumn<int>("cx");
-    QTest::addColumn<int>("cy");
-    QTest::addColumn<int>("listWidth");
-    QTest::addColumn<int>("supportX");
-    QTest::addColumn<int>("outputColumn");
-    // The first four columns at their first widths: 320 + 50 + 72 + 72 = 514.
-    QTest::newRow("first size") << 627 << 405 << 627 << 577 << 109;
-    QTest::newRow("wide") << 1000 << 600 << 1000 << 950 << 482;
-    QTest::newRow("exactly 580") << 580 << 300 << 580 << 530 << 62;
-    QTest::newRow("narrower than 580") << 400 << 300 << 580 << 530 << 62;
-    QTest::newRow("zero width") << 0 << 300 << 580 << 530 << 62;
-}
-
-void LogicRulesTests::resizeRule()
-{
-    QFETCH(int, cx);
-    QFETCH(int, cy);
-    QFETCH(int, listWidth);
-    QFETCH(int, supportX);
-    QFETCH(int, outputColumn);
-    const MainLayout layout = layoutForClientSize(cx, cy, {320, 50, 72, 72});
-    QCOMPARE(layout.pageList, QRect(1, 50, listWidth, cy - 70));
-    QCOMPARE(layout.separator, QRect(1, 1, listWidth, 2));
-    QCOMPARE(layout.supportButton, QRect(supportX, 2, 48, 48));
-    QCOMPARE(layout.outputColumnWidth, outputColumn);
-}
-
 void LogicRulesTests::shortcutMenuBand()
 {
-    QVERIFY(!showsShortcutMenuAt(-10));
-    QVERIFY(!showsShortcutMenuAt(0));
-    QVERIFY(!showsShortcutMenuAt(69));
-    QVERIFY(showsShortcutMenuAt(70));
-    // Widened first columns leave the Output Name column its least width.
-    QCOMPARE(layoutForClientSize(700, 400, {600, 50, 72, 72}).outputColumnWidth, 40);
-    QCOMPARE(layoutForClientSize(700, 400, {500, 50, 72, 34}).outputColumnWidth, 40);
-    QCOMPARE(layoutForClientSize(700, 400, {500, 50, 72, 33}).outputColumnWidth, 41);
+    // The band's rows, wherever the layout puts its bottom, show no menu; the list's do.
+    for (int bandBottom : {0, 49, 69}) {
+        QVERIFY(!showsShortcutMenuAt(-10, bandBottom));
+        QVERIFY(!showsShortcutMenuAt(bandBottom, bandBottom));
+        QVERIFY(showsShortcutMenuAt(bandBottom + 1, bandBottom));
+    }
 }
 
 void LogicRulesTests::shortcutMenuGraying_data()
@@ -177,22 +145,46 @@ void LogicRulesTests::shortcutMenuGraying()
              enabled);
 }
 
-void LogicRulesTests::editorDefaultTakesTheFirstInstalledEditor()
+void LogicRulesTests::editorDefault_data()
 {
+    QTest::addColumn<QString>("visual");
+    QTest::addColumn<QString>("editor");
+    QTest::addColumn<QStringList>("installed");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("VISUAL wins over everything") << "emacs" << "vi" << QStringList{"xterm", "kate"}
+                                                 << "emacs";
+    QTest::newRow("EDITOR in the Debian terminal")
+        << "" << "nano" << QStringList{"x-terminal-emulator", "xterm", "kate"}
+        << "x-terminal-emulator -e nano";
+    QTest::newRow("EDITOR with options in GNOME's terminal")
+        << "" << "vim -p" << QStringList{"gnome-terminal"} << "gnome-terminal -- vim -p";
+    QTest::newRow("EDITOR in xfce's terminal") << "" << "nano" << QStringList{"xfce4-terminal"}
+                                               << "xfce4-terminal -x nano";
+    QTest::newRow("EDITOR without a terminal: a desktop editor")
+        << "" << "nano" << QStringList{"mousepad"} << "mousepad";
+    QTest::newRow("first desktop editor in order") << "" << "" << QStringList{"kate", "gedit"}
+                                                   << "gedit";
+    QTest::newRow("terminal alone is no editor") << "" << "" << QStringList{"xterm"} << "";
+    QTest::newRow("nothing installed") << "" << "" << QStringList{} << "";
+}
+
+void LogicRulesTests::editorDefault()
+{
+    QFETCH(QString, visual);
+    QFETCH(QString, editor);
+    QFETCH(QStringList, installed);
+    QFETCH(QString, expected);
 #ifdef Q_OS_WIN
     QCOMPARE(defaultEditor(), QStringLiteral("write"));
 #else
-    QStringList asked;
-    auto installed = [&asked](const QStringList& present) {
-        return [&asked, present](const QString& program) {
-            asked.append(program);
-            return present.contains(program) ? QStringLiteral("/usr/bin/") + program : QString();
-        };
+    const auto find = [&installed](const QString& program) {
+        return installed.contains(program) ? QStringLiteral("/usr/bin/") + program : QString();
     };
-    QCOMPARE(defaultEditor(installed({"kate", "mousepad"})), QStringLiteral("kate"));
-    QCOMPARE(asked, (QStringList{"gnome-text-editor", "gedit", "kate"}));
-    QCOMPARE(defaultEditor(installed({"pluma"})), QStringLiteral("pluma"));
-    QCOMPARE(defaultEditor(installed({})), QStringLiteral("xdg-open"));
+    const auto environment = [&](const char* name) {
+        return QByteArray(name) == "VISUAL" ? visual
+             : QByteArray(name) == "EDITOR" ? editor : QString();
+    };
+    QCOMPARE(defaultEditor(find, environment), expected);
     QCOMPARE(defaultOutputFolder(), QDir::tempPath());
 #endif
 }

@@ -42,7 +42,8 @@ private slots:
     void cancelStopsTheRun();
     void alreadyPackedPageIsCopied();
     void failuresKeepTheRunGoing();
-    void missingOutputFolderFailsEveryRow();
+    void missingOutputFolder_data();
+    void missingOutputFolder();
     void failingRowKeepsTheOldOutput_data();
     void failingRowKeepsTheOldOutput();
     void importedPagesKeepTheirPlaceInTheTree();
@@ -447,12 +448,32 @@ void PackRunTests::failuresKeepTheRunGoing()
     QCOMPARE(progress_, (QList<int>{25, 50, 75, 100, 0}));
 }
 
-void PackRunTests::missingOutputFolderFailsEveryRow()
+void PackRunTests::missingOutputFolder_data()
 {
-    settings_.directories.outputFolder = folder_->path() + "/nowhere";
+    QTest::addColumn<int>("createDirectories");
+    QTest::newRow("Create new directories off: every row fails") << 0;
+    QTest::newRow("Create new directories on: the folder is made") << 1;
+}
+
+void PackRunTests::missingOutputFolder()
+{
+    QFETCH(int, createDirectories);
+    settings_.directories.createDirectories = createDirectories;
+    settings_.directories.outputFolder = folder_->path() + "/nowhere/below";
     addPage("a.html", 500);
     addPage("b.html", 500);
     RunTotals totals;
+    if (createDirectories) {
+        // The report goes into the folder made for the run, with both rows.
+        makeRun().packAll(totals);
+        QVERIFY(QFileInfo(settings_.directories.outputFolder).isDir());
+        for (int row = 0; row < 2; ++row)
+            QCOMPARE(pages_.pageRow(row).image, int(IMAGE_LOCAL_PACKED));
+        report_ = settings_.directories.outputFolder + "/" + RUN_REPORT_FILE;
+        QCOMPARE(reportLines().size(), 2);
+        QCOMPARE(totals.original, qint64(1000));
+        return;
+    }
     makeRun().packAll(totals, report_);
     for (int row = 0; row < 2; ++row) {
         const QString out = QDir::toNativeSeparators(settings_.directories.outputFolder

@@ -1,6 +1,7 @@
 // The main window's project, packing and view commands with scripted answers: query-save
 // paths, Open and Save As, failures, status totals, and the packed page's fallback question.
 #include "MainWindow.h"
+#include "ProgramVersion.h"
 #include "ScriptedAsker.h"
 #include "SettingsStore.h"
 #include "ViewCommands.h"
@@ -135,7 +136,7 @@ void ProjectCommandsTests::projectRoundTrip()
     asker_->fileNames.enqueue(path);
     action("fileSaveAs")->trigger();
     QVERIFY(!window_->isModified());
-    QCOMPARE(window_->windowTitle(), QStringLiteral("Quillbox [three.qbx]"));
+    QCOMPARE(window_->windowTitle(), QStringLiteral("Quillbox [three.qbx][*]"));
 
     asker_->fileNames.enqueue(path);
     window_->findChild<QToolButton*>(QStringLiteral("openProjectButton"))->click();
@@ -156,7 +157,7 @@ void ProjectCommandsTests::saveAsAppendsTheExtension()
     action("fileSaveAs")->trigger();
     QVERIFY(QFileInfo::exists(chosen + ".qbx"));
     QVERIFY(!QFileInfo::exists(chosen));
-    QCOMPARE(window_->windowTitle(), QStringLiteral("Quillbox [proj.qbx]"));
+    QCOMPARE(window_->windowTitle(), QStringLiteral("Quillbox [proj.qbx][*]"));
     // The next prompt names the path as chosen, without the extension.
     window_->setModified(true);
     asker_->answers.enqueue(Answer::Cancel);
@@ -204,7 +205,7 @@ void ProjectCommandsTests::titledModifiedOpenSavesThenChooses()
              QStringList{"Save changes to " + QDir::toNativeSeparators(first) + " ?"});
     QCOMPARE(readProjectLines(first), (QStringList{"Quillbox1.0", "/a.html", "/b.html"}));
     QCOMPARE(listedNames(), QStringList{"/other.html"});
-    QCOMPARE(window_->windowTitle(), QStringLiteral("Quillbox [second.qbx]"));
+    QCOMPARE(window_->windowTitle(), QStringLiteral("Quillbox [second.qbx][*]"));
 }
 
 void ProjectCommandsTests::cancelKeepsEverything()
@@ -436,7 +437,7 @@ void ProjectCommandsTests::newClearsTotalsAndFlag()
     action("fileNew")->trigger();
     for (int part = 3; part <= 5; ++part)
         QCOMPARE(window_->statusText(part), QString());
-    QCOMPARE(window_->statusText(0), QStringLiteral("Quillbox 1.0a  Mar 21 1999"));
+    QCOMPARE(window_->statusText(0), statusVersionText());
     QVERIFY(!window_->isModified());
     action("fileNew")->trigger();  // nothing to save: no question
     QCOMPARE(asker_->questions.size(), 1);
@@ -607,7 +608,7 @@ void ProjectCommandsTests::openPackedFallsBackToTheOriginal()
     action("optionsOpenPacked")->trigger();
     QCOMPARE(launcher_.opened, QStringList{"/site/a.html"});
     window_->pages().setText(0, COLUMN_OUTPUT_NAME, QStringLiteral("/out/a.html"));
-    emit window_->pageList()->doubleClicked(window_->pages().index(0, 0));
+    emit window_->pageList()->activated(window_->pages().index(0, 0));
     QCOMPARE(launcher_.opened, (QStringList{"/site/a.html", "/out/a.html"}));
     action("optionsOpenOriginal")->trigger();
     QCOMPARE(launcher_.opened.last(), QStringLiteral("/site/a.html"));
@@ -633,11 +634,14 @@ void ProjectCommandsTests::editorThatCannotStartIsReported()
 void ProjectCommandsTests::helpAndSupportOpenTheirDocuments()
 {
     window_->show();
+    window_->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(window_.get()));
     QTest::keyClick(window_->pageList(), Qt::Key_F1);
     QCOMPARE(launcher_.opened.size(), 1);
     QVERIFY(launcher_.opened[0].endsWith("/help/QuillboxDoc.html"));
     window_->findChild<QToolButton*>(QStringLiteral("supportButton"))->click();
-    QCOMPARE(launcher_.opened.last(), supportAddress());
+    QCOMPARE(launcher_.opened.last(), supportTarget(QString::fromLatin1(SUPPORT_SERVER),
+                                                     QCoreApplication::applicationDirPath()));
 }
 
 QTEST_MAIN(ProjectCommandsTests)

@@ -13,11 +13,12 @@ public:
     QStringList opened;
     QList<QStringList> started;  // program, then its arguments
     bool programsStart = true;
+    bool documentsOpen = true;  // false: the desktop has no opener
 
     bool openDocument(const QString& target) override
     {
         opened.append(target);
-        return true;
+        return documentsOpen;
     }
     bool startProgram(const QString& program, const QStringList& arguments) override
     {
@@ -177,36 +178,52 @@ void ProjectFileTests::viewRowOpensAndEdits_data()
     QTest::addColumn<QString>("editor");
     QTest::addColumn<QStringList>("opened");
     QTest::addColumn<QStringList>("started");
-    QTest::addColumn<bool>("done");
+    QTest::addColumn<bool>("editing");
+    QTest::addColumn<bool>("opener");  // whether the desktop can open documents
+    QTest::addColumn<int>("result");
+    const int done = int(ViewResult::Done);
+    const int nothing = int(ViewResult::Nothing);
     const QString page = QStringLiteral("/site/my page.html");
     const QString out = QStringLiteral("/out/my page.html");
     const QString error = QStringLiteral("*Error opening/writing file : /out/x.html");
     QTest::newRow("open original") << page << out << 0 << "" << QStringList{page}
-                                   << QStringList{} << true;
+                                   << QStringList{} << false << true << done;
     QTest::newRow("open packed") << page << out << 4 << "" << QStringList{out} << QStringList{}
-                                 << true;
+                                 << false << true << done;
     QTest::newRow("open packed never made") << page << "" << 4 << "" << QStringList{}
-                                            << QStringList{} << false;
+                                            << QStringList{} << false << true << nothing;
     QTest::newRow("open packed failed") << page << error << 4 << "" << QStringList{}
-                                        << QStringList{} << false;
+                                        << QStringList{} << false << true << nothing;
     QTest::newRow("open internet original") << "http://x.org/" << "" << 0 << ""
                                             << QStringList{"http://x.org/"} << QStringList{}
-                                            << true;
+                                            << false << true << done;
     QTest::newRow("edit original, one argument") << page << out << 0 << "write" << QStringList{}
-                                                 << QStringList{"write", page} << true;
+                                                 << QStringList{"write", page} << true << true
+                                                 << done;
     QTest::newRow("edit with editor options") << page << out << 4 << "kate --new"
                                               << QStringList{}
-                                              << QStringList{"kate", "--new", out} << true;
+                                              << QStringList{"kate", "--new", out} << true
+                                              << true << done;
     QTest::newRow("edit internet original") << "HTTP://x.org/" << "" << 0 << "kate"
-                                            << QStringList{} << QStringList{} << false;
+                                            << QStringList{} << QStringList{} << true << true
+                                            << nothing;
     QTest::newRow("edit packed internet page") << "http://x.org/a" << "/out/x.org%a.html" << 4
                                                << "kate" << QStringList{}
                                                << QStringList{"kate", "/out/x.org%a.html"}
-                                               << true;
+                                               << true << true << done;
     QTest::newRow("edit packed never made") << page << "" << 4 << "kate" << QStringList{}
-                                            << QStringList{} << false;
+                                            << QStringList{} << true << true << nothing;
     QTest::newRow("edit packed failed") << page << error << 4 << "kate" << QStringList{}
-                                        << QStringList{} << false;
+                                        << QStringList{} << true << true << nothing;
+    QTest::newRow("open with no opener on the desktop")
+        << page << out << 4 << "" << QStringList{out} << QStringList{} << false << false
+        << int(ViewResult::OpenerMissing);
+    QTest::newRow("edit with no editor set") << page << out << 0 << "" << QStringList{}
+                                             << QStringList{} << true << true
+                                             << int(ViewResult::EditorMissing);
+    QTest::newRow("edit with a blank editor setting") << page << out << 0 << "  "
+                                                      << QStringList{} << QStringList{} << true
+                                                      << true << int(ViewResult::EditorMissing);
 }
 
 void ProjectFileTests::viewRowOpensAndEdits()
@@ -217,16 +234,18 @@ void ProjectFileTests::viewRowOpensAndEdits()
     QFETCH(QString, editor);
     QFETCH(QStringList, opened);
     QFETCH(QStringList, started);
-    QFETCH(bool, done);
+    QFETCH(bool, editing);
+    QFETCH(bool, opener);
+    QFETCH(int, result);
     PageListModel pages;
     pages.addPage(original, IMAGE_LOCAL);
     pages.setText(0, COLUMN_OUTPUT_NAME, packed);
     FakeLauncher launcher;
-    const ViewResult result = viewRow(pages, 0, column, editor, launcher);
-    QCOMPARE(result == ViewResult::Done, done);
+    launcher.documentsOpen = opener;
+    QCOMPARE(int(viewRow(pages, 0, column, editing, editor, launcher)), result);
     QCOMPARE(launcher.opened, opened);
     QCOMPARE(launcher.started.isEmpty() ? QStringList{} : launcher.started.first(), started);
-    QCOMPARE(viewRow(pages, -1, column, editor, launcher), ViewResult::Nothing);
+    QCOMPARE(viewRow(pages, -1, column, editing, editor, launcher), ViewResult::Nothing);
 }
 
 void ProjectFileTests::editorThatCannotStart()
@@ -235,7 +254,7 @@ void ProjectFileTests::editorThatCannotStart()
     pages.addPage(QStringLiteral("/a.html"), IMAGE_LOCAL);
     FakeLauncher launcher;
     launcher.programsStart = false;
-    QCOMPARE(viewRow(pages, 0, 0, QStringLiteral("no-such-editor"), launcher),
+    QCOMPARE(viewRow(pages, 0, 0, true, QStringLiteral("no-such-editor"), launcher),
              ViewResult::EditorFailed);
 }
 
@@ -281,7 +300,7 @@ void ProjectFileTests::editorCommandsWithBlanks()
     PageListModel pages;
     pages.addPage(page, IMAGE_LOCAL);
     FakeLauncher launcher;
-    const ViewResult result = viewRow(pages, 0, 0, editor.arg(root), launcher);
+    const ViewResult result = viewRow(pages, 0, 0, true, editor.arg(root), launcher);
     qputenv("PATH", searchPath);
     QCOMPARE(result, ViewResult::Done);
     QCOMPARE(launcher.started.size(), 1);
@@ -293,8 +312,10 @@ void ProjectFileTests::editorCommandsWithBlanks()
 
 void ProjectFileTests::supportAndHelpAddresses()
 {
-    QCOMPARE(supportAddress(),
-             QString::fromLatin1(SUPPORT_SERVER) + "/cgi-bin/support.pl?verDate=Mar_21_1999");
+    // Without a support server the support button opens the help document.
+    QCOMPARE(supportTarget(QString(), folder_->path()), helpDocumentPath(folder_->path()));
+    QVERIFY(supportTarget(QStringLiteral("https://support.test"), folder_->path())
+                .startsWith(QStringLiteral("https://support.test/")));
     QCOMPARE(helpDocumentPath(folder_->path()), folder_->path() + "/help/QuillboxDoc.html");
     // An installed program finds the document in the data folder beside its bin folder.
     const QString bin = folder_->path() + "/bin";

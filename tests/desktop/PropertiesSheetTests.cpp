@@ -104,7 +104,6 @@ void PropertiesSheetTests::defaultsAreShown()
     QWidget* general = sheet.page(2);
     QCOMPARE(control<QLineEdit>(general, "editor")->text(), QStringLiteral("kate"));
     QCOMPARE(control<QLineEdit>(general, "editor")->maxLength(), 60);
-    QVERIFY(!control<QCheckBox>(general, "genKeywords")->isEnabled());
     QVERIFY(control<QCheckBox>(general, "noStartupTips")->isChecked());
     QCOMPARE(asker.questions.size(), 0);
 }

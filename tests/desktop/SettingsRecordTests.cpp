@@ -17,7 +17,7 @@ private slots:
     void maximumTokensField_data();
     void maximumTokensField();
     void editorLength();
-    void tableHoldsThirteenSettings();
+    void tableHoldsEverySetting();
     void emptyStoreGivesDefaults();
     void storedValuesAreLoaded();
     void storedPackMethodSelectsItsButton_data();
@@ -113,7 +113,7 @@ void SettingsRecordTests::editorLength()
     QVERIFY(checkTextLength(QString(), 60).ok);
 }
 
-void SettingsRecordTests::tableHoldsThirteenSettings()
+void SettingsRecordTests::tableHoldsEverySetting()
 {
     QStringList names;
     for (const SettingDefinition& definition : settingDefinitions())
@@ -122,7 +122,7 @@ void SettingsRecordTests::tableHoldsThirteenSettings()
         "Directories/Input", "Directories/Output", "Settings/PackMethod", "Settings/Editor",
         "Settings/ConfirmWrite", "Settings/OptimumPack", "Settings/NoMeta", "Settings/NoComments",
         "Settings/GenKeywords", "Tip/Startup", "Settings/NoJScript", "Settings/MaxTokens",
-        "Settings/DecompOutputSize"}));
+        "Settings/DecompOutputSize", "Directories/CreateDirectories"}));
 }
 
 void SettingsRecordTests::emptyStoreGivesDefaults()
@@ -132,7 +132,7 @@ void SettingsRecordTests::emptyStoreGivesDefaults()
     QCOMPARE(settings.directories.inputFolder, QStringLiteral("."));
     QCOMPARE(settings.directories.outputFolder, QStringLiteral("/tmp/out"));
     QCOMPARE(settings.directories.overwriteWarning, 1);
-    QCOMPARE(settings.directories.createDirectories, 0);
+    QCOMPARE(settings.directories.createDirectories, 1);
     QCOMPARE(settings.packMethod, 1);
     QCOMPARE(settings.compression.radioStates, (std::array<int, 3>{1, -1, -1}));
     QCOMPARE(settings.compression.noJScript, 0);
@@ -231,6 +231,7 @@ void SettingsRecordTests::writesFollowTheSheetOrderWithoutMaxTokens()
     const QList<SettingWrite> expected = {
         {"Directories", "Input", QStringLiteral("/in")},
         {"Directories", "Output", QStringLiteral("/out")},
+        {"Directories", "CreateDirectories", 0},
         {"Settings", "PackMethod", 3},
         {"Settings", "Editor", QStringLiteral("kate")},
         {"Settings", "ConfirmWrite", 1},

@@ -1,8 +1,10 @@
 // The per-user settings store: defaults, round trips, case-insensitive names, damaged files.
+#include "ProgramVersion.h"
 #include "SettingsStore.h"
 
 #include <QDir>
 #include <QFile>
+#include <QSettings>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -13,6 +15,9 @@ private slots:
     void init();
     void missingStoreYieldsDefaults();
     void storeLivesUnderTheProductTree();
+    void earlierStoreIsFound_data();
+    void earlierStoreIsFound();
+    void theOldStoreIsReadUntilTheNewOneExists();
     void valuesRoundTrip();
     void namesIgnoreCase_data();
     void namesIgnoreCase();
@@ -39,7 +44,8 @@ void SettingsStoreTests::init()
 
 void SettingsStoreTests::writeStoreFile(const QByteArray& text)
 {
-    const QString folder = configHome_->path() + QStringLiteral("/Orvane/Quillbox/0.9b");
+    const QString folder =
+        configHome_->path() + QStringLiteral("/Orvane/Quillbox/") + programVersion();
     QVERIFY(QDir().mkpath(folder));
     QFile file(folder + QStringLiteral("/Quillwin.ini"));
     QVERIFY(file.open(QIODevice::WriteOnly));
@@ -59,10 +65,64 @@ void SettingsStoreTests::missingStoreYieldsDefaults()
 void SettingsStoreTests::storeLivesUnderTheProductTree()
 {
     SettingsStore store(QStringLiteral("Quillwin"));
-    QCOMPARE(store.location(),
-             configHome_->path() + QStringLiteral("/Orvane/Quillbox/0.9b/Quillwin.ini"));
+    QCOMPARE(store.location(), configHome_->path() + QStringLiteral("/Orvane/Quillbox/")
+                                   + programVersion() + QStringLiteral("/Quillwin.ini"));
     SettingsStore other(QStringLiteral("Renamed"));
-    QVERIFY(other.location().endsWith(QStringLiteral("/0.9b/Renamed.ini")));
+    QVERIFY(other.location().endsWith(programVersion() + QStringLiteral("/Renamed.ini")));
+}
+
+void SettingsStoreTests::earlierStoreIsFound_data()
+{
+    QTest::addColumn<QStringList>("folders");  // version folders holding a Quillwin.ini
+    QTest::addColumn<QString>("version");
+    QTest::addColumn<QString>("found");        // empty: none
+    QTest::newRow("the old beta's store") << QStringList{"0.9b"} << "1.0.0" << "0.9b";
+    QTest::newRow("the latest earlier one")
+        << QStringList{"0.8", "0.9b", "0.9a", "1.0.0", "2.0"} << "1.1.0" << "1.0.0";
+    QTest::newRow("letters tell builds of one version apart")
+        << QStringList{"0.9a", "0.9b"} << "1.0.0" << "0.9b";
+    QTest::newRow("only later versions") << QStringList{"2.0", "1.0.1"} << "1.0.0" << "";
+    QTest::newRow("the same version is not earlier") << QStringList{"1.0.0"} << "1.0.0" << "";
+    QTest::newRow("folders not named after a version") << QStringList{"backup"} << "1.0.0" << "";
+}
+
+void SettingsStoreTests::earlierStoreIsFound()
+{
+    QFETCH(QStringList, folders);
+    QFETCH(QString, version);
+    QFETCH(QString, found);
+    const QString root = configHome_->path() + QStringLiteral("/stores");
+    for (const QString& folder : folders) {
+        QVERIFY(QDir().mkpath(root + "/" + folder));
+        QFile file(root + "/" + folder + "/Quillwin.ini");
+        QVERIFY(file.open(QIODevice::WriteOnly));
+    }
+    QVERIFY(QDir().mkpath(root + "/0.1"));  // a folder without the file
+    QCOMPARE(earlierStoreFile(root, QStringLiteral("Quillwin.ini"), version),
+             found.isEmpty() ? QString() : root + "/" + found + "/Quillwin.ini");
+}
+
+void SettingsStoreTests::theOldStoreIsReadUntilTheNewOneExists()
+{
+    const QString old = configHome_->path() + QStringLiteral("/Orvane/Quillbox/0.9b");
+    QVERIFY(QDir().mkpath(old));
+    {
+        QFile file(old + QStringLiteral("/Quillwin.ini"));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("[Settings]\nEditor=kate\n[Directories]\nOutput=/srv/packed\n");
+    }
+    {
+        SettingsStore store;
+        QCOMPARE(store.getProfileString("Settings", "Editor", "none"), QStringLiteral("kate"));
+        QVERIFY(store.writeProfileString("Directories", "Output", "/srv/new"));
+        QVERIFY(!store.location().contains(QStringLiteral("0.9b")));
+    }
+    // The new store keeps the change and the values carried over; the old one is untouched.
+    SettingsStore again;
+    QCOMPARE(again.getProfileString("Directories", "Output", "none"), QStringLiteral("/srv/new"));
+    QCOMPARE(again.getProfileString("Settings", "Editor", "none"), QStringLiteral("kate"));
+    QSettings previous(old + QStringLiteral("/Quillwin.ini"), QSettings::IniFormat);
+    QCOMPARE(previous.value("Directories/Output").toString(), QStringLiteral("/srv/packed"));
 }
 
 void SettingsStoreTests::valuesRoundTrip()
