@@ -6,7 +6,7 @@
 namespace {
 
 // Sections and value names as the store keeps them; the order is the loading order.
-constexpr std::array<SettingDefinition, 14> kSettings = {{
+constexpr std::array<SettingDefinition, 15> kSettings = {{
     {SettingId::Input, "Directories", "Input", true, 0, "."},
     {SettingId::Output, "Directories", "Output", true, 0, nullptr},
     {SettingId::PackMethod, "Settings", "PackMethod", false, 1, nullptr},
@@ -21,6 +21,7 @@ constexpr std::array<SettingDefinition, 14> kSettings = {{
     {SettingId::MaxTokens, "Settings", "MaxTokens", false, 127, nullptr},
     {SettingId::DecompOutputSize, "Settings", "DecompOutputSize", false, 400, nullptr},
     {SettingId::CreateDirectories, "Directories", "CreateDirectories", false, 1, nullptr},
+    {SettingId::Served, "Settings", "Served", true, 0, "raw"},
 }};
 
 // The order in which a confirmed sheet writes; MaxTokens is left out on purpose, so a value
@@ -30,6 +31,7 @@ constexpr SettingId kWriteOrder[] = {
     SettingId::Editor,
     SettingId::ConfirmWrite, SettingId::OptimumPack, SettingId::NoMeta, SettingId::GenKeywords,
     SettingId::NoJScript, SettingId::Startup, SettingId::NoComments, SettingId::DecompOutputSize,
+    SettingId::Served,
 };
 
 const SettingDefinition& definitionOf(SettingId id)
@@ -60,6 +62,13 @@ void assignSetting(AppSettings& settings, SettingId id, const QVariant& value)
     case SettingId::DecompOutputSize:
         settings.compression.decompOutputSize = static_cast<unsigned>(value.toInt());
         break;
+    case SettingId::Served: {
+        const QString served = value.toString();
+        settings.compression.served = served == QLatin1String("gzip") || served == QLatin1String("br")
+                                          ? served
+                                          : QStringLiteral("raw");
+        break;
+    }
     case SettingId::CreateDirectories:
         settings.directories.createDirectories = value.toInt();
         break;
@@ -85,13 +94,14 @@ QVariant valueOf(const AppSettings& settings, SettingId id)
     case SettingId::DecompOutputSize:
         return static_cast<int>(settings.compression.decompOutputSize);
     case SettingId::CreateDirectories: return settings.directories.createDirectories;
+    case SettingId::Served: return settings.compression.served;
     }
     Q_UNREACHABLE();
 }
 
 } // namespace
 
-const std::array<SettingDefinition, 14>& settingDefinitions()
+const std::array<SettingDefinition, 15>& settingDefinitions()
 {
     return kSettings;
 }

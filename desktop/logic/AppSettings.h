@@ -31,6 +31,9 @@ struct CompressionSettings {
     int noComments = 0;           // the engine drops comments
     unsigned decompOutputSize = 0;  // the decoder's output chunk
     int maxTokens = 0;            // the engine's code character limit; never written back
+    // With both methods, the one smaller as the server sends it is kept: "raw" (as it is),
+    // "gzip" or "br"; an old store without it, or an unknown value, means "raw".
+    QString served = QStringLiteral("raw");
 };
 
 // Values of the General page.
@@ -49,7 +52,7 @@ struct AppSettings {
 
 enum class SettingId {
     Input, Output, PackMethod, Editor, ConfirmWrite, OptimumPack, NoMeta, NoComments,
-    GenKeywords, Startup, NoJScript, MaxTokens, DecompOutputSize, CreateDirectories
+    GenKeywords, Startup, NoJScript, MaxTokens, DecompOutputSize, CreateDirectories, Served
 };
 
 // Where one setting lives in the store and what it holds when absent.
@@ -63,7 +66,7 @@ struct SettingDefinition {
 };
 
 // The settings in the order they are loaded.
-const std::array<SettingDefinition, 14>& settingDefinitions();
+const std::array<SettingDefinition, 15>& settingDefinitions();
 
 // Text defaults that depend on the platform.
 struct TextDefaults {

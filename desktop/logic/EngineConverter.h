@@ -20,7 +20,8 @@ public:
     // Sets the two numbers, then downloads the page at `address` and packs it into
     // `outputFolder`.
     InternetPackResult packInternet(const QString& address, const QString& outputFolder,
-                                    int flags, int outputChunk, int codeCharLimit);
+                                    int flags, int outputChunk, int codeCharLimit,
+                                    const QString& served = QStringLiteral("raw"));
 
     // A download in progress gives up once `stop` turns true.
     void setStopFlag(const std::atomic<bool>* stop) { stop_ = stop; }

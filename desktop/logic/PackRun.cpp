@@ -50,6 +50,8 @@ struct RowOutcome {
     QString failure;
     int image = IMAGE_LOCAL_PACKED;
     bool stopped = false;  // given up unfinished: the row stays as it was
+    qint64 servedInput = 0;  // both after the compression the method was chosen by
+    qint64 servedOutput = 0;
 };
 
 // The rows of a run in order, grouped by output file. The first row of each group may start
@@ -418,12 +420,14 @@ RowOutcome PackRun::State::packOne(PagePackers& packers, const PackJob& job) con
         if (packers.packInternet) {
             const InternetPackResult packed =
                 packers.packInternet(job.source, settings.directories.outputFolder, flags,
-                                     outputChunk, compression.maxTokens);
+                                     outputChunk, compression.maxTokens, compression.served);
             outcome.result = packed.result;
             outcome.outputPath = packed.outputPath;
             outcome.originalSize = packed.originalSize;
             outcome.failure = packed.failure;
             outcome.stopped = packed.stopped;
+            outcome.servedInput = packed.servedInput;
+            outcome.servedOutput = packed.servedOutput;
         }
     } else {
         // The folders of a page from an imported tree are made as it is written, inside an
@@ -432,11 +436,13 @@ RowOutcome PackRun::State::packOne(PagePackers& packers, const PackJob& job) con
             QDir().mkpath(QFileInfo(job.outputPath).path());
         // The page is read whole, whatever its size.
         ConvertRequest request{job.source, job.outputPath, NO_BOUND, flags, outputChunk,
-                               compression.maxTokens, {}};
+                               compression.maxTokens, {}, compression.served};
         if (packers.convert)
             outcome.result = packers.convert(request);
         outcome.outputPath = request.output;
         outcome.failure = request.failure;
+        outcome.servedInput = request.servedInput;
+        outcome.servedOutput = request.servedOutput;
         // Within a byte of the original: the page was already packed and only copied.
         if (outcome.result >= 1 && std::abs(outcome.result - job.originalSize) < 2)
             outcome.image = IMAGE_LOCAL_UNCHANGED;
@@ -473,7 +479,12 @@ void PackRun::State::apply(const RowOutcome& outcome)
     } else {
         pages.setText(row, COLUMN_ORIGINAL_SIZE, QString::number(outcome.originalSize));
         pages.setText(row, COLUMN_OUTPUT_NAME, outcome.outputPath);
-        pages.setText(row, COLUMN_RATIO, ratioText(outcome.originalSize, outcome.packedSize));
+        // The ratio is that of the sizes as the server sends them, where the settings say so.
+        const bool served = settings.compression.served != QLatin1String("raw") &&
+                            outcome.servedInput > 0;
+        pages.setText(row, COLUMN_RATIO,
+                      served ? ratioText(outcome.servedInput, outcome.servedOutput)
+                             : ratioText(outcome.originalSize, outcome.packedSize));
         pages.setText(row, COLUMN_PACKED_SIZE, QString::number(outcome.packedSize));
         pages.setImage(row, outcome.image);
         totals.original += outcome.originalSize;
@@ -555,9 +566,10 @@ PackersFactory oneCallAtATime(LocalConverter convert, InternetPacker packInterne
     if (packInternet) {
         packers.packInternet = [turn, packInternet](const QString& address,
                                                     const QString& outputFolder, int flags,
-                                                    int outputChunk, int codeCharLimit) {
+                                                    int outputChunk, int codeCharLimit,
+                                                    const QString& served) {
             const std::lock_guard lock(*turn);
-            return packInternet(address, outputFolder, flags, outputChunk, codeCharLimit);
+            return packInternet(address, outputFolder, flags, outputChunk, codeCharLimit, served);
         };
     }
     return [packers](const std::atomic<bool>&) { return packers; };

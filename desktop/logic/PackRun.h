@@ -35,6 +35,10 @@ struct ConvertRequest {
     int outputChunk = 0;  // DecompOutputSize
     int codeCharLimit = 0;  // MaxTokens
     QString failure;        // why the page was not packed, set by the converter on failure
+    QString served = QStringLiteral("raw");  // the compression the method is chosen by
+    // Set by the converter: the page and its output after that compression.
+    qint64 servedInput = 0;
+    qint64 servedOutput = 0;
 };
 // Converts one local page; returns the bytes written, 0 or -1 on failure.
 using LocalConverter = std::function<long(ConvertRequest& request)>;
@@ -46,10 +50,13 @@ struct InternetPackResult {
     qint64 originalSize = 0;
     QString failure;       // why the page was not packed, on failure
     bool stopped = false;  // the run was stopped during the download: nothing was written
+    qint64 servedInput = 0;   // the page and its output after the compression chosen by
+    qint64 servedOutput = 0;
 };
+// `served`: the compression the method is chosen by, as ConvertRequest::served.
 using InternetPacker = std::function<InternetPackResult(
     const QString& address, const QString& outputFolder, int flags, int outputChunk,
-    int codeCharLimit)>;
+    int codeCharLimit, const QString& served)>;
 
 // What one worker of a run packs with.
 struct PagePackers {

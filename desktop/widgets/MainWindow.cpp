@@ -99,9 +99,10 @@ MainWindow::MainWindow(SettingsStore& store, Asker& asker, QWidget* parent)
         PagePackers packers;
         packers.convert = [engine](ConvertRequest& request) { return engine->convert(request); };
         packers.packInternet = [engine](const QString& address, const QString& outputFolder,
-                                        int flags, int outputChunk, int codeCharLimit) {
+                                        int flags, int outputChunk, int codeCharLimit,
+                                        const QString& served) {
             return engine->packInternet(address, outputFolder, flags, outputChunk,
-                                        codeCharLimit);
+                                        codeCharLimit, served);
         };
         return packers;
     };

@@ -2,7 +2,10 @@
 
 #include "FieldValidation.h"
 
+#include <algorithm>
+
 #include <QCheckBox>
+#include <QComboBox>
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QLineEdit>
@@ -65,6 +68,16 @@ PropPageCompression::PropPageCompression(CompressionSettings& values, QWidget* p
     numbers->addRow(QStringLiteral("Decompression Buffer Size"), decompOutputSize_);
     maxTokens_ = makeNumberEdit(QStringLiteral("maxTokens"), this);
     numbers->addRow(QStringLiteral("Maximum Tokens"), maxTokens_);
+    // Best packing keeps the method whose page is smaller as the web server sends it.
+    served_ = new QComboBox(this);
+    served_->setObjectName(QStringLiteral("served"));
+    served_->addItem(QStringLiteral("As it is"), QStringLiteral("raw"));
+    served_->addItem(QStringLiteral("Compressed by gzip"), QStringLiteral("gzip"));
+    served_->addItem(QStringLiteral("Compressed by brotli"), QStringLiteral("br"));
+    served_->setToolTip(QStringLiteral(
+        "How the web server sends the pages: the method whose page is smaller that way is kept,\n"
+        "and the Ratio column compares the sizes that way"));
+    numbers->addRow(QStringLiteral("Pages Served"), served_);
     layout->addLayout(numbers);
     layout->addStretch(1);
 }
@@ -85,6 +98,7 @@ void PropPageCompression::showValues()
     showCheckValue(noComments_, values_.noComments);
     decompOutputSize_->setText(QString::number(values_.decompOutputSize));
     maxTokens_->setText(QString::number(values_.maxTokens));
+    served_->setCurrentIndex(std::max(0, served_->findData(values_.served)));
 }
 
 std::optional<PageFieldFailure> PropPageCompression::takeValues()
@@ -95,6 +109,7 @@ std::optional<PageFieldFailure> PropPageCompression::takeValues()
     values_.noMeta = takenCheckValue(noMeta_);
     values_.optimumPack = takenCheckValue(optimumPack_);
     values_.noComments = takenCheckValue(noComments_);
+    values_.served = served_->currentData().toString();
 
     const FieldCheck bufferSize =
         checkUnsignedField(decompOutputSize_->text(), kBufferSizeMinimum, kBufferSizeMaximum);

@@ -7,6 +7,7 @@
 #include <array>
 
 class QCheckBox;
+class QComboBox;
 class QLineEdit;
 class QRadioButton;
 
@@ -32,4 +33,5 @@ private:
     QCheckBox* noComments_;
     QLineEdit* decompOutputSize_;
     QLineEdit* maxTokens_;
+    QComboBox* served_;
 };

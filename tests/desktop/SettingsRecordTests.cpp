@@ -26,6 +26,8 @@ private slots:
     void chosenPackMethod();
     void writesFollowTheSheetOrderWithoutMaxTokens();
     void saveRoundTripKeepsStoredMaxTokens();
+    void servedSetting_data();
+    void servedSetting();
 
 private:
     std::unique_ptr<QTemporaryDir> configHome_;
@@ -122,7 +124,7 @@ void SettingsRecordTests::tableHoldsEverySetting()
         "Directories/Input", "Directories/Output", "Settings/PackMethod", "Settings/Editor",
         "Settings/ConfirmWrite", "Settings/OptimumPack", "Settings/NoMeta", "Settings/NoComments",
         "Settings/GenKeywords", "Tip/Startup", "Settings/NoJScript", "Settings/MaxTokens",
-        "Settings/DecompOutputSize", "Directories/CreateDirectories"}));
+        "Settings/DecompOutputSize", "Directories/CreateDirectories", "Settings/Served"}));
 }
 
 void SettingsRecordTests::emptyStoreGivesDefaults()
@@ -242,6 +244,7 @@ void SettingsRecordTests::writesFollowTheSheetOrderWithoutMaxTokens()
         {"Tip", "Startup", 1},
         {"Settings", "NoComments", 0},
         {"Settings", "DecompOutputSize", 200},
+        {"Settings", "Served", QStringLiteral("raw")},
     };
     QCOMPARE(settingsWrites(settings), expected);
 }
@@ -265,6 +268,32 @@ void SettingsRecordTests::saveRoundTripKeepsStoredMaxTokens()
     QCOMPARE(reread.compression.decompOutputSize, 1234u);
     QCOMPARE(reread.compression.maxTokens, 90);
     QCOMPARE(reopened.entries("Tip"), QStringList{QStringLiteral("Startup")});
+}
+
+void SettingsRecordTests::servedSetting_data()
+{
+    QTest::addColumn<QString>("stored");  // empty: a store of an older version, without it
+    QTest::addColumn<QString>("loaded");
+    QTest::newRow("older store") << QString() << "raw";
+    QTest::newRow("gzip") << "gzip" << "gzip";
+    QTest::newRow("brotli") << "br" << "br";
+    QTest::newRow("unknown") << "zip" << "raw";
+}
+
+void SettingsRecordTests::servedSetting()
+{
+    QFETCH(QString, stored);
+    QFETCH(QString, loaded);
+    SettingsStore store;
+    if (!stored.isEmpty())
+        store.writeProfileString("Settings", "Served", stored);
+    AppSettings settings = loadSettings(store, defaults_);
+    QCOMPARE(settings.compression.served, loaded);
+    // What is saved reads back the same.
+    settings.compression.served = QStringLiteral("br");
+    saveSettings(store, settings);
+    SettingsStore reopened;
+    QCOMPARE(loadSettings(reopened, defaults_).compression.served, QStringLiteral("br"));
 }
 
 QTEST_GUILESS_MAIN(SettingsRecordTests)
