@@ -22,6 +22,27 @@ ShortcutMenuState shortcutMenuState(bool rowSelected, bool firstSelectedIsIntern
     return state;
 }
 
+bool isDarkWindow(const QColor& window)
+{
+    return window.lightness() < 128;
+}
+
+QImage pictureForPalette(const QImage& picture, bool dark, const QColor& light)
+{
+    if (!dark)
+        return picture;
+    QImage image = picture.convertToFormat(QImage::Format_ARGB32);
+    const QRgb label = PICTURE_LABEL_COLOUR;
+    for (int y = 0; y < image.height(); ++y) {
+        auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
+        for (int x = 0; x < image.width(); ++x) {
+            if ((line[x] & 0xFFFFFF) == label && qAlpha(line[x]) > 0)
+                line[x] = qRgba(light.red(), light.green(), light.blue(), qAlpha(line[x]));
+        }
+    }
+    return image;
+}
+
 bool allowedWhilePacking(int command)
 {
     switch (command) {

@@ -66,6 +66,27 @@ constexpr PictureButton kPictureButtons[] = {
     {CMD_SAVE, "saveButton", ":/images/closeproject.png", "Save Project", true},
 };
 
+// A picture button's artwork at both scales, its words light on a dark palette.
+QIcon pictureIcon(const QString& path)
+{
+    const QPalette palette = QApplication::palette();
+    const bool dark = isDarkWindow(palette.color(QPalette::Window));
+    const QColor light = palette.color(QPalette::WindowText);
+    QIcon icon;
+    for (const int scale : {1, 2}) {
+        QString file = path;
+        if (scale == 2)
+            file.insert(file.lastIndexOf(QLatin1Char('.')), QStringLiteral("@2x"));
+        const QImage picture(file);
+        if (picture.isNull())
+            continue;
+        QPixmap pixmap = QPixmap::fromImage(pictureForPalette(picture, dark, light));
+        pixmap.setDevicePixelRatio(scale);
+        icon.addPixmap(pixmap);
+    }
+    return icon;
+}
+
 // The pictures' size on screen; Qt takes the "@2x" images on scaled screens.
 constexpr QSize kPictureSize(43, 43);
 
@@ -161,7 +182,7 @@ void MainWindow::createControls()
     auto addPicture = [this, bandLayout](const PictureButton& picture) {
         auto* button = new QToolButton(band_);
         button->setObjectName(QString::fromLatin1(picture.name));
-        button->setIcon(QIcon(QString::fromLatin1(picture.image)));
+        button->setIcon(pictureIcon(QString::fromLatin1(picture.image)));
         button->setIconSize(kPictureSize);
         button->setToolTip(QString::fromLatin1(picture.tooltip));
         button->setFocusPolicy(Qt::NoFocus);

@@ -13,6 +13,8 @@ class LogicRulesTests : public QObject {
     Q_OBJECT
 
 private slots:
+    void picturesForThePalette_data();
+    void picturesForThePalette();
     void internetAddresses_data();
     void internetAddresses();
     void shortenedPaths_data();
@@ -209,6 +211,33 @@ void LogicRulesTests::recentFileListIsWrittenBackUnchanged()
     SettingsStore store;
     QCOMPARE(store.entries("Recent File List"), (QStringList{"File1", "File3"}));
     QCOMPARE(store.getProfileString("Recent File List", "File3", ""), QStringLiteral("/a/three.qbx"));
+}
+
+void LogicRulesTests::picturesForThePalette_data()
+{
+    QTest::addColumn<bool>("dark");
+    QTest::addColumn<QRgb>("pixel");
+    QTest::addColumn<QRgb>("shown");
+    const QRgb light = qRgba(0xee, 0xee, 0xee, 0xff);
+    const QRgb word = 0xff000000 | PICTURE_LABEL_COLOUR;
+    QTest::newRow("word, light palette") << false << word << word;
+    QTest::newRow("word, dark palette") << true << word << light;
+    QTest::newRow("word's soft edge keeps its transparency")
+        << true << QRgb((0x60u << 24) | PICTURE_LABEL_COLOUR) << qRgba(0xee, 0xee, 0xee, 0x60);
+    QTest::newRow("drawing stays") << true << qRgba(0x7a, 0x5a, 0x22, 0xff) << qRgba(0x7a, 0x5a, 0x22, 0xff);
+    QTest::newRow("transparent stays") << true << QRgb(0) << QRgb(0);
+}
+
+void LogicRulesTests::picturesForThePalette()
+{
+    QFETCH(bool, dark);
+    QFETCH(QRgb, pixel);
+    QFETCH(QRgb, shown);
+    QImage picture(1, 1, QImage::Format_ARGB32);
+    picture.setPixel(0, 0, pixel);
+    QCOMPARE(pictureForPalette(picture, dark, QColor(0xee, 0xee, 0xee)).pixel(0, 0), shown);
+    QVERIFY(isDarkWindow(QColor(0x20, 0x20, 0x20)));
+    QVERIFY(!isDarkWindow(QColor(0xef, 0xef, 0xef)));
 }
 
 QTEST_GUILESS_MAIN(LogicRulesTests)
