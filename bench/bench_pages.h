@@ -98,6 +98,7 @@ inline Engine quietEngine() {
     engine.console = nullptr;  // no dots, no ratio lines
     engine.options.progressDots = 0;
     engine.options.keepComments = 0;  // as the console's default conversion
+    engine.options.threadsPerPage = 1;  // one page's work on one thread, measured alone
     return engine;
 }
 
