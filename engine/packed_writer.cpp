@@ -14,6 +14,7 @@
 #include "side_thread.h"
 #include "tag_table.h"
 #include "text_buffer.h"
+#include "text_tokens.h"
 #include "tokenizer.h"
 #include "word_probe.h"
 
@@ -184,14 +185,6 @@ bool inBodyText(const EngineState& s, int headState) {
            !s.skipToTagEnd && !keepsBlanks(s);
 }
 
-// A text token of the counting pass, kept for the writing pass, which meets the same tokens
-// at the same places and needs neither to cut nor to look them up again.
-struct TextToken {
-    const char* at;
-    uint16_t length;
-    int word;  // the word's first-seen number, -1 when it was not offered
-};
-
 // A run of text tokens that the counting pass took from `start` up to `end` (a '<' or the
 // page's end): tokens [first, last).
 struct TextRun {
@@ -203,7 +196,7 @@ struct TextRun {
 
 // The counting pass: the head text, the bytes used and the words.
 struct alignas(kApart) Counter {
-    Counter(Engine& owner, std::vector<TextToken>& tokenList, std::vector<TextRun>& runList)
+    Counter(Engine& owner, TextTokenList& tokenList, std::vector<TextRun>& runList)
         : engine(owner), tokens(tokenList), runs(runList) {
         tokens.clear();
         runs.clear();
@@ -214,7 +207,9 @@ struct alignas(kApart) Counter {
     std::array<unsigned char, 256> byteSeen{};  // bytes seen in text runs
     const char* readableEnd = nullptr;        // the page may be read up to here
     size_t textBytes = 0;  // bytes of the text runs' tokens, which plain compaction keeps too
-    std::vector<TextToken>& tokens;  // the text runs' tokens, in page order
+    // The text runs' tokens, in page order, which the writing pass meets at the same places
+    // and needs neither to cut nor to look up again.
+    TextTokenList& tokens;
     std::vector<TextRun>& runs;
     std::vector<int> kept;  // by word number: the rank of a word the dictionary kept, or -1
 
@@ -232,6 +227,7 @@ struct alignas(kApart) Counter {
     void countText(char*& cursor) {
         EngineState& s = engine.scan;
         char* p = cursor;
+        const char* lastEnd = cursor;  // the end of the last token, or the run's start
         const size_t first = tokens.size();
         for (;;) {
             while (isBlank(static_cast<unsigned char>(*p))) ++p;  // as nextToken passes them over
@@ -247,13 +243,14 @@ struct alignas(kApart) Counter {
             if (!known) {  // a known word's bytes were marked when it was first seen
                 for (int i = 0; i < n; ++i) byteSeen[static_cast<unsigned char>(p[i])] = 1;
             }
-            tokens.push_back({p, static_cast<uint16_t>(n), word});
+            tokens.push(static_cast<size_t>(p - lastEnd), static_cast<size_t>(n), word);
             textBytes += static_cast<size_t>(n);
             p += n;
+            lastEnd = p;
         }
         if (tokens.size() > first) {
             runs.push_back({cursor, p, first, tokens.size()});
-            noteTextTokenEnd(s, tokens.back().at + tokens.back().length);
+            noteTextTokenEnd(s, lastEnd);
             if (!engine.options.keepComments) s.inComment = 0;  // as isCommentToken
         }
         cursor = p;
@@ -523,8 +520,7 @@ struct alignas(kApart) Writer {
     // run is made first, and the loop writes through pointers of its own.
     void writeRun(const TextRun& run) {
         EngineState& s = engine.scan;
-        const TextToken* const first = counter->tokens.data() + run.first;
-        const TextToken* const last = counter->tokens.data() + run.last;
+        TextTokenReader tokens(counter->tokens, run.first, run.last, run.start);
         const size_t runBytes = static_cast<size_t>(run.end - run.start);
         const size_t count = run.last - run.first;
         // A token writes at most three coded bytes a byte, a toggle, its blank and a literal
@@ -542,7 +538,9 @@ struct alignas(kApart) Writer {
         const char* const readableEnd = counter->readableEnd;
         const int* const keptRank = counter->kept.data();
         const KeptCode* const codes = keptCodes.data();
-        for (const TextToken* token = first; token != last; ++token) {
+        size_t lastLength = 0;
+        for (TextToken token; tokens.next(token);) {
+            lastLength = token.length;
             const size_t codedSize = codedStart + static_cast<size_t>(co - codedFrom);
             if (later) {  // see outgrown()
                 checked = true;
@@ -552,9 +550,9 @@ struct alignas(kApart) Writer {
                 packable = false;  // the packed text outgrew its margin
                 break;
             }
-            const char* end = token->at + token->length;
-            const int w = token->length > 1 && token->word >= 0
-                              ? keptRank[static_cast<size_t>(token->word)]
+            const char* end = token.at + token.length;
+            const int w = token.length > 1 && token.word >= 0
+                              ? keptRank[static_cast<size_t>(token.word)]
                               : -1;
             emitted = 0;
             if (w >= 0 && blankIsInvisibleAt(s, end)) {
@@ -571,14 +569,14 @@ struct alignas(kApart) Writer {
                 lines += 1;
             } else {
                 // Written as writeLiteral writes it; blanks are not kept in body text.
-                if (token->length <= 16 && readableEnd && readableEnd - token->at >= 16) {
-                    std::memcpy(io, token->at, 16);
+                if (token.length <= 16 && readableEnd && readableEnd - token.at >= 16) {
+                    std::memcpy(io, token.at, 16);
                 } else {
-                    std::memcpy(io, token->at, token->length);
+                    std::memcpy(io, token.at, token.length);
                 }
-                io += token->length;
+                io += token.length;
                 char* const from = co;
-                co = codeLetters(std::string_view(token->at, token->length), co, toggle);
+                co = codeLetters(std::string_view(token.at, token.length), co, toggle);
                 if (isSeparatorAt(engine, end)) {
                     const char separator = separatorAt(s, end);
                     const char lastByte = end[-1];
@@ -614,8 +612,8 @@ struct alignas(kApart) Writer {
         bodyStarted = started;
         s.spaceEmitted = emitted;
         if (!packable) return;
-        s.spaceAppended = run.last > run.first && counter->tokens[run.last - 1].length > 1;
-        noteTextTokenEnd(s, last[-1].at + last[-1].length);
+        s.spaceAppended = lastLength > 1;
+        noteTextTokenEnd(s, tokens.end());
         if (!engine.options.keepComments) s.inComment = 0;
     }
 
@@ -845,9 +843,9 @@ private:
 struct PackingWorkspace {
     SideThread sideThread;  // packs large pages' later parts
     alignas(kApart) Engine side;  // the engine of the later part
-    alignas(kApart) std::vector<TextToken> tokens;
+    alignas(kApart) TextTokenList tokens;
     std::vector<TextRun> runs;
-    alignas(kApart) std::vector<TextToken> laterTokens;
+    alignas(kApart) TextTokenList laterTokens;
     std::vector<TextRun> laterRuns;
     std::vector<int> laterFirstSeen;  // the later part's words numbered as in the whole
     WriterBuffers written;
@@ -856,6 +854,47 @@ struct PackingWorkspace {
     std::string value;  // a literal's value, as JavaScript reads it
     SideBySideSteps steps;  // of the last page
     size_t plainFloor = 0;  // of the last page
+};
+
+// Pages of this size and more give their working memory back once done with it: kept, it
+// would add several times such a page's size to what the engine holds between pages.
+constexpr size_t kLargestHeldPage = size_t{4} << 20;
+
+// Gives back the memory of what the writing pass reads: the counted tokens and runs.
+void releaseCounted(PackingWorkspace& workspace) {
+    workspace.tokens.release();
+    workspace.laterTokens.release();
+    std::vector<TextRun>().swap(workspace.runs);
+    std::vector<TextRun>().swap(workspace.laterRuns);
+}
+
+// Gives back the memory of every buffer of the workspace.
+void releaseBuffers(PackingWorkspace& workspace) {
+    releaseCounted(workspace);
+    for (WriterBuffers* buffers : {&workspace.written, &workspace.laterWritten}) {
+        buffers->coded.release();
+        buffers->intended.release();
+        std::vector<WriterStep>().swap(buffers->steps);
+    }
+    workspace.stitched.release();
+    std::string().swap(workspace.value);
+}
+
+// Gives the workspace's memory back when the scope that packs a large page is left.
+class ReleaseAfterLargePage {
+public:
+    ReleaseAfterLargePage(PackingWorkspace& workspace, size_t pageSize)
+        : workspace_(workspace), large_(pageSize >= kLargestHeldPage) {}
+    ReleaseAfterLargePage(const ReleaseAfterLargePage&) = delete;
+    ReleaseAfterLargePage& operator=(const ReleaseAfterLargePage&) = delete;
+    ~ReleaseAfterLargePage() {
+        if (large_) releaseBuffers(workspace_);
+    }
+    bool large() const { return large_; }
+
+private:
+    PackingWorkspace& workspace_;
+    bool large_;
 };
 
 PackingWorkspace& workspaceOf(Engine& engine) {
@@ -1139,6 +1178,7 @@ std::optional<std::string> packJavaScript(Engine& engine, std::string& page) {
     // A byte-order mark goes out in front, and still declares the page's character set.
     const size_t charsetFrom = serverHeaderLength(engine, page, nullptr);
     PackingWorkspace& workspace = workspaceOf(engine);
+    const ReleaseAfterLargePage release(workspace, page.size());
     workspace.steps = {};
     workspace.plainFloor = 0;
     Counter counter(engine, workspace.tokens, workspace.runs);
@@ -1347,6 +1387,13 @@ std::optional<std::string> packJavaScript(Engine& engine, std::string& page) {
         }
     }
     const std::string_view codedRaw = hidden.empty() ? coded.view() : hidden;
+    if (release.large()) {
+        // Only the coded text is read from here on: a large page gives back the rest before
+        // the packed page grows beside it.
+        releaseCounted(workspace);
+        intended.release();
+        laterWriter.intended.release();
+    }
     const int percentStep = static_cast<int>((coded.size() + stitched.size()) / 100);
 
     out.reserve(out.size() + codedRaw.size() + stitched.size() + 1024);  // the decoder follows
