@@ -1241,12 +1241,13 @@ std::optional<std::string> packJavaScript(Engine& engine, std::string& page) {
     }
     const std::string& headText = counter.headText;
     dot();
-    rankDictionary(dictionary);
+    // At most one word for each code character is kept: only those need their order.
+    const CodeTable table = buildCodeTable(engine.histogram, options.codeCharLimit);
+    rankDictionary(dictionary, static_cast<size_t>(table.sectionOne));
     dot();
     // A page read by a guess is not packed (the side thread may have looked already).
     if (unreadable < 0) unreadable = readsByGuess(page, charsetFrom);
     if (unreadable) return std::nullopt;
-    const CodeTable table = buildCodeTable(engine.histogram, options.codeCharLimit);
     const int count = trimDictionary(dictionary, table.sectionOne, options.debugDump != 0,
                                      engine.errors);  // the trace never mixes with a piped page
     dot();
