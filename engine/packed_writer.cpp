@@ -203,8 +203,9 @@ struct alignas(kApart) Counter {
     }
     Engine& engine;
     std::string headText;
-    std::array<unsigned, 256> byteCounts{};  // bytes as they stand, in tokens of the token loop
-    std::array<unsigned char, 256> byteSeen{};  // bytes seen in text runs
+    // 1 for each byte seen as it stands in a counted token: only whether a byte is used
+    // decides the code characters, and a mark has no chain of additions to wait for.
+    std::array<unsigned char, 256> byteSeen{};
     const char* readableEnd = nullptr;        // the page may be read up to here
     size_t textBytes = 0;  // bytes of the text runs' tokens, which plain compaction keeps too
     // The text runs' tokens, in page order, which the writing pass meets at the same places
@@ -218,7 +219,7 @@ struct alignas(kApart) Counter {
         const EngineState& s = engine.scan;
         const bool comment = isCommentToken(engine, token);
         if (takesBlank(s, token)) token.push_back(' ');
-        for (const char c : token) ++byteCounts[static_cast<unsigned char>(c)];
+        for (const char c : token) byteSeen[static_cast<unsigned char>(c)] = 1;
         if (!s.inComment && !comment && !s.skipToTagEnd) offerWord(engine.dictionary, token);
     }
 
@@ -271,7 +272,6 @@ void absorb(Counter& counter, const Counter& later, std::vector<int>& firstSeen)
     counter.headText += later.headText;
     counter.textBytes += later.textBytes;
     for (size_t c = 0; c < 256; ++c) {
-        counter.byteCounts[c] += later.byteCounts[c];
         counter.byteSeen[c] |= later.byteSeen[c];
     }
 }
@@ -1233,8 +1233,7 @@ std::optional<std::string> packJavaScript(Engine& engine, std::string& page) {
     workspace.plainFloor = counter.textBytes;
     // Both cases of a letter count as used: the decoder's case toggle makes either.
     for (int c = 0; c < 256; ++c) {
-        const unsigned n =
-            counter.byteCounts[static_cast<size_t>(c)] + counter.byteSeen[static_cast<size_t>(c)];
+        const unsigned n = counter.byteSeen[static_cast<size_t>(c)];
         if (c >= 'a' && c <= 'z') engine.histogram[static_cast<size_t>(c - 32)] += n;
         else if (c >= 'A' && c <= 'Z') engine.histogram[static_cast<size_t>(c + 32)] += n;
         engine.histogram[static_cast<size_t>(c)] += n;
