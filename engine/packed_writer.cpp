@@ -617,6 +617,42 @@ struct alignas(kApart) Writer {
         if (!engine.options.keepComments) s.inComment = 0;
     }
 
+    // Preformatted text (see inPreformattedText) from `cursor` up to the next '<' or the
+    // page's end, each token written as the token loop would write it: a line break as its
+    // escape, a blank literally, a text token as its kept word or literally. False, changing
+    // nothing, where no token comes before the next '<'.
+    bool writePreformattedText(char*& cursor) {
+        EngineState& s = engine.scan;
+        char* p = cursor;
+        if (*p == 0 || *p == '<') return false;
+        while (*p != 0 && *p != '<') {
+            if (outgrown()) {
+                packable = false;  // the packed text outgrew its margin
+                break;
+            }
+            const char c = *p;
+            if (c == '\n' || c == '\r') {
+                coded.append(c == '\n' ? "\\n" : "\\r");
+                intended.push_back(c);
+                lineCounter += 2;
+                ++p;
+            } else {
+                const size_t n = c == ' ' || c == '\t'
+                                     ? 1
+                                     : static_cast<size_t>(scanTextToken(p, counter->readableEnd));
+                const std::string_view token(p, n);
+                p += n;
+                s.spaceAppended = 0;  // no token takes a blank where blanks are kept
+                writeWord(token, p, n > 1 ? lookupWord(dictionary, token) : -1);
+            }
+            breakLine();
+        }
+        noteTextTokenEnd(s, p);
+        if (!engine.options.keepComments) s.inComment = 0;  // as isCommentToken
+        cursor = p;
+        return true;
+    }
+
     // The text tokens from `cursor` up to the next '<' or the page's end, each written as
     // the token loop would write it.
     void writeText(char*& cursor) {
@@ -731,6 +767,8 @@ char* writeFrom(Writer& writer, char* cursor, int& headState, const char* stop) 
             writer.writeText(cursor);
             if (!writer.packable) break;
             cut = opener = s.regionName.empty() && nextTagOpener(engine, cursor);
+        } else if (inPreformattedText(engine, headState) && writer.writePreformattedText(cursor)) {
+            continue;
         } else if (s.inTag) {
             cut = nextTagToken(engine, cursor);
         }

@@ -26,18 +26,6 @@ bool inPlainTag(const Engine& engine) {
            !s.spaceEmitted;
 }
 
-// Whether the scanner stands in preformatted text where every token goes out as it stands
-// and no region step applies to it: outside tags, comments, raw-text content and scripts,
-// with no head tag or script region open and no blank carried by the last token.
-bool inPreformattedText(const Engine& engine, int headState) {
-    const EngineState& s = engine.scan;
-    return s.preformatted && !s.inTag && !s.inMarkupComment && s.rawTextName.empty() &&
-           !s.scriptEscape && !s.inScript && !s.scriptPending && !s.specialTagOpen &&
-           !s.skipToTagEnd && !s.inQuote && !s.inSingleQuote && !s.spaceEmitted &&
-           !s.scriptText.active() && headState == 0 &&
-           (!engine.options.keepComments || !s.inComment);
-}
-
 }  // namespace
 
 std::string compactPlain(Engine& engine, std::string& page) {
