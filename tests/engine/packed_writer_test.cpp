@@ -56,6 +56,40 @@ TEST(PackedWriter, WorkedExampleIsExact) {
     EXPECT_EQ(decodedText(parts), "<P>Hi there Hi there Bob \"x\" yy yy</P> ");
 }
 
+// Preformatted text keeps every blank and line break: its tokens are written one by one, words
+// looked up without a blank. The coded text c as it stands in the packed page.
+TEST(PackedWriter, PreformattedTextTable) {
+    const struct {
+        const char* name;
+        std::string_view page;
+        std::string_view coded;
+    } cases[] = {
+        {"words, blanks, tabs and line breaks", "<pre>int main  main\tmain\r\n  return main;\n</pre>",
+         "<\x02" "pre>\x02" "int main  main\tmain\\r\\n  return main;\\n</\x02" "pre>\x02" ""},
+        {"a '<' that opens no tag", "<pre>a < b  lessthan lessthan < c</pre>x",
+         "<\x02" "pre>\x02" "a < b  lessthan lessthan < c</\x02" "pre>\x02" "x"},
+        {"tags and a comment inside", "<pre>word <b>word</b>  <!-- c --> word\n</pre> word",
+         "<\x02" "pre>\x02" "\x01" "\x01" "<\x02" "b>\x02" "word</\x02" "b>\x02"
+         "  \\x3C!----> word\\n</\x02" "pre>\x02" " word"},
+        {"text up to the page's end", "<pre>tail  tail\n tail",
+         "<\x02" "pre>\x02" "tail  tail\\n tail"},
+        {"a quote, a backslash and capitals", "<pre>\"Say\"  \\n  SAY say  \"Say\"</pre>",
+         "<\x02" "pre>\x02" "\x03" "\x02" "s\x02" "ay\x03" "  \\\\n  \x02" "say\x02" " say  \x03"
+         "\x02" "s\x02" "ay\x03" "</\x02" "pre>\x02" ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Engine engine = quietEngine();
+        const auto packed = packText(engine, std::string(c.page));
+        ASSERT_TRUE(packed);
+        const size_t from = packed->find("\nc=\"");
+        const size_t to = packed->find("\";\nfunction");
+        ASSERT_NE(from, std::string::npos);
+        ASSERT_NE(to, std::string::npos);
+        EXPECT_EQ(packed->substr(from + 4, to - from - 4), c.coded);
+    }
+}
+
 TEST(PackedWriter, OutputChunkGoesIntoTheDecoder) {
     Engine engine = quietEngine();
     setOutputChunk(engine, 400);
