@@ -1319,7 +1319,9 @@ std::optional<std::string> packJavaScript(Engine& engine, std::string& page) {
     Writer writer(engine, dictionary, t, l, limit > packedStart + 3 ? limit - packedStart - 3 : 0,
                   counter, workspace.written);
     writer.tabulateCodes();
-    writer.coded.reserve(page.size() / 2 + 256);
+    // Reserved room costs no memory until written: enough that a page which packs at all
+    // rarely makes its coded text move.
+    writer.coded.reserve(page.size() + 256);
     writer.intended.reserve(page.size() + 256);
     if (split) {
         writer.nextCounter = &laterCounter;  // where this part's writing goes on past its end
