@@ -18,6 +18,8 @@
 #include "tokenizer.h"
 #include "word_probe.h"
 
+static_assert(MAX_TOKEN_LENGTH <= TextTokenList::kLongestToken);
+
 namespace {
 
 // Apart by this many bytes, what two threads change stays off each other's cache lines.

@@ -1,6 +1,7 @@
 // The counted text tokens kept by their distances: read back, they stand where they were cut.
 #include <gtest/gtest.h>
 
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -45,14 +46,17 @@ void expectReadBack(const std::vector<Placed>& placed) {
 }
 
 TEST(TextTokenList, TokensReadBackWhereTheyWereCut) {
+    constexpr size_t kPart = size_t{1} << 22;  // the distance one skip entry moves on by, and more
+    constexpr int kLargestNumber = std::numeric_limits<int>::max();
     const std::vector<std::vector<Placed>> cases = {
-        {{0, 1, -1}},                                        // one byte at the run's start
-        {{0, 5, 0}, {1, 3, 1}, {1, 499, 2}, {2, 2, 0}},       // words, the longest token
-        {{3, 4, -1}, {4, 1, 7}},                             // blanks before the first
-        {{TextTokenList::kLongestGap, 2, 4}},                // the longest gap of one entry
-        {{0, 2, 1}, {TextTokenList::kLongestGap + 1, 3, 2}},  // one filler
-        {{2 * TextTokenList::kLongestGap + 7, 6, 3}, {1, 2, -1}},  // two fillers first
-        {{0, 65535, 9}},                                     // the longest length kept
+        {{0, 1, -1}},                                    // one byte at the run's start
+        {{0, 5, 0}, {1, 3, 1}, {1, 499, 2}, {2, 2, 0}},  // words, the longest token cut
+        {{3, 4, -1}, {3, 1, 7}},                         // the longest distance kept in place
+        {{4, 2, 4}, {0, 511, -1}},                       // one skip; the longest token kept
+        {{0, 2, 1}, {kPart - 1, 3, 2}, {kPart, 3, 2}},   // skips of the largest size and more
+        {{3 * kPart + 7, 6, 3}, {1, 2, -1}},             // several skips first
+        {{1, 2, (1 << 21) - 2}, {1, 2, (1 << 21) - 1}},  // the largest number kept in place, and one more
+        {{70000, 9, kLargestNumber}, {0, 1, 1 << 22}},   // skips and word parts together
     };
     for (size_t c = 0; c < cases.size(); ++c) {
         SCOPED_TRACE("case " + std::to_string(c));
