@@ -803,9 +803,7 @@ char* writeFrom(Writer& writer, char* cursor, int& headState, const char* stop) 
                 isSeparatorAt(engine, cursor)) {
                 // A removed comment that a blank followed leaves that blank.
                 const char separator = separatorAt(s, cursor);
-                char spaced[2];
-                coded.append(std::string_view(spaced, static_cast<size_t>(
-                                                          codeSeparator(spaced, separator) - spaced)));
+                coded.commit(codeSeparator(coded.room(2), separator));  // two bytes at most
                 intended.push_back(separator);
                 ++writer.lineCounter;
             }
