@@ -107,7 +107,7 @@ int offerWord(Dictionary& dictionary, std::string_view token) {
     return countWord(dictionary, keyOf(token));
 }
 
-void rankDictionary(Dictionary& dictionary) {
+void rankDictionary(Dictionary& dictionary, size_t ordered) {
     const size_t n = dictionary.words.size();
     // Repeated words by score, highest first (the index breaks ties: first-seen order), then
     // the words seen once, whose score is 0, in first-seen order: a stable sort by score.
@@ -120,7 +120,15 @@ void rankDictionary(Dictionary& dictionary) {
             repeated.emplace_back(-score, static_cast<uint32_t>(i));
         }
     }
-    std::sort(repeated.begin(), repeated.end());
+    // The index in each pair makes every pair differ: the highest `ordered` ones are the same
+    // pairs in the same order whether the rest is sorted or not.
+    if (ordered < repeated.size()) {
+        const auto highest = repeated.begin() + static_cast<std::ptrdiff_t>(ordered);
+        std::nth_element(repeated.begin(), highest, repeated.end());
+        std::sort(repeated.begin(), highest);
+    } else {
+        std::sort(repeated.begin(), repeated.end());
+    }
     for (const auto& entry : repeated) order.push_back(entry.second);
     for (size_t i = 0; i < n; ++i) {
         if (dictionary.counts[i] <= 0) order.push_back(static_cast<uint32_t>(i));

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <array>
+#include <cstdint>
 #include <cstdio>
 #include <string>
 #include <string_view>
@@ -52,8 +53,10 @@ void countCharacters(std::array<unsigned, 256>& histogram, std::string_view toke
 // word's first-seen number (see keptWord), or -1 when it is not taken.
 int offerWord(Dictionary& dictionary, std::string_view token);
 // Orders the words by score (length x count), highest first; equal scores keep first-seen order.
-// Lookups find nothing until trimDictionary has indexed the kept words.
-void rankDictionary(Dictionary& dictionary);
+// Only the first `ordered` places are sure to be in that order: past them the repeated words
+// follow in any order, then those seen once in first-seen order. Lookups find nothing until
+// trimDictionary has indexed the kept words.
+void rankDictionary(Dictionary& dictionary, size_t ordered = SIZE_MAX);
 // Builds t from the byte values 1 to limit-1 (never 128 or above), less the excluded ones.
 CodeTable buildCodeTable(const std::array<unsigned, 256>& histogram, int codeCharLimit);
 // Keeps the repeated words, at most `codeCharacters` of them; returns the word count.

@@ -11,8 +11,11 @@
 #include "regions.h"
 #include "tag_table.h"
 #include "text_buffer.h"
+#include "text_tokens.h"
 #include "tokenizer.h"
 #include "word_probe.h"
+
+static_assert(MAX_TOKEN_LENGTH <= TextTokenList::kLongestToken);
 
 namespace {
 
@@ -163,14 +166,6 @@ bool inBodyText(const EngineState& s, int headState) {
            !s.skipToTagEnd && !keepsBlanks(s);
 }
 
-// A text token of the counting pass, kept for the writing pass, which meets the same tokens
-// at the same places and needs neither to cut nor to look them up again.
-struct TextToken {
-    const char* at;
-    uint16_t length;
-    int word;  // the word's first-seen number, -1 when it was not offered
-};
-
 // A run of text tokens that the counting pass took from `start` up to `end` (a '<' or the
 // page's end): tokens [first, last).
 struct TextRun {
@@ -182,18 +177,21 @@ struct TextRun {
 
 // The counting pass: the head text, the bytes used and the words.
 struct Counter {
-    Counter(Engine& owner, std::vector<TextToken>& tokenList, std::vector<TextRun>& runList)
+    Counter(Engine& owner, TextTokenList& tokenList, std::vector<TextRun>& runList)
         : engine(owner), tokens(tokenList), runs(runList) {
         tokens.clear();
         runs.clear();
     }
     Engine& engine;
     std::string headText;
-    std::array<unsigned, 256> byteCounts{};  // bytes as they stand, in tokens of the token loop
-    std::array<unsigned char, 256> byteSeen{};  // bytes seen in text runs
+    // 1 for each byte seen as it stands in a counted token: only whether a byte is used
+    // decides the code characters, and a mark has no chain of additions to wait for.
+    std::array<unsigned char, 256> byteSeen{};
     const char* readableEnd = nullptr;        // the page may be read up to here
     size_t textBytes = 0;  // bytes of the text runs' tokens, which plain compaction keeps too
-    std::vector<TextToken>& tokens;  // the text runs' tokens, in page order
+    // The text runs' tokens, in page order, which the writing pass meets at the same places
+    // and needs neither to cut nor to look up again.
+    TextTokenList& tokens;
     std::vector<TextRun>& runs;
     std::vector<int> kept;  // by word number: the rank of a word the dictionary kept, or -1
 
@@ -202,7 +200,7 @@ struct Counter {
         const EngineState& s = engine.scan;
         const bool comment = isCommentToken(engine, token);
         if (takesBlank(s, token)) token.push_back(' ');
-        for (const char c : token) ++byteCounts[static_cast<unsigned char>(c)];
+        for (const char c : token) byteSeen[static_cast<unsigned char>(c)] = 1;
         if (!s.inComment && !comment && !s.skipToTagEnd) offerWord(engine.dictionary, token);
     }
 
@@ -211,6 +209,7 @@ struct Counter {
     void countText(char*& cursor) {
         EngineState& s = engine.scan;
         char* p = cursor;
+        const char* lastEnd = cursor;  // the end of the last token, or the run's start
         const size_t first = tokens.size();
         for (;;) {
             while (isBlank(static_cast<unsigned char>(*p))) ++p;  // as nextToken passes them over
@@ -226,13 +225,14 @@ struct Counter {
             if (!known) {  // a known word's bytes were marked when it was first seen
                 for (int i = 0; i < n; ++i) byteSeen[static_cast<unsigned char>(p[i])] = 1;
             }
-            tokens.push_back({p, static_cast<uint16_t>(n), word});
+            tokens.push(static_cast<size_t>(p - lastEnd), static_cast<size_t>(n), word);
             textBytes += static_cast<size_t>(n);
             p += n;
+            lastEnd = p;
         }
         if (tokens.size() > first) {
             runs.push_back({cursor, p, first, tokens.size()});
-            noteTextTokenEnd(s, tokens.back().at + tokens.back().length);
+            noteTextTokenEnd(s, lastEnd);
             if (!engine.options.keepComments) s.inComment = 0;  // as isCommentToken
         }
         cursor = p;
@@ -442,8 +442,7 @@ struct Writer {
     // run is made first, and the loop writes through pointers of its own.
     void writeRun(const TextRun& run) {
         EngineState& s = engine.scan;
-        const TextToken* const first = counter->tokens.data() + run.first;
-        const TextToken* const last = counter->tokens.data() + run.last;
+        TextTokenReader tokens(counter->tokens, run.first, run.last, run.start);
         const size_t runBytes = static_cast<size_t>(run.end - run.start);
         const size_t count = run.last - run.first;
         // A token writes at most three coded bytes a byte, a toggle, its blank and a literal
@@ -461,15 +460,17 @@ struct Writer {
         const char* const readableEnd = counter->readableEnd;
         const int* const keptRank = counter->kept.data();
         const KeptCode* const codes = keptCodes.data();
-        for (const TextToken* token = first; token != last; ++token) {
+        size_t lastLength = 0;
+        for (TextToken token; tokens.next(token);) {
+            lastLength = token.length;
             const size_t codedSize = codedStart + static_cast<size_t>(co - codedFrom);
             if (codedSize >= room) {
                 packable = false;  // the packed text outgrew its margin
                 break;
             }
-            const char* end = token->at + token->length;
-            const int w = token->length > 1 && token->word >= 0
-                              ? keptRank[static_cast<size_t>(token->word)]
+            const char* end = token.at + token.length;
+            const int w = token.length > 1 && token.word >= 0
+                              ? keptRank[static_cast<size_t>(token.word)]
                               : -1;
             emitted = 0;
             if (w >= 0 && blankIsInvisibleAt(s, end)) {
@@ -486,14 +487,14 @@ struct Writer {
                 lines += 1;
             } else {
                 // Written as writeLiteral writes it; blanks are not kept in body text.
-                if (token->length <= 16 && readableEnd && readableEnd - token->at >= 16) {
-                    std::memcpy(io, token->at, 16);
+                if (token.length <= 16 && readableEnd && readableEnd - token.at >= 16) {
+                    std::memcpy(io, token.at, 16);
                 } else {
-                    std::memcpy(io, token->at, token->length);
+                    std::memcpy(io, token.at, token.length);
                 }
-                io += token->length;
+                io += token.length;
                 char* const from = co;
-                co = codeLetters(std::string_view(token->at, token->length), co, toggle);
+                co = codeLetters(std::string_view(token.at, token.length), co, toggle);
                 if (isSeparatorAt(engine, end)) {
                     const char separator = separatorAt(s, end);
                     const char lastByte = end[-1];
@@ -522,9 +523,45 @@ struct Writer {
         bodyStarted = started;
         s.spaceEmitted = emitted;
         if (!packable) return;
-        s.spaceAppended = run.last > run.first && counter->tokens[run.last - 1].length > 1;
-        noteTextTokenEnd(s, last[-1].at + last[-1].length);
+        s.spaceAppended = lastLength > 1;
+        noteTextTokenEnd(s, tokens.end());
         if (!engine.options.keepComments) s.inComment = 0;
+    }
+
+    // Preformatted text (see inPreformattedText) from `cursor` up to the next '<' or the
+    // page's end, each token written as the token loop would write it: a line break as its
+    // escape, a blank literally, a text token as its kept word or literally. False, changing
+    // nothing, where no token comes before the next '<'.
+    bool writePreformattedText(char*& cursor) {
+        EngineState& s = engine.scan;
+        char* p = cursor;
+        if (*p == 0 || *p == '<') return false;
+        while (*p != 0 && *p != '<') {
+            if (outgrown()) {
+                packable = false;  // the packed text outgrew its margin
+                break;
+            }
+            const char c = *p;
+            if (c == '\n' || c == '\r') {
+                coded.append(c == '\n' ? "\\n" : "\\r");
+                intended.push_back(c);
+                lineCounter += 2;
+                ++p;
+            } else {
+                const size_t n = c == ' ' || c == '\t'
+                                     ? 1
+                                     : static_cast<size_t>(scanTextToken(p, counter->readableEnd));
+                const std::string_view token(p, n);
+                p += n;
+                s.spaceAppended = 0;  // no token takes a blank where blanks are kept
+                writeWord(token, p, n > 1 ? lookupWord(dictionary, token) : -1);
+            }
+            breakLine();
+        }
+        noteTextTokenEnd(s, p);
+        if (!engine.options.keepComments) s.inComment = 0;  // as isCommentToken
+        cursor = p;
+        return true;
     }
 
     // The text tokens from `cursor` up to the next '<' or the page's end, each written as
@@ -607,6 +644,8 @@ void writeFrom(Writer& writer, char* cursor, int& headState) {
             writer.writeText(cursor);
             if (!writer.packable) break;
             cut = opener = s.regionName.empty() && nextTagOpener(engine, cursor);
+        } else if (inPreformattedText(engine, headState) && writer.writePreformattedText(cursor)) {
+            continue;
         } else if (s.inTag) {
             cut = nextTagToken(engine, cursor);
         }
@@ -633,7 +672,7 @@ void writeFrom(Writer& writer, char* cursor, int& headState) {
                 isSeparatorAt(engine, cursor)) {
                 // A removed comment that a blank followed leaves that blank.
                 const char separator = separatorAt(s, cursor);
-                coded.commit(codeSeparator(coded.room(2), separator));
+                coded.commit(codeSeparator(coded.room(2), separator));  // two bytes at most
                 intended.push_back(separator);
                 ++writer.lineCounter;
             }
@@ -653,11 +692,46 @@ void writeFrom(Writer& writer, char* cursor, int& headState) {
 
 // JavaScript packing's working memory, kept in the engine from page to page.
 struct PackingWorkspace {
-    std::vector<TextToken> tokens;
+    TextTokenList tokens;
     std::vector<TextRun> runs;
     WriterBuffers written;
     std::string value;  // a literal's value, as JavaScript reads it
     size_t plainFloor = 0;  // of the last page
+};
+
+// Pages of this size and more give their working memory back once done with it: kept, it
+// would add several times such a page's size to what the engine holds between pages.
+constexpr size_t kLargestHeldPage = size_t{4} << 20;
+
+// Gives back the memory of what the writing pass reads: the counted tokens and runs.
+void releaseCounted(PackingWorkspace& workspace) {
+    workspace.tokens.release();
+    std::vector<TextRun>().swap(workspace.runs);
+}
+
+// Gives back the memory of every buffer of the workspace.
+void releaseBuffers(PackingWorkspace& workspace) {
+    releaseCounted(workspace);
+    workspace.written.coded.release();
+    workspace.written.intended.release();
+    std::string().swap(workspace.value);
+}
+
+// Gives the workspace's memory back when the scope that packs a large page is left.
+class ReleaseAfterLargePage {
+public:
+    ReleaseAfterLargePage(PackingWorkspace& workspace, size_t pageSize)
+        : workspace_(workspace), large_(pageSize >= kLargestHeldPage) {}
+    ReleaseAfterLargePage(const ReleaseAfterLargePage&) = delete;
+    ReleaseAfterLargePage& operator=(const ReleaseAfterLargePage&) = delete;
+    ~ReleaseAfterLargePage() {
+        if (large_) releaseBuffers(workspace_);
+    }
+    bool large() const { return large_; }
+
+private:
+    PackingWorkspace& workspace_;
+    bool large_;
 };
 
 PackingWorkspace& workspaceOf(Engine& engine) {
@@ -930,6 +1004,7 @@ std::optional<std::string> packJavaScript(Engine& engine, std::string& page) {
     // A byte-order mark goes out in front, and still declares the page's character set.
     const size_t charsetFrom = serverHeaderLength(engine, page, nullptr);
     PackingWorkspace& workspace = workspaceOf(engine);
+    const ReleaseAfterLargePage release(workspace, page.size());
     workspace.plainFloor = 0;
     Counter counter(engine, workspace.tokens, workspace.runs);
     counter.readableEnd = page.data() + page.size() + 1;  // the terminating zero is read too
@@ -945,19 +1020,19 @@ std::optional<std::string> packJavaScript(Engine& engine, std::string& page) {
     workspace.plainFloor = counter.textBytes;
     // Both cases of a letter count as used: the decoder's case toggle makes either.
     for (int c = 0; c < 256; ++c) {
-        const unsigned n =
-            counter.byteCounts[static_cast<size_t>(c)] + counter.byteSeen[static_cast<size_t>(c)];
+        const unsigned n = counter.byteSeen[static_cast<size_t>(c)];
         if (c >= 'a' && c <= 'z') engine.histogram[static_cast<size_t>(c - 32)] += n;
         else if (c >= 'A' && c <= 'Z') engine.histogram[static_cast<size_t>(c + 32)] += n;
         engine.histogram[static_cast<size_t>(c)] += n;
     }
     const std::string& headText = counter.headText;
     dot();
-    rankDictionary(dictionary);
+    // At most one word for each code character is kept: only those need their order.
+    const CodeTable table = buildCodeTable(engine.histogram, options.codeCharLimit);
+    rankDictionary(dictionary, static_cast<size_t>(table.sectionOne));
     dot();
     // A page read by a guess is not packed.
     if (readsByGuess(page, charsetFrom)) return std::nullopt;
-    const CodeTable table = buildCodeTable(engine.histogram, options.codeCharLimit);
     const int count = trimDictionary(dictionary, table.sectionOne, options.debugDump != 0,
                                      engine.errors);  // the trace never mixes with a piped page
     dot();
@@ -991,7 +1066,9 @@ std::optional<std::string> packJavaScript(Engine& engine, std::string& page) {
     Writer writer(engine, dictionary, t, l, limit > packedStart + 3 ? limit - packedStart - 3 : 0,
                   counter, workspace.written);
     writer.tabulateCodes();
-    writer.coded.reserve(page.size() / 2 + 256);
+    // Reserved room costs no memory until written: enough that a page which packs at all
+    // rarely makes its coded text move.
+    writer.coded.reserve(page.size() + 256);
     writer.intended.reserve(page.size() + 256);
     writeFrom(writer, cursor, headState);
     if (!writer.packable) return std::nullopt;
@@ -1014,6 +1091,12 @@ std::optional<std::string> packJavaScript(Engine& engine, std::string& page) {
         return std::nullopt;
     }
     const std::string_view codedRaw = hidden.empty() ? coded.view() : hidden;
+    if (release.large()) {
+        // Only the coded text is read from here on: a large page gives back the rest before
+        // the packed page grows beside it.
+        releaseCounted(workspace);
+        intended.release();
+    }
     const int percentStep = static_cast<int>(coded.size() / 100);
 
     out.reserve(out.size() + codedRaw.size() + 1024);  // the decoder follows

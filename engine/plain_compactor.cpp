@@ -61,6 +61,12 @@ std::string compactPlain(Engine& engine, std::string& page) {
                 continue;
             }
         }
+        // Preformatted text up to the next tag in one piece; a text token clears the
+        // removed-comment flag.
+        if (inPreformattedText(engine, headState) && appendPreformattedText(engine, cursor, output)) {
+            if (!engine.options.keepComments) s.inComment = 0;
+            continue;
+        }
         // The rest of an ordinary tag in one piece; at the page's end the token loop stops.
         if (inPlainTag(engine) && appendPlainTag(engine, cursor, output)) continue;
         std::string& token = nextToken(engine, cursor);

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -54,24 +55,26 @@ inline bool equalBytes(const char* a, const char* b, size_t n) {
     return n == 0 || *a == *b;
 }
 
-// A text that grows by doubling; its bytes past size() are scratch.
+// A text that grows by doubling; its bytes past size() are scratch. Its memory is not
+// initialised: room that was reserved or made but never written costs no memory pages.
 class TextBuffer {
 public:
     size_t size() const { return size_; }
+    size_t capacity() const { return capacity_; }
     bool empty() const { return size_ == 0; }
-    const char* data() const { return bytes_.data(); }
+    const char* data() const { return bytes_.get(); }
     char back() const { return bytes_[size_ - 1]; }
-    std::string_view view() const { return {bytes_.data(), size_}; }
+    std::string_view view() const { return {bytes_.get(), size_}; }
 
     void reserve(size_t n) {
-        if (n > bytes_.size()) bytes_.resize(n);
+        if (n > capacity_) moveTo(n);
     }
     // Room for n more bytes: returns where they go; commit() then sets the new size.
     char* room(size_t n) {
-        if (size_ + n > bytes_.size()) [[unlikely]] grow(n);
-        return bytes_.data() + size_;
+        if (n > capacity_ - size_) [[unlikely]] grow(n);
+        return bytes_.get() + size_;
     }
-    void commit(const char* end) { size_ = static_cast<size_t>(end - bytes_.data()); }
+    void commit(const char* end) { size_ = static_cast<size_t>(end - bytes_.get()); }
 
     void push_back(char c) {
         *room(1) = c;
@@ -89,18 +92,32 @@ public:
         size_ += n;
     }
     void clear() { size_ = 0; }
+    // Empties the buffer and gives its memory back.
+    void release() {
+        bytes_.reset();
+        capacity_ = 0;
+        size_ = 0;
+    }
 
     // The text as a string; the buffer is left empty.
     std::string take() {
-        bytes_.resize(size_);
+        std::string text(view());
         size_ = 0;
-        return std::move(bytes_);
+        return text;
     }
 
 private:
     // Kept out of line so that the appends around it stay small enough to inline.
-    [[gnu::noinline]] void grow(size_t n) { bytes_.resize(2 * (size_ + n) + 64); }
+    [[gnu::noinline]] void grow(size_t n) { moveTo(2 * (size_ + n) + 64); }
+    // Moves the text into new memory of `capacity` bytes.
+    void moveTo(size_t capacity) {
+        std::unique_ptr<char[]> bytes = std::make_unique_for_overwrite<char[]>(capacity);
+        if (size_ > 0) std::memcpy(bytes.get(), bytes_.get(), size_);
+        bytes_ = std::move(bytes);
+        capacity_ = capacity;
+    }
 
-    std::string bytes_;
+    std::unique_ptr<char[]> bytes_;
+    size_t capacity_ = 0;
     size_t size_ = 0;
 };

@@ -616,6 +616,17 @@ bool appendPlainText(Engine& engine, char*& cursor, std::string& output) {
     return true;
 }
 
+bool appendPreformattedText(Engine& engine, char*& cursor, std::string& output) {
+    char* const from = cursor;
+    char* const end = from + std::strcspn(from, "<");  // the page ends in a zero byte
+    if (end == from) return false;
+    // Outside tags, comments and raw text no byte before a '<' changes a scanner flag.
+    output.append(from, static_cast<size_t>(end - from));
+    cursor = end;
+    noteTextTokenEnd(engine.scan, end);
+    return true;
+}
+
 bool appendPlainTag(Engine& engine, char*& cursor, std::string& output) {
     EngineState& s = engine.scan;
     char* p = cursor;

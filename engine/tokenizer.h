@@ -98,6 +98,26 @@ bool endsOutsideMarkup(std::string_view text);
 // Returns whether any token was taken.
 bool appendPlainText(Engine& engine, char*& cursor, std::string& output);
 
+// Whether the scanner stands in preformatted text where every blank is a token of its own and
+// no region step applies to a token: outside tags, comments, raw-text content and scripts,
+// with no head tag or script region open and no blank carried by the last token.
+inline bool inPreformattedText(const Engine& engine, int headState) {
+    const EngineState& s = engine.scan;
+    return s.preformatted && !s.inTag && !s.inMarkupComment && s.rawTextName.empty() &&
+           !s.scriptEscape && !s.inScript && !s.scriptPending && !s.specialTagOpen &&
+           !s.skipToTagEnd && !s.inQuote && !s.inSingleQuote && !s.spaceEmitted &&
+           !s.scriptText.active() && headState == 0 &&
+           (!engine.options.keepComments || !s.inComment);
+}
+
+// Plain compaction's fast path for preformatted text (the caller checks that the scanner
+// stands in a preformatted element, outside tags, comments, raw-text content, scripts and
+// head-tag regions, with no blank carried by the last token): there every blank is a token of
+// its own and every token goes out as it stands, so the bytes from `cursor` up to the next '<'
+// or the page's end (its first zero byte) are appended to `output` in one piece. Leaves the
+// cursor and the token flags as the token loop would. Returns whether any token was taken.
+bool appendPreformattedText(Engine& engine, char*& cursor, std::string& output);
+
 // Plain compaction's fast path inside a tag whose first token was written (the caller checks
 // that no region step applies to the rest of it): appends the tag's remaining tokens up to and
 // including the one that ends it to `output`, each with the separator that tokenWithSpacing

@@ -59,6 +59,40 @@ TEST(PackedWriter, WorkedExampleIsExact) {
     EXPECT_EQ(decodedText(parts), "<P>Hi there Hi there Bob \"x\" yy yy</P> ");
 }
 
+// Preformatted text keeps every blank and line break: its tokens are written one by one, words
+// looked up without a blank. The coded text c as it stands in the packed page.
+TEST(PackedWriter, PreformattedTextTable) {
+    const struct {
+        const char* name;
+        std::string_view page;
+        std::string_view coded;
+    } cases[] = {
+        {"words, blanks, tabs and line breaks", "<pre>int main  main\tmain\r\n  return main;\n</pre>",
+         "<\x02" "pre>\x02" "int main  main\tmain\\r\\n  return main;\\n</\x02" "pre>\x02" ""},
+        {"a '<' that opens no tag", "<pre>a < b  lessthan lessthan < c</pre>x",
+         "<\x02" "pre>\x02" "a < b  lessthan lessthan < c</\x02" "pre>\x02" "x"},
+        {"tags and a comment inside", "<pre>word <b>word</b>  <!-- c --> word\n</pre> word",
+         "<\x02" "pre>\x02" "\x01" "\x01" "<\x02" "b>\x02" "word</\x02" "b>\x02"
+         "  \\x3C!----> word\\n</\x02" "pre>\x02" " word"},
+        {"text up to the page's end", "<pre>tail  tail\n tail",
+         "<\x02" "pre>\x02" "tail  tail\\n tail"},
+        {"a quote, a backslash and capitals", "<pre>\"Say\"  \\n  SAY say  \"Say\"</pre>",
+         "<\x02" "pre>\x02" "\x03" "\x02" "s\x02" "ay\x03" "  \\\\n  \x02" "say\x02" " say  \x03"
+         "\x02" "s\x02" "ay\x03" "</\x02" "pre>\x02" ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Engine engine = quietEngine();
+        const auto packed = packText(engine, std::string(c.page));
+        ASSERT_TRUE(packed);
+        const size_t from = packed->find("\nc=\"");
+        const size_t to = packed->find("\";\nfunction");
+        ASSERT_NE(from, std::string::npos);
+        ASSERT_NE(to, std::string::npos);
+        EXPECT_EQ(packed->substr(from + 4, to - from - 4), c.coded);
+    }
+}
+
 TEST(PackedWriter, OutputChunkGoesIntoTheDecoder) {
     Engine engine = quietEngine();
     setOutputChunk(engine, 400);
@@ -78,6 +112,47 @@ TEST(Dictionary, EqualScoresKeepFirstSeenOrder) {
     EXPECT_EQ(dictionary.words[2], "aa ");
     EXPECT_EQ(lookupWord(dictionary, "aa "), 2);
     EXPECT_EQ(lookupWord(dictionary, "zz "), -1);
+}
+
+// Ranking only the highest places puts the same words there, in the same order, as ranking
+// all of them; every word keeps a place that its first-seen number finds.
+TEST(Dictionary, RankingTheHighestPlacesOnly) {
+    // Words of lengths 2 to 7 offered 1 to 9 times: many equal scores, and words seen once.
+    std::vector<std::string> offers;
+    unsigned seed = 7;
+    for (int i = 0; i < 400; ++i) {
+        seed = seed * 1103515245u + 12345u;
+        const int length = 2 + static_cast<int>((seed >> 16) % 6);
+        const int word = static_cast<int>((seed >> 8) % 90);
+        offers.push_back(std::string(static_cast<size_t>(length), static_cast<char>('a' + word % 26)) +
+                         std::to_string(word) + " ");
+    }
+    const auto ranked = [&](size_t ordered) {
+        Dictionary dictionary;
+        initDictionary(dictionary);
+        for (const std::string& word : offers) offerWord(dictionary, word);
+        rankDictionary(dictionary, ordered);
+        return dictionary;
+    };
+    const Dictionary all = ranked(SIZE_MAX);
+    for (const size_t ordered : {size_t{0}, size_t{1}, size_t{5}, size_t{30}, size_t{89},
+                                 size_t{500}}) {
+        SCOPED_TRACE("ordered " + std::to_string(ordered));
+        const Dictionary some = ranked(ordered);
+        ASSERT_EQ(some.words.size(), all.words.size());
+        const size_t sure = std::min(ordered, all.words.size());
+        for (size_t rank = 0; rank < sure; ++rank) {
+            EXPECT_EQ(some.words[rank], all.words[rank]) << rank;
+            EXPECT_EQ(some.counts[rank], all.counts[rank]) << rank;
+        }
+        for (size_t firstSeen = 0; firstSeen < some.rankOf.size(); ++firstSeen) {
+            const size_t rank = static_cast<size_t>(some.rankOf[firstSeen]);
+            EXPECT_EQ(some.words[rank], all.words[static_cast<size_t>(all.rankOf[firstSeen])]);
+        }
+        // Repeated words still come before those seen once.
+        const auto firstOnce = std::find(some.counts.begin(), some.counts.end(), 0);
+        EXPECT_TRUE(std::all_of(firstOnce, some.counts.end(), [](int n) { return n == 0; }));
+    }
 }
 
 // A text word read in place from the page (eight bytes at a time where the page goes on) is

@@ -47,6 +47,22 @@ const CompactCase kCompaction[] = {
     {"tt keeps blanks", "<tt>a  b</tt>  c", "<tt>a  b</tt> c"},
     {"tt end inside pre", "<pre><tt>a</tt>  b</pre>  c", "<pre><tt>a</tt>  b</pre> c"},
     {"listing keeps blanks", "<LISTING>a  b</LISTING>", "<LISTING>a  b</LISTING>"},
+    // Preformatted text between tags goes out as it stands, in one piece
+    {"pre text keeps tabs, CR LF and trailing blanks", "<pre>\ta \r\n  b\t</pre> c",
+     "<pre>\ta \r\n  b\t</pre> c"},
+    {"pre text with a '<' that opens no tag", "<pre>a < b &amp;&lt; c>d  e</pre>",
+     "<pre>a < b &amp;&lt; c>d  e</pre>"},
+    {"comment inside pre leaves an empty one", "<pre>x <!-- note -->  y</pre>z",
+     "<pre>x <!---->  y</pre>z"},
+    {"nested pre keeps blanks up to the outer end", "<pre>a<pre>b  c</pre>  d  </pre>  e",
+     "<pre>a<pre>b  c</pre>  d  </pre> e"},
+    {"tags inside pre", "<pre>a <b>bold</b>  c\n</pre>", "<pre>a <b>bold</b>  c\n</pre>"},
+    {"pre text up to the page's end", "<pre>a  \n", "<pre>a  \n"},
+    {"script inside pre", "<pre><script>x  =  1</script>  b</pre>",
+     "<pre><script>x  =  1</script>  b</pre>"},
+    {"pre in the head", "<head><pre>a  b</pre></head>", "<pre>a  b</pre>"},
+    {"title inside pre", "<pre>  a  <title>t  u</title>  b</pre>",
+     "<pre>  a  <title>t  u</title>  b</pre>"},
     // A blank after a tag's name before a byte that begins a token
     {"blank after an end tag's name before '<'", "<p>a</t <td>b", "<p>a</t <td>b"},
     {"blank after a start tag's name before '='", "<b =x>a", "<b =x>a"},
@@ -92,6 +108,11 @@ const CompactCase kMetaRemoval[] = {
 
 // Text is read several bytes at a time: the blanks after a word are decided the same way
 // wherever they fall, at the start, inside or at the end of such a step.
+TEST(PlainCompaction, PreformattedTextLongerThanTheLongestToken) {
+    const std::string text = "<pre>" + std::string(600, 'w') + "  x</pre>";
+    EXPECT_EQ(compactText(text), text);
+}
+
 TEST(PlainCompaction, BlanksAfterWordsOfEveryLength) {
     const CompactCase kEndings[] = {
         {"two blanks", "  y", " y"},

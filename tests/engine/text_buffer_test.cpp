@@ -57,4 +57,19 @@ TEST(TextBuffer, GrowsAndHandsOverItsText) {
     EXPECT_TRUE(buffer.empty());
 }
 
+TEST(TextBuffer, KeepsItsTextThroughReserveAndGivesItsMemoryBack) {
+    TextBuffer buffer;
+    buffer.append("kept text");
+    buffer.reserve(1 << 20);  // room that is never written
+    EXPECT_GE(buffer.capacity(), size_t{1} << 20);
+    EXPECT_EQ(buffer.view(), "kept text");
+    buffer.reserve(4);  // smaller than it holds: no change
+    EXPECT_EQ(buffer.view(), "kept text");
+    buffer.release();
+    EXPECT_TRUE(buffer.empty());
+    EXPECT_EQ(buffer.capacity(), 0u);
+    buffer.append("again");  // usable after it gave its memory back
+    EXPECT_EQ(buffer.view(), "again");
+}
+
 }  // namespace
