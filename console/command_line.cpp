@@ -22,7 +22,7 @@
 namespace {
 
 constexpr const char* kBanner =
-    "Quillbox : Web Compaction Utility      Version 0.9a Mar 21 1999 \n"
+    "Quillbox : Web Compaction Utility      Version " QUILLBOX_VERSION " \n"
     "Copyright (c) 1999-2026 the Quillbox developers. Free software; -l shows the licence.\n";
 
 constexpr const char* kUsage =

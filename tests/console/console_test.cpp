@@ -23,7 +23,7 @@ using console_run::readFile;
 using console_run::writeFile;
 
 const std::string kBanner =
-    "Quillbox : Web Compaction Utility      Version 0.9a Mar 21 1999 \n"
+    "Quillbox : Web Compaction Utility      Version " QUILLBOX_VERSION " \n"
     "Copyright (c) 1999-2026 the Quillbox developers. Free software; -l shows the licence.\n";
 
 const std::string kUsage =
