@@ -88,20 +88,49 @@ struct EngineOptions {
     Served served = Served::Raw;  // both methods: the one smaller after this compression is kept
 };
 
+// Where the scanner stands in the page's markup, as a browser reads it. Outside a tag every
+// field but inMarkupComment is false, so MarkupPlace{} means ordinary text or raw text.
+struct MarkupPlace {
+    bool inTag = false;              // between a tag-opening '<' and its '>'
+    bool inQuote = false;            // inside a double-quoted attribute value
+    bool inSingleQuote = false;      // inside a single-quoted attribute value
+    bool inUnquotedValue = false;    // inside an unquoted attribute value (to a blank or '>')
+    bool afterEquals = false;        // an '=' inside a tag waits for its value
+    bool collectingTagName = false;  // the tag's name is still being read
+    bool inMarkupComment = false;    // inside a comment, as a browser reads it
+    bool operator==(const MarkupPlace&) const = default;
+};
+
+// What the token just cut began in, or did.
+struct TokenPlace {
+    bool inTag = false;      // began inside a tag or opened one
+    bool inName = false;     // began on a tag or attribute name
+    bool endedTag = false;   // closed the tag it was in
+    bool opensTag = false;   // its first character opened a tag
+    bool inComment = false;  // opened a comment or lay inside one
+    bool operator==(const TokenPlace&) const = default;
+};
+
+// The head-part regions a pass has open.
+struct OpenRegions {
+    bool inScript = false;        // the tokens are inside a SCRIPT region
+    bool scriptPending = false;   // a SCRIPT region is open
+    bool specialTagOpen = false;  // a head tag matched and has not ended
+    bool skipToTagEnd = false;    // a tag is being removed up to its closing '>'
+    bool operator==(const OpenRegions&) const = default;
+};
+
+// The blank after the current token, as the packed writer carries it.
+struct CarriedBlank {
+    bool appended = false;  // the writing pass appended a space to the current token
+    bool emitted = false;   // the last literal token already carries the blank after it
+    bool operator==(const CarriedBlank&) const = default;
+};
+
 // Per-page scanner and region state; cleared by resetPageState before every pass.
 struct EngineState {
-    // Scanner flags, set as bytes are scanned.
-    int inTag = 0;           // inside a tag (between a tag-opening '<' and its '>')
-    int tokenInTag = 0;      // the current token began inside a tag or opened one
-    int inQuote = 0;         // inside a double-quoted attribute value
-    int inSingleQuote = 0;   // inside a single-quoted attribute value
-    int inUnquotedValue = 0; // inside an unquoted attribute value (runs to a blank or '>')
-    int afterEquals = 0;     // an '=' inside a tag waits for its value
-    int tokenInName = 0;     // the current token began on a tag or attribute name
-    int tagEndedHere = 0;    // the current token closed the tag it was in
-    int tokenOpensTag = 0;   // the current token's first character opened a tag
-    int inMarkupComment = 0; // the scanner is inside a comment, as a browser reads it
-    int tokenInComment = 0;  // the current token opened a comment or lay inside one
+    MarkupPlace markup;      // set as bytes are scanned
+    TokenPlace lastToken;
     const char* commentBody = nullptr;  // first byte after the "<!--" of the open comment
     // Raw-text content (script, style, textarea, title, xmp): only its own end tag is markup.
     std::string rawTextName;
@@ -110,20 +139,14 @@ struct EngineState {
     ScriptLexer scriptText;  // reads script and style sheet content for literals, whose blanks
                              // are kept
     std::string tagName;     // name of the tag being scanned, upper case ("/P" for an end tag)
-    int collectingTagName = 0;
 
-    // Region flags (tag regions).
-    int inScript = 0;        // the tokenizer is inside a SCRIPT region
-    int preformatted = 0;    // inside PRE, LISTING, TT, TEXTAREA, XMP or PLAINTEXT
-    int preDepth = 0;        // how many preformatted elements are open (they nest)
+    OpenRegions regions;
+    bool preformatted = false;  // inside PRE, LISTING, TT, TEXTAREA, XMP or PLAINTEXT
+    int preDepth = 0;           // how many preformatted elements are open (they nest)
     std::array<int, 6> preCount{};  // open elements per preformatted tag kind
-    int inComment = 0;       // inside a comment that is being removed
-    int keepCase = 0;        // tag tokens keep their case (plain compaction)
-    int spaceAppended = 0;   // the writing pass appended a space to the current token
-    int spaceEmitted = 0;    // the last literal token already carries the blank after it
-    int specialTagOpen = 0;  // a head tag matched and has not ended
-    int scriptPending = 0;   // a SCRIPT region is open
-    int skipToTagEnd = 0;    // a tag is being removed up to its closing '>'
+    bool inComment = false;     // inside a comment that is being removed
+    bool keepCase = false;      // tag tokens keep their case (plain compaction)
+    CarriedBlank carried;
     std::string regionName;  // open TITLE or SCRIPT region, empty when none
 
     const char* tokenEnd = nullptr;  // just past the last token scanned (lookahead start)
@@ -131,6 +154,11 @@ struct EngineState {
                                      // may go up to it and no further
     std::string token;               // the current token; reused, so no allocation per token
     const char* pageStart = nullptr; // the page's first byte, when known: looks back stop there
+
+    // Outside tags, comments and raw-text content.
+    bool inText() const {
+        return markup == MarkupPlace{} && rawTextName.empty() && scriptEscape == 0;
+    }
 };
 
 // Working memory that a method keeps from page to page, so large pages neither allocate nor

@@ -26,12 +26,10 @@ constexpr int kLineLength = 256;      // coded text characters before the string
 constexpr size_t kOverflowMargin = 2000;
 constexpr std::string_view kLiteralJoin = "\"+\n\"";  // ends a literal, joins the next
 
-bool isBlank(unsigned char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
-
 // Whether a word that carries its blank may be coded before `cursor`: the page has a blank
 // there that a space may stand for, or a tag around which browsers ignore white space.
 bool blankIsInvisibleAt(const EngineState& s, const char* cursor) {
-    if (isBlank(static_cast<unsigned char>(*cursor))) return separatorAt(s, cursor) == ' ';
+    if (isBlank(*cursor)) return separatorAt(s, cursor) == ' ';
     return isWhitespaceInsensitiveTagAt(cursor);
 }
 
@@ -52,7 +50,7 @@ char* codeSeparator(char* o, char separator) {
 bool takesBlank(const EngineState& s, const std::string& token) {
     if (token.size() <= 1) return false;
     if (token[0] == '<' && token.back() != '>') return true;
-    return !s.inTag && !s.tokenInTag && !keepsBlanks(s);
+    return !s.markup.inTag && !s.lastToken.inTag && !keepsBlanks(s);
 }
 
 // Whether a '<' in a script literal at `p` would let the HTML parser see markup.
@@ -161,9 +159,7 @@ bool hasNonAscii(std::string_view text) {
 // raw-text content, scripts, head regions, removed tags and places where blanks are kept.
 // There every token is a text token and no region step applies to it.
 bool inBodyText(const EngineState& s, int headState) {
-    return headState == 0 && !s.inTag && !s.inMarkupComment && s.rawTextName.empty() &&
-           !s.scriptEscape && !s.inScript && !s.scriptPending && !s.specialTagOpen &&
-           !s.skipToTagEnd && !keepsBlanks(s);
+    return headState == 0 && s.inText() && s.regions == OpenRegions{} && !keepsBlanks(s);
 }
 
 // A run of text tokens that the counting pass took from `start` up to `end` (a '<' or the
@@ -198,10 +194,10 @@ struct Counter {
     // Counts a token of the page's body and offers it as a word.
     void count(std::string& token) {
         const EngineState& s = engine.scan;
-        const bool comment = isCommentToken(engine, token);
+        const bool comment = isCommentToken(engine);
         if (takesBlank(s, token)) token.push_back(' ');
         for (const char c : token) byteSeen[static_cast<unsigned char>(c)] = 1;
-        if (!s.inComment && !comment && !s.skipToTagEnd) offerWord(engine.dictionary, token);
+        if (!s.inComment && !comment && !s.regions.skipToTagEnd) offerWord(engine.dictionary, token);
     }
 
     // The text tokens from `cursor` up to the next '<' or the page's end, each counted and
@@ -212,7 +208,7 @@ struct Counter {
         const char* lastEnd = cursor;  // the end of the last token, or the run's start
         const size_t first = tokens.size();
         for (;;) {
-            while (isBlank(static_cast<unsigned char>(*p))) ++p;  // as nextToken passes them over
+            while (isBlank(*p)) ++p;  // as nextToken passes them over
             if (*p == 0 || *p == '<') break;
             const int n = scanTextToken(p, readableEnd);
             int word = -1;
@@ -233,7 +229,7 @@ struct Counter {
         if (tokens.size() > first) {
             runs.push_back({cursor, p, first, tokens.size()});
             noteTextTokenEnd(s, lastEnd);
-            if (!engine.options.keepComments) s.inComment = 0;  // as isCommentToken
+            if (!engine.options.keepComments) s.inComment = false;  // as isCommentToken
         }
         cursor = p;
     }
@@ -329,10 +325,10 @@ struct Writer {
             const char last = token.empty() ? 0 : token.back();
             if (separator == ' ' && last >= 'a' && last <= 'z') o[-1] = toAsciiUpper(o[-1]);
             else o = codeSeparator(o, separator);
-            s.spaceEmitted = 1;
+            s.carried.emitted = true;
             intended.push_back(separator);
         } else {
-            s.spaceEmitted = 0;
+            s.carried.emitted = false;
         }
         coded.commit(o);
         if (o > from && *from == '"') *from = t[2];
@@ -350,7 +346,7 @@ struct Writer {
         }
         coded.push_back(t[static_cast<size_t>(w + 3)]);
         lineCounter += 1;
-        if (!s.spaceAppended && !keepsBlanks(s) && isSeparatorAt(engine, cursor)) {
+        if (!s.carried.appended && !keepsBlanks(s) && isSeparatorAt(engine, cursor)) {
             const char separator = separatorAt(s, cursor);
             if (separator == '\n') {
                 coded.append("\\n");
@@ -368,7 +364,7 @@ struct Writer {
     void writeWord(std::string_view token, const char* cursor, int w) {
         const EngineState& s = engine.scan;
         if (w >= 0 && (wordScore(dictionary, w) == 0 ||
-                       (s.spaceAppended && !blankIsInvisibleAt(s, cursor)))) {
+                       (s.carried.appended && !blankIsInvisibleAt(s, cursor)))) {
             w = -1;  // coded, its blank would show where the page has none
         }
         if (w >= 0) writeCode(w, cursor);
@@ -382,12 +378,12 @@ struct Writer {
     // Writes a token of the token loop, looked up with the blank it takes.
     void writeToken(std::string& token, const char* cursor) {
         EngineState& s = engine.scan;
-        s.spaceAppended = takesBlank(s, token);
+        s.carried.appended = takesBlank(s, token);
         int word = -1;
         if (token.size() > 1) {  // shorter ones are never offered
-            if (s.spaceAppended) token.push_back(' ');
+            if (s.carried.appended) token.push_back(' ');
             word = lookupWord(dictionary, token);
-            if (s.spaceAppended) token.pop_back();
+            if (s.carried.appended) token.pop_back();
         }
         writeWord(token, cursor, word);
     }
@@ -398,12 +394,12 @@ struct Writer {
         EngineState& s = engine.scan;
         const char* end = token.data() + token.size();
         noteTextTokenEnd(s, end);
-        if (!engine.options.keepComments) s.inComment = 0;
+        if (!engine.options.keepComments) s.inComment = false;
         if (outgrown()) {
             packable = false;  // the packed text outgrew its margin
             return false;
         }
-        s.spaceAppended = token.size() > 1;  // the token takes a blank
+        s.carried.appended = token.size() > 1;  // the token takes a blank
         writeWord(token, end, word);
         breakLine();
         return true;
@@ -509,7 +505,7 @@ struct Writer {
                 if (*from == '"') *from = quoteCode;
                 lines += static_cast<int>(co - from);
             }
-            if (!started && !isBlank(static_cast<unsigned char>(io[-1]))) started = true;
+            if (!started && !isBlank(io[-1])) started = true;
             // As breakLine().
             if (lines > kLineLength) {
                 lines = 0;
@@ -521,11 +517,11 @@ struct Writer {
         intended.commit(io);
         lineCounter = lines;
         bodyStarted = started;
-        s.spaceEmitted = emitted;
+        s.carried.emitted = emitted;
         if (!packable) return;
-        s.spaceAppended = lastLength > 1;
+        s.carried.appended = lastLength > 1;
         noteTextTokenEnd(s, tokens.end());
-        if (!engine.options.keepComments) s.inComment = 0;
+        if (!engine.options.keepComments) s.inComment = false;
     }
 
     // Preformatted text (see inPreformattedText) from `cursor` up to the next '<' or the
@@ -553,13 +549,13 @@ struct Writer {
                                      : static_cast<size_t>(scanTextToken(p, counter->readableEnd));
                 const std::string_view token(p, n);
                 p += n;
-                s.spaceAppended = 0;  // no token takes a blank where blanks are kept
+                s.carried.appended = false;  // no token takes a blank where blanks are kept
                 writeWord(token, p, n > 1 ? lookupWord(dictionary, token) : -1);
             }
             breakLine();
         }
         noteTextTokenEnd(s, p);
-        if (!engine.options.keepComments) s.inComment = 0;  // as isCommentToken
+        if (!engine.options.keepComments) s.inComment = false;  // as isCommentToken
         cursor = p;
         return true;
     }
@@ -578,9 +574,9 @@ struct Writer {
         }
         char* p = cursor;
         for (;;) {
-            while (isBlank(static_cast<unsigned char>(*p))) ++p;
+            while (isBlank(*p)) ++p;
             if (*p == 0 || *p == '<') break;
-            s.spaceEmitted = 0;  // as nextToken before a token
+            s.carried.emitted = false;  // as nextToken before a token
             const std::string_view token(
                 p, static_cast<size_t>(scanTextToken(p, counter->readableEnd)));
             p += token.size();
@@ -596,8 +592,7 @@ struct Writer {
 // act on the token just cut: it opens a tag, or a head region or script is open. For every
 // other token they change nothing.
 bool mayTakeRegionStep(const EngineState& s, int headState) {
-    return s.tokenOpensTag || headState != 0 || s.inScript || s.scriptPending ||
-           s.specialTagOpen || s.skipToTagEnd;
+    return s.lastToken.opensTag || headState != 0 || s.regions != OpenRegions{};
 }
 
 // The counting loop from `cursor` to the page's end.
@@ -612,7 +607,7 @@ void countFrom(Counter& counter, char* cursor, int& headState) {
         if (inBodyText(s, headState)) {
             counter.countText(cursor);
             cut = opener = s.regionName.empty() && nextTagOpener(engine, cursor);
-        } else if (s.inTag) {
+        } else if (s.markup.inTag) {
             cut = nextTagToken(engine, cursor);
         }
         std::string& token = cut ? s.token : nextToken(engine, cursor);
@@ -621,7 +616,7 @@ void countFrom(Counter& counter, char* cursor, int& headState) {
         const bool regionStep = !opener && mayTakeRegionStep(s, headState);
         if (regionStep) headState = openHeadTag(engine, token, headState);
         if (headState != 0) {
-            if (!s.skipToTagEnd) counter.headText += tokenWithSpacing(engine, token, cursor);
+            if (!s.regions.skipToTagEnd) counter.headText += tokenWithSpacing(engine, token, cursor);
         } else {
             counter.count(token);
         }
@@ -646,7 +641,7 @@ void writeFrom(Writer& writer, char* cursor, int& headState) {
             cut = opener = s.regionName.empty() && nextTagOpener(engine, cursor);
         } else if (inPreformattedText(engine, headState) && writer.writePreformattedText(cursor)) {
             continue;
-        } else if (s.inTag) {
+        } else if (s.markup.inTag) {
             cut = nextTagToken(engine, cursor);
         }
         std::string& token = cut ? s.token : nextToken(engine, cursor);
@@ -654,15 +649,15 @@ void writeFrom(Writer& writer, char* cursor, int& headState) {
         cursor += token.size();
         const bool regionStep = !opener && mayTakeRegionStep(s, headState);
         if (regionStep) s.preformatted = checkPreformatted(engine, token);
-        const bool comment = isCommentToken(engine, token);
+        const bool comment = isCommentToken(engine);
         if (regionStep) {
-            const int scriptWasOpen = s.scriptPending;
+            const int scriptWasOpen = s.regions.scriptPending;
             headState = openHeadTag(engine, token, headState);
             // A script after the body text began would run before that text once moved into
             // the head: such a page is not packed.
-            if (s.scriptPending && !scriptWasOpen && writer.bodyStarted) writer.packable = false;
+            if (s.regions.scriptPending && !scriptWasOpen && writer.bodyStarted) writer.packable = false;
         }
-        if (s.inComment || comment || headState != 0 || s.skipToTagEnd) {
+        if (s.inComment || comment || headState != 0 || s.regions.skipToTagEnd) {
             if (comment && !s.inComment && !intended.empty() &&
                 removedCommentPartsText(intended.back(), cursor)) {
                 writer.writeLiteral(EMPTY_COMMENT, cursor);
@@ -1016,7 +1011,7 @@ std::optional<std::string> packJavaScript(Engine& engine, std::string& page) {
     // PLAINTEXT...) would show that as text, or lose it. Such a page is not packed (see the
     // self-check below).
     const EngineState& atEnd = engine.scan;
-    const bool endsInMarkup = atEnd.inTag || atEnd.inMarkupComment || !atEnd.rawTextName.empty();
+    const bool endsInMarkup = atEnd.markup.inTag || atEnd.markup.inMarkupComment || !atEnd.rawTextName.empty();
     workspace.plainFloor = counter.textBytes;
     // Both cases of a letter count as used: the decoder's case toggle makes either.
     for (int c = 0; c < 256; ++c) {

@@ -11,9 +11,8 @@ namespace {
 // and only the blanks between tokens need a decision (see appendPlainText).
 bool inPlainText(const Engine& engine) {
     const EngineState& s = engine.scan;
-    return !s.inTag && !s.inMarkupComment && s.rawTextName.empty() && !s.scriptEscape &&
-           !s.preformatted && !s.inScript && !s.skipToTagEnd && !s.inQuote &&
-           !s.inSingleQuote && !s.spaceEmitted;
+    return s.inText() && !s.preformatted && !s.regions.inScript && !s.regions.skipToTagEnd &&
+           !s.carried.emitted;
 }
 
 // Whether the scanner stands inside a tag whose first token was written and no region step
@@ -21,9 +20,8 @@ bool inPlainText(const Engine& engine) {
 // region. There the tag's bytes are written as they stand (see appendPlainTag).
 bool inPlainTag(const Engine& engine) {
     const EngineState& s = engine.scan;
-    return s.inTag && !s.inMarkupComment && s.rawTextName.empty() && !s.inScript &&
-           !s.preformatted && !s.skipToTagEnd && !s.specialTagOpen && !s.inComment &&
-           !s.spaceEmitted;
+    return s.markup.inTag && !s.markup.inMarkupComment && s.rawTextName.empty() &&
+           s.regions == OpenRegions{} && !s.preformatted && !s.inComment && !s.carried.emitted;
 }
 
 }  // namespace
@@ -31,7 +29,7 @@ bool inPlainTag(const Engine& engine) {
 std::string compactPlain(Engine& engine, std::string& page) {
     EngineState& s = engine.scan;
     resetPageState(engine);
-    s.keepCase = 1;
+    s.keepCase = true;
     // A page whose styles keep white space keeps every blank.
     if (engine.options.keepBlanks || stylesKeepWhiteSpace(page)) keepEveryBlank(engine);
 
@@ -51,12 +49,12 @@ std::string compactPlain(Engine& engine, std::string& page) {
             // Text tokens one after the other, without the region steps that cannot apply
             // to them; a text token clears the removed-comment flag.
             if (appendPlainText(engine, cursor, output) && !engine.options.keepComments) {
-                s.inComment = 0;
+                s.inComment = false;
             }
             // An ordinary tag's first token: the region steps would only note an end tag.
-            if (!s.scriptPending && !s.specialTagOpen && s.regionName.empty() &&
+            if (!s.regions.scriptPending && !s.regions.specialTagOpen && s.regionName.empty() &&
                 appendPlainTagOpener(engine, cursor, output)) {
-                if (!engine.options.keepComments) s.inComment = 0;
+                if (!engine.options.keepComments) s.inComment = false;
                 if (s.tagName[0] == '/') headState = 0;
                 continue;
             }
@@ -64,7 +62,7 @@ std::string compactPlain(Engine& engine, std::string& page) {
         // Preformatted text up to the next tag in one piece; a text token clears the
         // removed-comment flag.
         if (inPreformattedText(engine, headState) && appendPreformattedText(engine, cursor, output)) {
-            if (!engine.options.keepComments) s.inComment = 0;
+            if (!engine.options.keepComments) s.inComment = false;
             continue;
         }
         // The rest of an ordinary tag in one piece; at the page's end the token loop stops.
@@ -73,10 +71,10 @@ std::string compactPlain(Engine& engine, std::string& page) {
         s.preformatted = checkPreformatted(engine, token);
         if (!cursor) break;
         cursor += token.size();
-        const bool comment = isCommentToken(engine, token);
+        const bool comment = isCommentToken(engine);
         tokenWithSpacing(engine, token, cursor);
         headState = openHeadTag(engine, token, headState);
-        if (!s.inComment && !comment && !s.skipToTagEnd) {
+        if (!s.inComment && !comment && !s.regions.skipToTagEnd) {
             output += token;
         } else if (comment && !s.inComment && output.size() > bodyStart) {
             if (removedCommentPartsText(output.back(), cursor)) output += EMPTY_COMMENT;
@@ -88,6 +86,6 @@ std::string compactPlain(Engine& engine, std::string& page) {
         }
         headState = closeHeadTag(engine, token, headState);
     }
-    s.inScript = 0;
+    s.regions.inScript = false;
     return output;
 }

@@ -63,7 +63,7 @@ bool metaDeclaresCharset(const char* from) {
 // Whether the tag whose name ends at `p` has attributes before its '>'. The page's language
 // and direction stand on its HTML tag: they change how the text is drawn.
 bool hasAttributes(const char* p) {
-    while (isAsciiBlank(static_cast<unsigned char>(*p)) || *p == '/') ++p;
+    while (isHtmlSpace(*p) || *p == '/') ++p;
     return *p != '>' && *p != 0;
 }
 
@@ -103,15 +103,15 @@ namespace {
 std::string_view attributeValue(std::string_view tag, std::string_view name) {
     for (size_t at = 0; (at = tag.find('=', at)) != std::string_view::npos; ++at) {
         size_t end = at;
-        while (end > 0 && isAsciiBlank(static_cast<unsigned char>(tag[end - 1]))) --end;
+        while (end > 0 && isHtmlSpace(tag[end - 1])) --end;
         if (end < name.size()) continue;
         const size_t start = end - name.size();
         if (!equalsIgnoreCase(tag.substr(start, name.size()), name) ||
-            (start > 0 && !isAsciiBlank(static_cast<unsigned char>(tag[start - 1])))) {
+            (start > 0 && !isHtmlSpace(tag[start - 1]))) {
             continue;
         }
         size_t from = at + 1;
-        while (from < tag.size() && isAsciiBlank(static_cast<unsigned char>(tag[from]))) ++from;
+        while (from < tag.size() && isHtmlSpace(tag[from])) ++from;
         if (from == tag.size()) return {};
         const char quote = tag[from];
         if (quote == '"' || quote == '\'') {
@@ -119,7 +119,7 @@ std::string_view attributeValue(std::string_view tag, std::string_view name) {
             return tag.substr(from + 1, close == std::string_view::npos ? close : close - from - 1);
         }
         size_t close = from;
-        while (close < tag.size() && !isAsciiBlank(static_cast<unsigned char>(tag[close])) &&
+        while (close < tag.size() && !isHtmlSpace(tag[close]) &&
                tag[close] != '>') {
             ++close;
         }
@@ -150,7 +150,7 @@ std::vector<std::string> styleSheetAddresses(std::string_view text) {
         if (open == std::string_view::npos) continue;
         rest.remove_prefix(open + 1);
         while (!rest.empty() && (rest[0] == '"' || rest[0] == '\'' ||
-                                 isAsciiBlank(static_cast<unsigned char>(rest[0])))) {
+                                 isHtmlSpace(rest[0]))) {
             rest.remove_prefix(1);
         }
         const size_t close = rest.find_first_of("'\")");
@@ -206,7 +206,7 @@ std::vector<std::string> linkedStyleSheets(std::string_view page, const std::str
 void keepEveryBlank(Engine& engine) {
     EngineState& s = engine.scan;
     s.preDepth = 1;  // no end tag closes it
-    s.preformatted = 1;
+    s.preformatted = true;
 }
 
 bool isHeadTagName(std::string_view upperName) {
@@ -218,13 +218,13 @@ bool isHeadTagName(std::string_view upperName) {
 }
 
 int clearHeadTag(Engine& engine) {
-    engine.scan.specialTagOpen = 0;
+    engine.scan.regions.specialTagOpen = false;
     return 0;
 }
 
 int checkPreformatted(Engine& engine, const std::string& token) {
     EngineState& s = engine.scan;
-    if (!s.tokenOpensTag || s.inScript || token.empty()) return s.preformatted;
+    if (!s.lastToken.opensTag || s.regions.inScript || token.empty()) return s.preformatted;
     const std::string& name = s.tagName;  // the scanner read it with the token
     const bool closing = !name.empty() && name[0] == '/';
     const int kind = preformattedKind(closing ? std::string_view(name).substr(1) : name);
@@ -242,8 +242,8 @@ int checkPreformatted(Engine& engine, const std::string& token) {
 
 int openHeadTag(Engine& engine, std::string& token, int headState) {
     EngineState& s = engine.scan;
-    if (!s.inTag && !s.tokenInTag) return headState;
-    if (s.tokenOpensTag) {
+    if (!s.markup.inTag && !s.lastToken.inTag) return headState;
+    if (s.lastToken.opensTag) {
         const std::string& name = s.tagName;
         int position = 0;
         // Every name in the table has four to eight characters and begins with one of these.
@@ -255,35 +255,35 @@ int openHeadTag(Engine& engine, std::string& token, int headState) {
             if (position & engine.options.regionTagMask) continue;
             if (name != tag.name) continue;
             headState = 1;
-            s.specialTagOpen = 1;
+            s.regions.specialTagOpen = true;
             bool erase = tag.effect == ERASE;
-            if (tag.effect == ERASE_UNLESS_IN_SCRIPT) erase = !s.inScript;
+            if (tag.effect == ERASE_UNLESS_IN_SCRIPT) erase = !s.regions.inScript;
             if (tag.effect == ERASE_UNLESS_ATTRIBUTES) {
-                erase = !(s.inTag && hasAttributes(s.tokenEnd));
+                erase = !(s.markup.inTag && hasAttributes(s.tokenEnd));
             }
             if (tag.effect == ERASE_IF_REMOVING_META) {
                 erase = engine.options.removeMeta && !metaDeclaresCharset(s.tokenEnd);
             }
             if (erase) {
                 token.clear();
-                s.skipToTagEnd = 1;  // the tag's attributes and '>' go with it
+                s.regions.skipToTagEnd = true;  // the tag's attributes and '>' go with it
             }
             break;
         }
-        if (!s.specialTagOpen && (name == "TITLE" || name == "SCRIPT")) {
+        if (!s.regions.specialTagOpen && (name == "TITLE" || name == "SCRIPT")) {
             headState = 1;
             s.regionName = name;
-            if (name == "SCRIPT") s.scriptPending = 1;
+            if (name == "SCRIPT") s.regions.scriptPending = true;
         }
     }
-    s.inScript = s.scriptPending;
+    s.regions.inScript = s.regions.scriptPending;
     return headState;
 }
 
 int closeHeadTag(Engine& engine, const std::string& token, int headState) {
     EngineState& s = engine.scan;
-    if (s.inTag || s.tokenInTag) {
-        if (s.tokenOpensTag && !token.empty()) {
+    if (s.markup.inTag || s.lastToken.inTag) {
+        if (s.lastToken.opensTag && !token.empty()) {
             const std::string& name = s.tagName;
             const bool closesRegion = s.regionName.empty()
                                           ? (!name.empty() && name[0] == '/')
@@ -294,22 +294,22 @@ int closeHeadTag(Engine& engine, const std::string& token, int headState) {
             // An erased token has no name left; its region, if any, stays open.
             if (closesRegion) {
                 headState = 0;
-                if (s.regionName == "SCRIPT") s.scriptPending = 0;
+                if (s.regionName == "SCRIPT") s.regions.scriptPending = false;
                 // A region's end tag whose '>' comes in a later token ("</TITLE" LF ">")
                 // stays in the head part up to that '>', as a head tag does.
-                if (!s.regionName.empty() && s.inTag) {
+                if (!s.regionName.empty() && s.markup.inTag) {
                     headState = 1;
-                    s.specialTagOpen = 1;
+                    s.regions.specialTagOpen = true;
                 }
                 s.regionName.clear();
             }
         }
-        s.inScript = s.scriptPending;
-        if (!s.inTag && s.specialTagOpen && !s.scriptPending) {
+        s.regions.inScript = s.regions.scriptPending;
+        if (!s.markup.inTag && s.regions.specialTagOpen && !s.regions.scriptPending) {
             headState = 0;
-            s.specialTagOpen = 0;
+            s.regions.specialTagOpen = false;
         }
     }
-    if (s.skipToTagEnd && s.tagEndedHere) s.skipToTagEnd = 0;
+    if (s.regions.skipToTagEnd && s.lastToken.endedTag) s.regions.skipToTagEnd = false;
     return headState;
 }

@@ -6,6 +6,8 @@
 #include <string_view>
 #include <tuple>
 
+#include "tag_table.h"
+
 namespace {
 
 using Reading = ScriptLexer::Reading;
@@ -569,11 +571,9 @@ void ScriptLexer::start(Language language) {
 
 namespace {
 
-bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f'; }
-
 std::string_view trimBlanks(std::string_view text) {
-    while (!text.empty() && isBlank(text.front())) text.remove_prefix(1);
-    while (!text.empty() && isBlank(text.back())) text.remove_suffix(1);
+    while (!text.empty() && isHtmlSpace(text.front())) text.remove_prefix(1);
+    while (!text.empty() && isHtmlSpace(text.back())) text.remove_suffix(1);
     return text;
 }
 
@@ -588,18 +588,18 @@ std::string lowered(std::string_view text) {
 bool attributeValue(std::string_view attributes, std::string_view name, std::string& value) {
     size_t i = 0;
     while (i < attributes.size()) {
-        while (i < attributes.size() && (isBlank(attributes[i]) || attributes[i] == '/')) ++i;
+        while (i < attributes.size() && (isHtmlSpace(attributes[i]) || attributes[i] == '/')) ++i;
         const size_t nameStart = i;
-        while (i < attributes.size() && !isBlank(attributes[i]) && attributes[i] != '=' &&
+        while (i < attributes.size() && !isHtmlSpace(attributes[i]) && attributes[i] != '=' &&
                attributes[i] != '/') {
             ++i;
         }
         const std::string attribute = lowered(attributes.substr(nameStart, i - nameStart));
-        while (i < attributes.size() && isBlank(attributes[i])) ++i;
+        while (i < attributes.size() && isHtmlSpace(attributes[i])) ++i;
         std::string_view found;
         if (i < attributes.size() && attributes[i] == '=') {
             ++i;
-            while (i < attributes.size() && isBlank(attributes[i])) ++i;
+            while (i < attributes.size() && isHtmlSpace(attributes[i])) ++i;
             const char quote = i < attributes.size() ? attributes[i] : 0;
             if (quote == '"' || quote == '\'') {
                 const size_t end = attributes.find(quote, i + 1);
@@ -608,7 +608,7 @@ bool attributeValue(std::string_view attributes, std::string_view name, std::str
                 i = stop + 1;
             } else {
                 const size_t from = i;
-                while (i < attributes.size() && !isBlank(attributes[i])) ++i;
+                while (i < attributes.size() && !isHtmlSpace(attributes[i])) ++i;
                 found = attributes.substr(from, i - from);
             }
         }

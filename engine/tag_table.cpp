@@ -99,7 +99,7 @@ bool hasRegionStep(std::string_view upperName) {
 
 bool removedCommentPartsText(char before, const char* after) {
     if (before == 0 || before == '>') return false;
-    while (isAsciiBlank(static_cast<unsigned char>(*after))) ++after;
+    while (isHtmlSpace(*after)) ++after;
     return *after != 0 && *after != '<';
 }
 
@@ -124,19 +124,8 @@ bool isWhitespaceInsensitiveTagAt(const char* p) {
     }
     if (n == 0) return false;
     const unsigned char after = static_cast<unsigned char>(name[n]);
-    if (!(after == 0 || after == '>' || after == '/' || isAsciiBlank(after))) return false;
+    if (!(after == 0 || after == '>' || after == '/' || isHtmlSpace(after))) return false;
     const uint64_t key = nameKey(std::string_view(upper, n));
     return key != 0 && std::binary_search(kWhitespaceInsensitiveKeys.begin(),
                                           kWhitespaceInsensitiveKeys.end(), key);
-}
-
-void tagNameOfToken(std::string_view token, std::string& name) {
-    name.clear();
-    if (token.size() < 2 || token[0] != '<') return;
-    size_t i = 1;
-    if (token[i] == '/' || token[i] == '!') name.push_back(token[i++]);
-    while (i < token.size() && isNameChar(static_cast<unsigned char>(token[i]))) {
-        name.push_back(toAsciiUpper(token[i++]));
-    }
-    if (name.empty() || name == "/" || name == "!") name.clear();
 }

@@ -29,14 +29,15 @@ bool removedCommentPartsText(char before, const char* after);
 
 // Byte tests of the scanner's inner loops, inline so that every caller can fold them in.
 inline bool isAsciiAlpha(unsigned char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
-inline bool isAsciiBlank(unsigned char c) {  // space, TAB, LF, CR, FF
-    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f';
-}
+// A blank: space, TAB, LF or CR, what parts tokens and what blank runs are made of. A form
+// feed is text to the scanner.
+inline bool isBlank(unsigned char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+// White space as browsers read it in markup (tag and attribute syntax): a blank or a form feed.
+inline bool isHtmlSpace(unsigned char c) { return isBlank(c) || c == '\f'; }
+inline bool isBlank(char c) { return isBlank(static_cast<unsigned char>(c)); }
+inline bool isHtmlSpace(char c) { return isHtmlSpace(static_cast<unsigned char>(c)); }
 inline char toAsciiUpper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c; }
 inline char toAsciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; }
 bool equalsIgnoreCase(std::string_view a, std::string_view b);
 bool startsWithIgnoreCase(std::string_view text, std::string_view prefix);
 
-// The upper-case tag name that a tag-opening token carries: "P" for "<p" or "<P>", "/P" for
-// "</p>", "!DOCTYPE" for "<!DOCTYPE". Written into `name`; empty when the token is no tag.
-void tagNameOfToken(std::string_view token, std::string& name);

@@ -48,8 +48,6 @@ struct ByteTables {
 };
 constexpr ByteTables kBytes;
 
-bool isBlankByte(unsigned char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
-
 // Eight bytes at a time: masks with the high bit set in each byte that matches (exact per
 // byte, no carries between bytes).
 constexpr uint64_t kOnes = 0x0101010101010101ULL;
@@ -73,7 +71,7 @@ inline uint64_t load8(const char* p) {
 inline bool isWordSpace(const char* p) {
     if (*p != ' ') return false;  // p[1] is read only before the page's end
     const unsigned char next = static_cast<unsigned char>(p[1]);
-    return !isBlankByte(next) && next != '<';
+    return !isBlank(next) && next != '<';
 }
 
 // Just past the words and single spaces from `p`: stops at a '<', the page's end, a line
@@ -113,7 +111,7 @@ bool isRawTextEndAt(const char* p, std::string_view name) {
         if (toAsciiUpper(p[2 + i]) != name[i]) return false;  // a zero byte never matches
     }
     const unsigned char after = static_cast<unsigned char>(p[2 + name.size()]);
-    return after == '>' || after == '/' || isAsciiBlank(after);
+    return after == '>' || after == '/' || isHtmlSpace(after);
 }
 
 // Script text after "<!--" is escaped: a "<script" in it hides the next "</script>" from the
@@ -137,7 +135,7 @@ bool noteScriptEscape(EngineState& s, const char* p) {
         if (toAsciiUpper(p[1 + i]) != script[i]) return false;
     }
     const unsigned char after = static_cast<unsigned char>(p[1 + script.size()]);
-    if (after == '>' || after == '/' || isAsciiBlank(after)) s.scriptEscape = 2;
+    if (after == '>' || after == '/' || isHtmlSpace(after)) s.scriptEscape = 2;
     return true;
 }
 
@@ -145,22 +143,22 @@ bool noteScriptEscape(EngineState& s, const char* p) {
 void noteMarkupOpen(EngineState& s, const char* p) {
     const unsigned char next = static_cast<unsigned char>(p[1]);
     if (isAsciiAlpha(next) || (next == '/' && isAsciiAlpha(static_cast<unsigned char>(p[2])))) {
-        s.inTag = 1;
-        s.tokenInTag = 1;
+        s.markup.inTag = true;
+        s.lastToken.inTag = true;
         s.tagName.clear();
         if (next == '/') s.tagName.push_back('/');
-        s.collectingTagName = 1;
+        s.markup.collectingTagName = true;
     } else if (next == '!' && p[2] == '-' && p[3] == '-') {
-        s.inMarkupComment = 1;
-        s.tokenInComment = 1;
+        s.markup.inMarkupComment = true;
+        s.lastToken.inComment = true;
         s.commentBody = p + 4;
     } else if (next == '!' || next == '?' || (next == '/' && p[2] == '>')) {
         // A declaration (<!DOCTYPE>), a processing instruction or "</>": tag-like up to '>'.
-        s.inTag = 1;
-        s.tokenInTag = 1;
+        s.markup.inTag = true;
+        s.lastToken.inTag = true;
         s.tagName.clear();
         if (next == '!') s.tagName.push_back('!');
-        s.collectingTagName = next == '!';
+        s.markup.collectingTagName = next == '!';
     }
 }
 
@@ -172,18 +170,18 @@ void noteCommentChar(EngineState& s, const char* p) {
                         (body >= 2 && p[-1] == '-' && p[-2] == '-') ||
                         (body >= 3 && p[-1] == '!' && p[-2] == '-' && p[-3] == '-');
     if (closes) {
-        s.inMarkupComment = 0;
+        s.markup.inMarkupComment = false;
         s.commentBody = nullptr;
     }
 }
 
 // Ends the tag being scanned at its '>'; the content of a raw-text element follows.
 void noteTagEnd(EngineState& s) {
-    s.inTag = 0;
-    s.afterEquals = 0;
-    s.inUnquotedValue = 0;
-    s.collectingTagName = 0;
-    s.tagEndedHere = 1;
+    s.markup.inTag = false;
+    s.markup.afterEquals = false;
+    s.markup.inUnquotedValue = false;
+    s.markup.collectingTagName = false;
+    s.lastToken.endedTag = true;
     if (!isRawTextTag(s.tagName)) return;
     s.rawTextName = s.tagName;
     // A script's or style sheet's literals keep their blanks: the lexer reads its content.
@@ -219,11 +217,11 @@ void noteTagEndAt(EngineState& s, const char* p) {
 // Updates the scanner flags for one byte of the page, taken into a token or passed over.
 void noteChar(EngineState& s, const char* p) {
     const unsigned char c = static_cast<unsigned char>(*p);
-    if (s.inMarkupComment) {
+    if (s.markup.inMarkupComment) {
         noteCommentChar(s, p);
         return;
     }
-    if (!s.inTag) {
+    if (!s.markup.inTag) {
         if (c == '>' && s.scriptEscape && p - s.rawTextStart >= 2 && p[-1] == '-' && p[-2] == '-') {
             s.scriptEscape = 0;  // "-->" leaves the escaped script text
             return;
@@ -232,10 +230,10 @@ void noteChar(EngineState& s, const char* p) {
         if (!s.rawTextName.empty()) {
             if (s.rawTextName == "SCRIPT" && noteScriptEscape(s, p)) return;
             if (isRawTextEndAt(p, s.rawTextName)) {
-                s.inTag = 1;
-                s.tokenInTag = 1;
+                s.markup.inTag = true;
+                s.lastToken.inTag = true;
                 s.tagName = "/" + s.rawTextName;
-                s.collectingTagName = 0;
+                s.markup.collectingTagName = false;
                 s.rawTextName.clear();
                 s.scriptEscape = 0;
                 s.scriptText.stop();
@@ -246,50 +244,52 @@ void noteChar(EngineState& s, const char* p) {
         return;
     }
     // Inside a tag.
-    if (s.inQuote) {
-        if (c == '"') s.inQuote = 0;
+    if (s.markup.inQuote) {
+        if (c == '"') s.markup.inQuote = false;
         return;
     }
-    if (s.inSingleQuote) {
-        if (c == '\'') s.inSingleQuote = 0;
+    if (s.markup.inSingleQuote) {
+        if (c == '\'') s.markup.inSingleQuote = false;
         return;
     }
     if (c == '>') {
         noteTagEndAt(s, p);
         return;
     }
-    if (isAsciiBlank(c)) {
-        s.collectingTagName = 0;
-        s.inUnquotedValue = 0;
+    if (isHtmlSpace(c)) {
+        s.markup.collectingTagName = false;
+        s.markup.inUnquotedValue = false;
         return;
     }
-    if (s.inUnquotedValue) return;
-    if (s.afterEquals) {
-        s.afterEquals = 0;
-        if (c == '"') s.inQuote = 1;
-        else if (c == '\'') s.inSingleQuote = 1;
-        else s.inUnquotedValue = 1;
+    if (s.markup.inUnquotedValue) return;
+    if (s.markup.afterEquals) {
+        s.markup.afterEquals = false;
+        if (c == '"') s.markup.inQuote = true;
+        else if (c == '\'') s.markup.inSingleQuote = true;
+        else s.markup.inUnquotedValue = true;
         return;
     }
-    if (s.collectingTagName) {
+    if (s.markup.collectingTagName) {
         if (c == '<' && s.tagName.empty()) return;       // the opening '<'
         if (c == '/' && s.tagName == "/") return;         // the '/' of "</"
         if (c == '!' && s.tagName == "!") return;         // the '!' of "<!"
         if (c == '/' || c == '=') {
-            s.collectingTagName = 0;
+            s.markup.collectingTagName = false;
         } else {
             s.tagName.push_back(toAsciiUpper(static_cast<char>(c)));
             return;
         }
     }
-    if (c == '=') s.afterEquals = 1;
+    if (c == '=') s.markup.afterEquals = true;
 }
 
 // Outside tags and comments only '<' (and '>' in escaped script text) changes the flags, so
 // most bytes of a page need no closer look.
 inline void noteByte(EngineState& s, const char* p) {
     const char c = *p;
-    if (s.inTag || s.inMarkupComment || c == '<' || (c == '>' && s.scriptEscape)) noteChar(s, p);
+    if (s.markup.inTag || s.markup.inMarkupComment || c == '<' || (c == '>' && s.scriptEscape)) {
+        noteChar(s, p);
+    }
 }
 
 // A blank passed over or cut as a token: noted, and read by the lexer in script or style
@@ -317,7 +317,8 @@ int scanBytes(EngineState& s, const char* position) {
         if (kind == ORDINARY) {
             // Ordinary bytes change no flag in text, in comments (only '>' can end one) and in
             // quoted attribute values (only the quote ends one): take the run of them.
-            if (!s.inTag || s.inMarkupComment || s.inQuote || s.inSingleQuote) {
+            const MarkupPlace& m = s.markup;
+            if (!m.inTag || m.inMarkupComment || m.inQuote || m.inSingleQuote) {
                 do {
                     ++n;
                     ++p;
@@ -329,8 +330,8 @@ int scanBytes(EngineState& s, const char* position) {
             // In the rest of a tag a form feed is a blank and the byte after '=' opens a value;
             // otherwise attribute names and unquoted values change no flag either, and the
             // tag's name only grows (a '!' after "<!" is not part of it).
-            const bool inName = s.collectingTagName && !s.inUnquotedValue;
-            if (c != '\f' && (s.inUnquotedValue || !s.afterEquals) && !(inName && c == '!')) {
+            const bool inName = m.collectingTagName && !m.inUnquotedValue;
+            if (c != '\f' && (m.inUnquotedValue || !m.afterEquals) && !(inName && c == '!')) {
                 const char* run = p;
                 do {
                     ++n;
@@ -358,7 +359,8 @@ int scanBytes(EngineState& s, const char* position) {
         ++n;
         ++p;
         if (kind == SINGLE) return n;
-        if (kind == SOLIDUS && !s.inTag) return n;  // inside a tag "</B>" and "a/b" stay whole
+        // Inside a tag "</B>" and "a/b" stay whole.
+        if (kind == SOLIDUS && !s.markup.inTag) return n;
     }
     return n;
 }
@@ -394,7 +396,7 @@ int cutTagOpener(EngineState& s, const char* p) {
         ++q;
     }
     const bool ends = *q == '>';
-    if (!ends && !isBlankByte(static_cast<unsigned char>(*q))) return 0;
+    if (!ends && !isBlank(*q)) return 0;
     // A space before a byte that begins a token goes with the opener: left to the scanner.
     if (*q == ' ' && kBytes.beginsToken[static_cast<unsigned char>(q[1])]) return 0;
     char upper[40];
@@ -407,22 +409,10 @@ int cutTagOpener(EngineState& s, const char* p) {
     s.tagName.clear();
     if (name != p + 1) s.tagName.push_back('/');
     s.tagName.append(base);
-    s.tokenInTag = 1;
-    s.tokenInComment = 0;
-    s.tokenOpensTag = 1;
-    s.tokenInName = 1;
-    if (ends) {
-        ++q;
-        s.inTag = 0;
-        s.collectingTagName = 0;
-        s.tagEndedHere = 1;
-    } else {
-        s.inTag = 1;
-        s.collectingTagName = 1;
-        s.tagEndedHere = 0;
-    }
-    s.afterEquals = 0;
-    s.inUnquotedValue = 0;
+    s.lastToken = {.inTag = true, .inName = true, .endedTag = ends, .opensTag = true};
+    // Called in ordinary text, where no markup flag is set: the tag is left open or closed.
+    s.markup = {.inTag = !ends, .collectingTagName = !ends};
+    if (ends) ++q;
     s.tokenEnd = q;
     return static_cast<int>(q - p);
 }
@@ -439,15 +429,16 @@ void resetPageState(Engine& engine) {
 
 int scanTokenLength(Engine& engine, char* position) {
     EngineState& s = engine.scan;
-    s.tokenInTag = s.inTag;
-    s.tokenInComment = s.inMarkupComment;
-    s.tagEndedHere = 0;
+    s.lastToken.inTag = s.markup.inTag;
+    s.lastToken.inComment = s.markup.inMarkupComment;
+    s.lastToken.endedTag = false;
     const bool startsInName =
-        s.inTag && !s.inQuote && !s.inSingleQuote && !s.inUnquotedValue && !s.afterEquals;
-    const int wasInTag = s.inTag;
+        s.markup.inTag && !s.markup.inQuote && !s.markup.inSingleQuote &&
+        !s.markup.inUnquotedValue && !s.markup.afterEquals;
+    const int wasInTag = s.markup.inTag;
     const int n = scanBytes(s, position);
-    s.tokenOpensTag = n > 0 && *position == '<' && !wasInTag && s.tokenInTag;
-    s.tokenInName = startsInName || s.tokenOpensTag;
+    s.lastToken.opensTag = n > 0 && *position == '<' && !wasInTag && s.lastToken.inTag;
+    s.lastToken.inName = startsInName || s.lastToken.opensTag;
     s.tokenEnd = position + n;
     return n;
 }
@@ -460,40 +451,36 @@ std::string& nextToken(Engine& engine, char*& cursor) {
         const unsigned char c = static_cast<unsigned char>(*cursor);
         if (c == 0) {
             cursor = nullptr;
-            s.tokenOpensTag = 0;  // the buffer holds no new token
-            s.tokenInTag = 0;
+            s.lastToken.opensTag = false;  // the buffer holds no new token
+            s.lastToken.inTag = false;
             return token;
         }
         const bool blanksKept = keepsBlanks(s);
         if (c == ' ' || c == '\t') {
             sawBlank = true;
-            if (!blanksKept || s.spaceEmitted) {
-                s.spaceEmitted = 0;
+            if (!blanksKept || s.carried.emitted) {
+                s.carried.emitted = false;
                 noteBlank(s, cursor);
                 ++cursor;
                 continue;
             }
         } else if (c == '\n' || c == '\r') {
-            if (!(blanksKept || (s.inScript && sawBlank))) {
+            if (!(blanksKept || (s.regions.inScript && sawBlank))) {
                 noteBlank(s, cursor);
                 ++cursor;
                 continue;
             }
         }
-        if (isBlankByte(c)) {
+        if (isBlank(c)) {
             // A blank or line break that is a token of its own.
-            s.tokenInTag = s.inTag;
-            s.tokenInComment = s.inMarkupComment;
-            s.tagEndedHere = 0;
-            s.tokenOpensTag = 0;
-            s.tokenInName = 0;
+            s.lastToken = {.inTag = s.markup.inTag, .inComment = s.markup.inMarkupComment};
             noteBlank(s, cursor);
             s.tokenEnd = cursor + 1;
             token.assign(1, static_cast<char>(c));
             return token;
         }
         // A blank the last literal carried stands right after it; past other tokens none does.
-        s.spaceEmitted = 0;
+        s.carried.emitted = false;
         const int n = scanTokenLength(engine, cursor);
         // The lexer reads every byte of script and style sheet content: not the start tag's
         // '>', which ends where the content starts, nor the end tag, which ends the content
@@ -503,7 +490,7 @@ std::string& nextToken(Engine& engine, char*& cursor) {
         }
         token.clear();
         token.append(cursor, static_cast<size_t>(n));
-        if (s.tokenInName && !s.inScript && !s.keepCase) {
+        if (s.lastToken.inName && !s.regions.inScript && !s.keepCase) {
             for (char& ch : token) ch = toAsciiUpper(ch);
         }
         return token;
@@ -561,18 +548,14 @@ int scanTextToken(const char* position, const char* readableEnd) {
 }
 
 void noteTextTokenEnd(EngineState& s, const char* end) {
-    s.tokenInTag = 0;
-    s.tokenInComment = 0;
-    s.tagEndedHere = 0;
-    s.tokenOpensTag = 0;
-    s.tokenInName = 0;
+    s.lastToken = {};
     s.tokenEnd = end;
 }
 
 bool appendPlainText(Engine& engine, char*& cursor, std::string& output) {
     EngineState& s = engine.scan;
     char* p = cursor;
-    while (isBlankByte(static_cast<unsigned char>(*p))) ++p;
+    while (isBlank(*p)) ++p;
     // Text tokens not parted by blanks lie side by side in the page: a run up to a blank or
     // a '<' is copied in one piece, whatever tokens the scanner cuts it into. A single space
     // between words always separates them (see isSeparatorAt), so the piece goes on over it.
@@ -584,7 +567,7 @@ bool appendPlainText(Engine& engine, char*& cursor, std::string& output) {
         p = const_cast<char*>(skipWordsAndSpaces(p, s.pageEnd));
         // A word space right before the page's end ends the last token.
         tokenEnd = *p == 0 && p[-1] == ' ' ? p - 1 : p;
-        if (!isBlankByte(static_cast<unsigned char>(*p))) break;
+        if (!isBlank(*p)) break;
         output.append(pending, static_cast<size_t>(p - pending));
         // A blank right before a '<' goes with the word before it when the scan reaches it
         // inside that word's token, and then no separator decision is made for it.
@@ -605,7 +588,7 @@ bool appendPlainText(Engine& engine, char*& cursor, std::string& output) {
             tokenEnd = ++p;
         } else {
             if (isSeparatorAt(engine, p)) output.push_back(separatorAt(s, p));
-            while (isBlankByte(static_cast<unsigned char>(*p))) ++p;
+            while (isBlank(*p)) ++p;
         }
         pending = p;
     }
@@ -633,7 +616,7 @@ bool appendPlainTag(Engine& engine, char*& cursor, std::string& output) {
     bool taken = false;
     while (*p) {
         const unsigned char c = static_cast<unsigned char>(*p);
-        if (isBlankByte(c)) {
+        if (isBlank(c)) {
             // As nextToken: kept as a token of its own inside a quoted value, otherwise
             // passed over (the separator went out with the token before).
             noteByte(s, p);
@@ -647,7 +630,7 @@ bool appendPlainTag(Engine& engine, char*& cursor, std::string& output) {
         p += n;
         taken = true;
         if (!keepsBlanks(s) && isSeparatorAt(engine, p)) output.push_back(separatorAt(s, p));
-        if (!s.inTag) break;  // that token ended the tag
+        if (!s.markup.inTag) break;  // that token ended the tag
     }
     cursor = p;
     return taken;
@@ -666,14 +649,14 @@ bool nextTagOpener(Engine& engine, const char* cursor) {
     EngineState& s = engine.scan;
     const int n = cutTagOpener(s, cursor);
     if (n == 0) return false;
-    s.spaceEmitted = 0;  // as nextToken before a token
+    s.carried.emitted = false;  // as nextToken before a token
     std::string& token = s.token;
-    if (s.inScript || s.keepCase) {
+    if (s.regions.inScript || s.keepCase) {
         token.assign(cursor, static_cast<size_t>(n));
     } else {
         token.assign(1, '<');  // the rest is the name the scanner read, in upper case
         token += s.tagName;
-        if (!s.inTag) token.push_back('>');
+        if (!s.markup.inTag) token.push_back('>');
     }
     return true;
 }
@@ -710,61 +693,58 @@ int plainRunAt(const char* p, GoesOn goesOn) {
 
 bool nextTagToken(Engine& engine, char*& cursor) {
     EngineState& s = engine.scan;
-    if (!s.inTag || s.inMarkupComment || !s.rawTextName.empty() || s.inScript ||
-        s.inSingleQuote || s.inUnquotedValue) {
+    const MarkupPlace& m = s.markup;
+    if (!m.inTag || m.inMarkupComment || m.inSingleQuote || m.inUnquotedValue ||
+        !s.rawTextName.empty() || s.regions.inScript) {
         return false;
     }
     char* p = cursor;
     if (!keepsBlanks(s)) {
         // Blanks are passed over as nextToken passes them: each ends the tag's name or an
         // unquoted value.
-        while (isBlankByte(static_cast<unsigned char>(*p))) {
-            if (*p == ' ' || *p == '\t') s.spaceEmitted = 0;
-            s.collectingTagName = 0;
-            s.inUnquotedValue = 0;
+        while (isBlank(*p)) {
+            if (*p == ' ' || *p == '\t') s.carried.emitted = false;
+            s.markup.collectingTagName = false;
+            s.markup.inUnquotedValue = false;
             ++p;
         }
         cursor = p;
     }
     const unsigned char c = static_cast<unsigned char>(*p);
-    const bool startsInName = !s.inQuote && !s.afterEquals;
+    const bool startsInName = !s.markup.inQuote && !s.markup.afterEquals;
     int n = 0;
     bool endsTag = false;
-    if (s.inQuote) {
+    if (s.markup.inQuote) {
         if (c == '"') {
             n = 1;
-            s.inQuote = 0;
+            s.markup.inQuote = false;
         } else if (c != '\f' && (kBytes.byteClass[c] == ORDINARY || kBytes.byteClass[c] == SOLIDUS)) {
             // A piece of the value: in quotes only the closing quote changes a flag.
             n = plainRunAt(p, [](unsigned char b) {
                 return b != '\f' && (kBytes.byteClass[b] == ORDINARY || kBytes.byteClass[b] == SOLIDUS);
             });
         }
-    } else if (s.afterEquals) {
+    } else if (s.markup.afterEquals) {
         if (c == '"') {
             n = 1;
-            s.afterEquals = 0;
-            s.inQuote = 1;
+            s.markup.afterEquals = false;
+            s.markup.inQuote = true;
         }
     } else if (c == '>') {
         n = 1;
         endsTag = true;
     } else if (c == '=') {
         n = 1;
-        s.collectingTagName = 0;
-        s.afterEquals = 1;
-    } else if (isPlainNameByte(c) && !s.collectingTagName) {
+        s.markup.collectingTagName = false;
+        s.markup.afterEquals = true;
+    } else if (isPlainNameByte(c) && !s.markup.collectingTagName) {
         n = plainRunAt(p, isPlainNameByte);
         endsTag = n > 0 && p[n - 1] == '>';
     }
     if (n == 0 || (endsTag && isRawTextTag(s.tagName))) return false;
     if (endsTag) noteTagEnd(s);
-    s.spaceEmitted = 0;  // as nextToken before a token
-    s.tokenInTag = 1;
-    s.tokenInComment = 0;
-    s.tagEndedHere = endsTag;
-    s.tokenOpensTag = 0;
-    s.tokenInName = startsInName;
+    s.carried.emitted = false;  // as nextToken before a token
+    s.lastToken = {.inTag = true, .inName = startsInName, .endedTag = endsTag};
     s.tokenEnd = p + n;
     std::string& token = s.token;
     token.assign(p, static_cast<size_t>(n));
@@ -781,7 +761,7 @@ bool isSeparatorBeforeMore(const Engine& engine, const char* position) {
     const bool skipComments = !engine.options.keepComments && rawText.empty();
     const char* next = position + 1;
     for (;;) {
-        while (isBlankByte(static_cast<unsigned char>(*next))) ++next;
+        while (isBlank(*next)) ++next;
         const char* after = skipComments ? commentEnd(next) : nullptr;
         if (!after) break;
         next = after;
@@ -792,7 +772,7 @@ bool isSeparatorBeforeMore(const Engine& engine, const char* position) {
 
 
 bool isNewlineAt(const Engine& engine, const char* position) {
-    return engine.scan.inScript && (*position == '\n' || *position == '\r');
+    return engine.scan.regions.inScript && (*position == '\n' || *position == '\r');
 }
 
 std::string& tokenWithSpacing(Engine& engine, std::string& token, const char* cursor) {
@@ -806,23 +786,12 @@ std::string& tokenWithSpacing(Engine& engine, std::string& token, const char* cu
     return token;
 }
 
-bool isCommentToken(Engine& engine, const std::string& token) {
-    (void)token;  // comments are tracked byte by byte by the scanner
+bool isCommentToken(Engine& engine) {
+    // Comments are tracked byte by byte by the scanner.
     EngineState& s = engine.scan;
     if (engine.options.keepComments) return false;
-    s.inComment = s.inMarkupComment;
-    return s.tokenInComment != 0;
-}
-
-void escapeBackslashes(std::string& token) {
-    if (std::find(token.begin(), token.end(), '\\') == token.end()) return;
-    std::string escaped;
-    escaped.reserve(token.size() * 2);
-    for (char c : token) {
-        escaped.push_back(c);
-        if (c == '\\') escaped.push_back('\\');
-    }
-    token.swap(escaped);
+    s.inComment = s.markup.inMarkupComment;
+    return s.lastToken.inComment;
 }
 
 namespace {
@@ -835,7 +804,7 @@ constexpr int kNeighbourReach = 512;
 bool isWbrTagAt(const char* p) {
     return (p[1] == 'w' || p[1] == 'W') && (p[2] == 'b' || p[2] == 'B') &&
            (p[3] == 'r' || p[3] == 'R') &&
-           (p[4] == '>' || p[4] == '/' || isAsciiBlank(static_cast<unsigned char>(p[4])));
+           (p[4] == '>' || p[4] == '/' || isHtmlSpace(p[4]));
 }
 
 // Whether text at `p` may be a character that a line break next to it vanishes beside.
@@ -851,7 +820,7 @@ bool mayTakeLineBreakAway(const char* p) {
 bool lineBreakMatters(const EngineState& state, const char* position) {
     const char* end = position;
     bool lineBreak = false;
-    while (isBlankByte(static_cast<unsigned char>(*end))) {
+    while (isBlank(*end)) {
         lineBreak |= *end == '\n' || *end == '\r';
         ++end;
     }
@@ -925,5 +894,5 @@ bool endsOutsideMarkup(std::string_view text) {
     const std::string copy(text);  // zero-terminated, for the look-ahead
     EngineState s;
     for (const char* p = copy.c_str(); *p; ++p) noteChar(s, p);
-    return !s.inTag && !s.inMarkupComment && s.rawTextName.empty();
+    return !s.markup.inTag && !s.markup.inMarkupComment && s.rawTextName.empty();
 }

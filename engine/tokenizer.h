@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "engine.h"
+#include "tag_table.h"
 
 // Longest token handed out; a longer run is cut and its rest becomes the next token.
 inline constexpr int MAX_TOKEN_LENGTH = 499;
@@ -38,9 +39,8 @@ bool isSeparatorBeforeMore(const Engine& engine, const char* position);
 // Whether the blank at `position` separates the last token from the next one. Inline for the
 // common cases: no blank, a script's, or one before a byte of text.
 inline bool isSeparatorAt(const Engine& engine, const char* position) {
-    const auto isBlank = [](char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; };
     if (!isBlank(*position)) return false;
-    if (engine.scan.inScript) return true;
+    if (engine.scan.regions.inScript) return true;
     if (position[1] != '<' && !isBlank(position[1])) return true;
     return isSeparatorBeforeMore(engine, position);
 }
@@ -48,7 +48,8 @@ inline bool isSeparatorAt(const Engine& engine, const char* position) {
 // attribute values, where browsers show or keep each one, and in the literals of scripts and
 // style sheets, where they are part of a value.
 inline bool keepsBlanks(const EngineState& state) {
-    return state.preformatted || state.inQuote || state.inSingleQuote || state.scriptText.keep;
+    return state.preformatted || state.markup.inQuote || state.markup.inSingleQuote ||
+           state.scriptText.keep;
 }
 // Whether the separating blank run at `position` must go out as a line break rather than a
 // space: it holds a line break, and next to it a browser may remove a line break where it
@@ -71,11 +72,8 @@ bool isNewlineAt(const Engine& engine, const char* position);
 // Appends to `token` the one line feed or blank that follows it in the page, if any.
 std::string& tokenWithSpacing(Engine& engine, std::string& token, const char* cursor);
 
-// Whether `token` belongs to a comment that is being removed; updates inComment.
-bool isCommentToken(Engine& engine, const std::string& token);
-
-// Doubles every backslash, so the token can stand inside a double-quoted script string.
-void escapeBackslashes(std::string& token);
+// Whether the token just cut belongs to a comment that is being removed; updates inComment.
+bool isCommentToken(Engine& engine);
 
 // Where the page text begins after a web server's header lines (0: no header, or the
 // pass-through is off). `headerCopy` receives the header with the blank line that ends it.
@@ -103,9 +101,7 @@ bool appendPlainText(Engine& engine, char*& cursor, std::string& output);
 // with no head tag or script region open and no blank carried by the last token.
 inline bool inPreformattedText(const Engine& engine, int headState) {
     const EngineState& s = engine.scan;
-    return s.preformatted && !s.inTag && !s.inMarkupComment && s.rawTextName.empty() &&
-           !s.scriptEscape && !s.inScript && !s.scriptPending && !s.specialTagOpen &&
-           !s.skipToTagEnd && !s.inQuote && !s.inSingleQuote && !s.spaceEmitted &&
+    return s.preformatted && s.inText() && s.regions == OpenRegions{} && !s.carried.emitted &&
            !s.scriptText.active() && headState == 0 &&
            (!engine.options.keepComments || !s.inComment);
 }

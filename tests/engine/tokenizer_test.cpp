@@ -102,13 +102,16 @@ TEST(Tokenizer, TextTokensAreCutAsTheScannerCutsThem) {
 
 // The scanner flags that a token can change, as one comparable value.
 std::string flagsOf(const EngineState& s, const char* page) {
-    return std::to_string(s.inTag) + std::to_string(s.tokenInTag) + std::to_string(s.inQuote) +
-           std::to_string(s.inSingleQuote) + std::to_string(s.inUnquotedValue) +
-           std::to_string(s.afterEquals) + std::to_string(s.tokenInName) +
-           std::to_string(s.tagEndedHere) + std::to_string(s.tokenOpensTag) +
-           std::to_string(s.inMarkupComment) + std::to_string(s.tokenInComment) +
-           std::to_string(s.collectingTagName) + std::to_string(s.spaceEmitted) + " raw " +
-           s.rawTextName + " name " + s.tagName + " end " + std::to_string(s.tokenEnd - page);
+    const MarkupPlace& m = s.markup;
+    const TokenPlace& t = s.lastToken;
+    std::string flags;
+    for (const bool flag : {m.inTag, m.inQuote, m.inSingleQuote, m.inUnquotedValue, m.afterEquals,
+                            m.collectingTagName, m.inMarkupComment, t.inTag, t.inName,
+                            t.endedTag, t.opensTag, t.inComment, s.carried.emitted}) {
+        flags.push_back(flag ? '1' : '0');
+    }
+    return flags + " raw " + s.rawTextName + " name " + s.tagName + " end " +
+           std::to_string(s.tokenEnd - page);
 }
 
 // The fast cut of a tag's first token must cut it, and leave the flags, as the scanner does;
@@ -137,7 +140,7 @@ TEST(Tokenizer, TagOpenersAreCutAsTheScannerCutsThem) {
             Engine fast = quietEngine();
             Engine scanner = quietEngine();
             fast.scan.keepCase = scanner.scan.keepCase = keepCase;
-            fast.scan.spaceEmitted = scanner.scan.spaceEmitted = 1;
+            fast.scan.carried.emitted = scanner.scan.carried.emitted = true;
             const std::string before = flagsOf(fast.scan, page.data());
             const bool taken = nextTagOpener(fast, page.data());
             EXPECT_EQ(taken, c.taken);
@@ -262,16 +265,6 @@ TEST(Tokenizer, SeparatorsInPlainCompaction) {
 TEST(Tokenizer, ScriptKeepsItsLineBreaks) {
     EXPECT_EQ(compactText("<script>\na=1\n\nb=2   c\n</script>"),
               "<script> a=1\nb=2 c\n</script>");
-}
-
-TEST(Tokenizer, EscapeBackslashes) {
-    const std::pair<std::string, std::string> cases[] = {
-        {"plain", "plain"}, {"a\\b", "a\\\\b"}, {"\\\\", "\\\\\\\\"}, {"", ""}};
-    for (const auto& [in, out] : cases) {
-        std::string token = in;
-        escapeBackslashes(token);
-        EXPECT_EQ(token, out);
-    }
 }
 
 TEST(Tokenizer, ServerHeaderLength) {
