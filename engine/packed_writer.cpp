@@ -588,13 +588,6 @@ struct Writer {
     }
 };
 
-// Whether the region steps (head tags, TITLE and SCRIPT regions, preformatted elements) may
-// act on the token just cut: it opens a tag, or a head region or script is open. For every
-// other token they change nothing.
-bool mayTakeRegionStep(const EngineState& s, int headState) {
-    return s.lastToken.opensTag || headState != 0 || s.regions != OpenRegions{};
-}
-
 // The counting loop from `cursor` to the page's end.
 void countFrom(Counter& counter, char* cursor, int& headState) {
     Engine& engine = counter.engine;

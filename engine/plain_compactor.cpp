@@ -24,6 +24,66 @@ bool inPlainTag(const Engine& engine) {
            s.regions == OpenRegions{} && !s.preformatted && !s.inComment && !s.carried.emitted;
 }
 
+// Plain compaction as a pass of the token loop: every token goes out as it stands, with the
+// separator the page has after it, except comments and the tags the region steps remove.
+struct PlainPass {
+    Engine& engine;
+    std::string& output;
+    size_t bodyStart;  // where the page's text begins in the output, after a kept prefix
+
+    bool goesOn() const { return true; }
+    bool inText(int) const { return inPlainText(engine); }
+
+    // Text tokens one after the other; a text token clears the removed-comment flag.
+    void takeText(char*& cursor) {
+        if (appendPlainText(engine, cursor, output) && !engine.options.keepComments) {
+            engine.scan.inComment = false;
+        }
+    }
+
+    // An ordinary tag's first token: the region steps would only note an end tag.
+    FastPath takeTagOpener(char*& cursor, int& headState) {
+        EngineState& s = engine.scan;
+        if (s.regions.scriptPending || s.regions.specialTagOpen || !s.regionName.empty() ||
+            !appendPlainTagOpener(engine, cursor, output)) {
+            return FastPath::None;
+        }
+        if (!engine.options.keepComments) s.inComment = false;
+        if (s.tagName[0] == '/') headState = 0;
+        return FastPath::Taken;
+    }
+
+    // Preformatted text up to the next tag in one piece, or the rest of an ordinary tag.
+    FastPath takeMarkup(char*& cursor, int headState) {
+        if (inPreformattedText(engine, headState) &&
+            appendPreformattedText(engine, cursor, output)) {
+            if (!engine.options.keepComments) engine.scan.inComment = false;
+            return FastPath::Taken;
+        }
+        if (inPlainTag(engine) && appendPlainTag(engine, cursor, output)) return FastPath::Taken;
+        return FastPath::None;
+    }
+
+    void takeToken(std::string& token, const char* cursor, int& headState, bool regionStep) {
+        EngineState& s = engine.scan;
+        if (regionStep) s.preformatted = checkPreformatted(engine, token);
+        const bool comment = isCommentToken(engine);
+        tokenWithSpacing(engine, token, cursor);
+        if (regionStep) headState = openHeadTag(engine, token, headState);
+        if (!s.inComment && !comment && !s.regions.skipToTagEnd) {
+            output += token;
+        } else if (comment && !s.inComment && output.size() > bodyStart) {
+            if (removedCommentPartsText(output.back(), cursor)) output += EMPTY_COMMENT;
+            // A removed comment that a blank followed leaves that blank, so words stay apart.
+            if (output.back() != ' ' && output.back() != '\n' && !s.preformatted &&
+                isSeparatorAt(engine, cursor)) {
+                output.push_back(separatorAt(s, cursor));
+            }
+        }
+        if (regionStep) headState = closeHeadTag(engine, token, headState);
+    }
+};
+
 }  // namespace
 
 std::string compactPlain(Engine& engine, std::string& page) {
@@ -38,54 +98,12 @@ std::string compactPlain(Engine& engine, std::string& page) {
     std::string header;
     const size_t h = keptPrefixLength(engine, page, &header);
     if (h > 0) output = header;
-    const size_t bodyStart = output.size();
 
-    char* cursor = page.data() + h;
     s.pageStart = page.data();
     s.pageEnd = page.data() + page.size();
     int headState = clearHeadTag(engine);
-    while (cursor) {
-        if (inPlainText(engine)) {
-            // Text tokens one after the other, without the region steps that cannot apply
-            // to them; a text token clears the removed-comment flag.
-            if (appendPlainText(engine, cursor, output) && !engine.options.keepComments) {
-                s.inComment = false;
-            }
-            // An ordinary tag's first token: the region steps would only note an end tag.
-            if (!s.regions.scriptPending && !s.regions.specialTagOpen && s.regionName.empty() &&
-                appendPlainTagOpener(engine, cursor, output)) {
-                if (!engine.options.keepComments) s.inComment = false;
-                if (s.tagName[0] == '/') headState = 0;
-                continue;
-            }
-        }
-        // Preformatted text up to the next tag in one piece; a text token clears the
-        // removed-comment flag.
-        if (inPreformattedText(engine, headState) && appendPreformattedText(engine, cursor, output)) {
-            if (!engine.options.keepComments) s.inComment = false;
-            continue;
-        }
-        // The rest of an ordinary tag in one piece; at the page's end the token loop stops.
-        if (inPlainTag(engine) && appendPlainTag(engine, cursor, output)) continue;
-        std::string& token = nextToken(engine, cursor);
-        s.preformatted = checkPreformatted(engine, token);
-        if (!cursor) break;
-        cursor += token.size();
-        const bool comment = isCommentToken(engine);
-        tokenWithSpacing(engine, token, cursor);
-        headState = openHeadTag(engine, token, headState);
-        if (!s.inComment && !comment && !s.regions.skipToTagEnd) {
-            output += token;
-        } else if (comment && !s.inComment && output.size() > bodyStart) {
-            if (removedCommentPartsText(output.back(), cursor)) output += EMPTY_COMMENT;
-            // A removed comment that a blank followed leaves that blank, so words stay apart.
-            if (output.back() != ' ' && output.back() != '\n' && !s.preformatted &&
-                isSeparatorAt(engine, cursor)) {
-                output.push_back(separatorAt(s, cursor));
-            }
-        }
-        headState = closeHeadTag(engine, token, headState);
-    }
+    PlainPass pass{engine, output, output.size()};
+    walkTokens(engine, page.data() + h, headState, pass);
     s.regions.inScript = false;
     return output;
 }

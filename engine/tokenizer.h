@@ -142,3 +142,52 @@ bool nextTagOpener(Engine& engine, const char* cursor);
 // every other token; then the blanks before it may have been passed over, as nextToken
 // passes them over, and nextToken cuts it from the cursor.
 bool nextTagToken(Engine& engine, char*& cursor);
+
+// How a pass's fast path went at the cursor.
+enum class FastPath {
+    None,   // it does not apply there: the token loop cuts the next token
+    Cut,    // it cut the next token into the engine's token buffer, as nextToken would
+    Taken,  // it took tokens itself and moved the cursor past them
+};
+
+// Whether the region steps (head tags, TITLE and SCRIPT regions, preformatted elements) may
+// act on the token just cut: it opens a tag, or a head region or script is open. For every
+// other token they change nothing.
+inline bool mayTakeRegionStep(const EngineState& s, int headState) {
+    return s.lastToken.opensTag || headState != 0 || s.regions != OpenRegions{};
+}
+
+// The token loop that plain compaction and both packing passes walk a page with, from
+// `cursor` to the page's end or until the pass stops. The pass provides:
+//   bool goesOn() const                  false ends the walk
+//   bool inText(int headState) const     the scanner stands in text the pass takes in runs
+//   void takeText(char*& cursor)         takes that text up to the next '<' or the page's end
+//   FastPath takeTagOpener(char*& cursor, int& headState)
+//                                        an ordinary tag's first token, right after such text
+//   FastPath takeMarkup(char*& cursor, int& headState)
+//                                        elsewhere: preformatted text or the rest of a tag
+//   void takeToken(std::string& token, const char* cursor, int& headState, bool regionStep)
+//                                        any other token; `cursor` stands just past it
+// The fast paths cut and take tokens exactly as the loop would; they only save work. A tag
+// opener that a fast path cut takes no region step.
+template <typename Pass>
+void walkTokens(Engine& engine, char* cursor, int& headState, Pass& pass) {
+    EngineState& s = engine.scan;
+    while (cursor && pass.goesOn()) {
+        FastPath fast;
+        bool opener = false;
+        if (pass.inText(headState)) {
+            pass.takeText(cursor);
+            if (!pass.goesOn()) break;
+            fast = pass.takeTagOpener(cursor, headState);
+            opener = fast == FastPath::Cut;
+        } else {
+            fast = pass.takeMarkup(cursor, headState);
+        }
+        if (fast == FastPath::Taken) continue;
+        std::string& token = fast == FastPath::Cut ? s.token : nextToken(engine, cursor);
+        if (!cursor) break;
+        cursor += token.size();
+        pass.takeToken(token, cursor, headState, !opener && mayTakeRegionStep(s, headState));
+    }
+}
