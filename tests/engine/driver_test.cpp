@@ -15,6 +15,7 @@
 
 #include "engine_helpers.h"
 #include "long_page.h"
+#include "packed_decoder.h"
 #include "packed_page.h"
 #include "packed_writer.h"
 

@@ -9,8 +9,8 @@
 
 #include "engine_helpers.h"
 #include "long_page.h"
+#include "packed_decoder.h"
 #include "packed_page.h"
-#include "packed_writer.h"
 
 namespace {
 

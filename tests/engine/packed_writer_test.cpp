@@ -10,8 +10,8 @@
 #include "dictionary.h"
 #include "engine_helpers.h"
 #include "long_page.h"
+#include "packed_decoder.h"
 #include "packed_page.h"
-#include "packed_writer.h"
 #include "word_probe.h"
 
 namespace {

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "engine.h"
-#include "packed_writer.h"
+#include "packed_decoder.h"
 #include "packed_page.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
