@@ -608,7 +608,6 @@ struct PackingWorkspace {
     std::vector<TextRun> runs;
     WriterBuffers written;
     std::string value;  // a literal's value, as JavaScript reads it
-    size_t plainFloor = 0;  // of the last page
 };
 
 // Pages of this size and more give their working memory back once done with it: kept, it
@@ -653,11 +652,6 @@ PackingWorkspace& workspaceOf(Engine& engine) {
 
 }  // namespace
 
-size_t lastPlainFloor(const Engine& engine) {
-    const auto* workspace = static_cast<const PackingWorkspace*>(engine.workspace.packing.get());
-    return workspace ? workspace->plainFloor : 0;
-}
-
 bool declaresCharset(std::string_view page) {
     if (page.substr(0, 3) == "\xEF\xBB\xBF" || page.substr(0, 2) == "\xFE\xFF" ||
         page.substr(0, 2) == "\xFF\xFE") {
@@ -687,7 +681,7 @@ bool readsByGuess(std::string_view page, size_t header) {
 
 }  // namespace
 
-std::optional<std::string> packJavaScript(Engine& engine, std::string& page) {
+std::optional<PackedPage> packJavaScript(Engine& engine, std::string& page) {
     const EngineOptions& options = engine.options;
     Dictionary& dictionary = engine.dictionary;
     const size_t size = page.size() + 1;
@@ -711,7 +705,6 @@ std::optional<std::string> packJavaScript(Engine& engine, std::string& page) {
     const size_t charsetFrom = serverHeaderLength(engine, page, nullptr);
     PackingWorkspace& workspace = workspaceOf(engine);
     const ReleaseAfterLargePage release(workspace, page.size());
-    workspace.plainFloor = 0;
     Counter counter(engine, workspace.tokens, workspace.runs);
     counter.readableEnd = page.data() + page.size() + 1;  // the terminating zero is read too
     counter.tokens.reserve(page.size() / 4);  // text words run about five bytes with a blank
@@ -723,7 +716,6 @@ std::optional<std::string> packJavaScript(Engine& engine, std::string& page) {
     // self-check below).
     const EngineState& atEnd = engine.scan;
     const bool endsInMarkup = atEnd.inTag || atEnd.inMarkupComment || !atEnd.rawTextName.empty();
-    workspace.plainFloor = counter.textBytes;
     // Both cases of a letter count as used: the decoder's case toggle makes either.
     for (int c = 0; c < 256; ++c) {
         const unsigned n = counter.byteSeen[static_cast<size_t>(c)];
@@ -804,5 +796,5 @@ std::optional<std::string> packJavaScript(Engine& engine, std::string& page) {
         intended.release();
     }
     appendDecoder(out, codedRaw, coded.size(), l, options);
-    return out;
+    return PackedPage{std::move(out), counter.textBytes};
 }
