@@ -149,7 +149,6 @@ std::optional<std::string> readPageFrom(Engine& engine, std::FILE* stream, long&
         return std::nullopt;
     };
     if (!stream) return fail(PageOutcome::NotRead, "no input");
-    engine.histogram.fill(0);
     // One byte more than the bound is read, so that a longer page is told from one that
     // fills the bound exactly.
     const size_t limit = bound < 0 ? SIZE_MAX : static_cast<size_t>(bound) + 1;

@@ -149,7 +149,6 @@ struct Engine {
     EngineOptions options;
     EngineState scan;
     Dictionary dictionary;
-    std::array<unsigned, 256> histogram{};  // non-zero for each byte of the counted tokens
     std::FILE* console = stdout;            // dots, ratio lines and prompts; null for silence
     std::FILE* errors = stderr;             // failure messages and the dictionary trace;
                                             // null for silence

@@ -717,16 +717,17 @@ std::optional<PackedPage> packJavaScript(Engine& engine, std::string& page) {
     const EngineState& atEnd = engine.scan;
     const bool endsInMarkup = atEnd.inTag || atEnd.inMarkupComment || !atEnd.rawTextName.empty();
     // Both cases of a letter count as used: the decoder's case toggle makes either.
+    std::array<unsigned, 256> histogram{};  // non-zero for each byte of the counted tokens
     for (int c = 0; c < 256; ++c) {
         const unsigned n = counter.byteSeen[static_cast<size_t>(c)];
-        if (c >= 'a' && c <= 'z') engine.histogram[static_cast<size_t>(c - 32)] += n;
-        else if (c >= 'A' && c <= 'Z') engine.histogram[static_cast<size_t>(c + 32)] += n;
-        engine.histogram[static_cast<size_t>(c)] += n;
+        if (c >= 'a' && c <= 'z') histogram[static_cast<size_t>(c - 32)] += n;
+        else if (c >= 'A' && c <= 'Z') histogram[static_cast<size_t>(c + 32)] += n;
+        histogram[static_cast<size_t>(c)] += n;
     }
     const std::string& headText = counter.headText;
     dot();
     // At most one word for each code character is kept: only those need their order.
-    const CodeTable table = buildCodeTable(engine.histogram, options.codeCharLimit);
+    const CodeTable table = buildCodeTable(histogram, options.codeCharLimit);
     rankDictionary(dictionary, static_cast<size_t>(table.sectionOne));
     dot();
     // A page read by a guess is not packed.
