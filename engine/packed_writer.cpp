@@ -105,7 +105,6 @@ struct Counter {
     // and needs neither to cut nor to look up again.
     TextTokenList& tokens;
     std::vector<TextRun>& runs;
-    std::vector<int> kept;  // by word number: the rank of a word the dictionary kept, or -1
 
     // Counts a token of the page's body and offers it as a word.
     void count(std::string& token) {
@@ -151,12 +150,20 @@ struct Counter {
     }
 };
 
-// Tabulates, by the counter's word numbers, the rank of each word the trimmed dictionary kept
-// (-1 for the others).
-void tabulateKept(Counter& counter, const Dictionary& dictionary) {
+// The text runs that the counting pass cut, which the writing pass replays.
+struct CountedText {
+    const TextTokenList* tokens = nullptr;
+    const std::vector<TextRun>* runs = nullptr;
+    const char* readableEnd = nullptr;  // the page may be read up to here
+};
+
+// By the counter's word numbers, the rank of each word the trimmed dictionary kept (-1 for
+// the others).
+std::vector<int> keptWordRanks(const Dictionary& dictionary) {
     const size_t words = dictionary.rankOf.size();
-    counter.kept.resize(words);
-    for (size_t w = 0; w < words; ++w) counter.kept[w] = keptWord(dictionary, static_cast<int>(w));
+    std::vector<int> kept(words);
+    for (size_t w = 0; w < words; ++w) kept[w] = keptWord(dictionary, static_cast<int>(w));
+    return kept;
 }
 
 // Writes `token` from `o` as the decoder reads it back: letters lower case, with the case
@@ -192,9 +199,10 @@ struct WriterBuffers {
 
 struct Writer {
     Writer(Engine& owner, const Dictionary& words, const std::string& codes, int codeCount,
-           size_t literalRoom, const Counter& counted, WriterBuffers& buffers)
+           size_t literalRoom, const CountedText& counted, const std::vector<int>& ranks,
+           WriterBuffers& buffers)
         : engine(owner), dictionary(words), t(codes), l(codeCount), room(literalRoom),
-          counter(&counted), coded(buffers.coded), intended(buffers.intended) {
+          counter(counted), keptRanks(ranks), coded(buffers.coded), intended(buffers.intended) {
         coded.clear();
         intended.clear();
     }
@@ -203,7 +211,8 @@ struct Writer {
     const std::string& t;
     int l;
     size_t room;  // the coded text's literal bytes must stay below this
-    const Counter* counter;  // whose text runs are replayed
+    CountedText counter;  // whose text runs are replayed
+    const std::vector<int>& keptRanks;  // by counted word number: a kept word's rank, or -1
     size_t nextRun = 0;
     TextBuffer& coded;
     TextBuffer& intended;
@@ -354,7 +363,7 @@ struct Writer {
     // run is made first, and the loop writes through pointers of its own.
     void writeRun(const TextRun& run) {
         EngineState& s = engine.scan;
-        TextTokenReader tokens(counter->tokens, run.first, run.last, run.start);
+        TextTokenReader tokens(*counter.tokens, run.first, run.last, run.start);
         const size_t runBytes = static_cast<size_t>(run.end - run.start);
         const size_t count = run.last - run.first;
         // A token writes at most three coded bytes a byte, a toggle, its blank and a literal
@@ -369,8 +378,8 @@ struct Writer {
         int emitted = 0;  // the last token's literal carries the blank after it
         const char toggle = t[1];
         const char quoteCode = t[2];
-        const char* const readableEnd = counter->readableEnd;
-        const int* const keptRank = counter->kept.data();
+        const char* const readableEnd = counter.readableEnd;
+        const int* const keptRank = keptRanks.data();
         const KeptCode* const codes = keptCodes.data();
         size_t lastLength = 0;
         for (TextToken token; tokens.next(token);) {
@@ -462,7 +471,7 @@ struct Writer {
             } else {
                 const size_t n = c == ' ' || c == '\t'
                                      ? 1
-                                     : static_cast<size_t>(scanTextToken(p, counter->readableEnd));
+                                     : static_cast<size_t>(scanTextToken(p, counter.readableEnd));
                 const std::string_view token(p, n);
                 p += n;
                 s.spaceAppended = 0;  // no token takes a blank where blanks are kept
@@ -480,7 +489,7 @@ struct Writer {
     // the token loop would write it.
     void writeText(char*& cursor) {
         EngineState& s = engine.scan;
-        const std::vector<TextRun>& runs = counter->runs;
+        const std::vector<TextRun>& runs = *counter.runs;
         while (nextRun < runs.size() && runs[nextRun].start < cursor) ++nextRun;
         if (nextRun < runs.size() && runs[nextRun].start == cursor) {
             // The counting pass cut this run: its tokens are taken as they are.
@@ -494,10 +503,10 @@ struct Writer {
             if (*p == 0 || *p == '<') break;
             s.spaceEmitted = 0;  // as nextToken before a token
             const std::string_view token(
-                p, static_cast<size_t>(scanTextToken(p, counter->readableEnd)));
+                p, static_cast<size_t>(scanTextToken(p, counter.readableEnd)));
             p += token.size();
             const int word =
-                token.size() > 1 ? lookupTextWord(dictionary, token, counter->readableEnd) : -1;
+                token.size() > 1 ? lookupTextWord(dictionary, token, counter.readableEnd) : -1;
             if (!writeTextToken(token, word)) break;
         }
         cursor = p;
@@ -679,123 +688,195 @@ bool readsByGuess(std::string_view page, size_t header) {
     return hasNonAscii(body) && !declaresCharset(body);
 }
 
-}  // namespace
+// A progress dot on the console, where dots are asked for.
+void packingDot(const Engine& engine) {
+    if (engine.options.progressDots && engine.console) std::fputs(".", engine.console);
+}
 
-std::optional<PackedPage> packJavaScript(Engine& engine, std::string& page) {
-    const EngineOptions& options = engine.options;
-    Dictionary& dictionary = engine.dictionary;
-    const size_t size = page.size() + 1;
-    const auto dot = [&] {
-        if (options.progressDots && engine.console) std::fputs(".", engine.console);
-    };
+// What the counting pass found in a page.
+struct CountedPage {
+    std::string header;      // the bytes that go out in front as they stand
+    size_t bodyFrom = 0;     // where both passes start: just past the header
+    size_t charsetFrom = 0;  // where the page's own text starts, past a server header
+    std::string headText;    // the head part, which the packed page keeps as it stands
+    std::array<unsigned, 256> histogram{};  // non-zero for each byte of the counted tokens
+    size_t textBytes = 0;  // bytes of the body text, which plain compaction keeps too
+    bool endsInMarkup = false;  // the page ends inside a tag, a comment or raw text
+    CountedText text;           // the text runs, which the writing pass replays
+};
 
-    // A page whose styles keep white space keeps every blank.
-    const bool keepBlanks = options.keepBlanks || stylesKeepWhiteSpace(page);
-
-    // Counting pass: the head text, the character histogram and the words.
+// The counting pass: the head text, the byte histogram, the words (in the engine's
+// dictionary) and the text runs (in the workspace).
+CountedPage countPage(Engine& engine, std::string& page, bool keepBlanks,
+                      PackingWorkspace& workspace) {
     resetPageState(engine);
     engine.scan.pageStart = page.data();
     if (keepBlanks) keepEveryBlank(engine);
-    dot();
-    initDictionary(dictionary);
+    packingDot(engine);
+    initDictionary(engine.dictionary);
     int headState = clearHeadTag(engine);
-    std::string header;
-    const size_t h = keptPrefixLength(engine, page, &header);
+    CountedPage counted;
+    counted.bodyFrom = keptPrefixLength(engine, page, &counted.header);
     // A byte-order mark goes out in front, and still declares the page's character set.
-    const size_t charsetFrom = serverHeaderLength(engine, page, nullptr);
-    PackingWorkspace& workspace = workspaceOf(engine);
-    const ReleaseAfterLargePage release(workspace, page.size());
+    counted.charsetFrom = serverHeaderLength(engine, page, nullptr);
     Counter counter(engine, workspace.tokens, workspace.runs);
     counter.readableEnd = page.data() + page.size() + 1;  // the terminating zero is read too
     counter.tokens.reserve(page.size() / 4);  // text words run about five bytes with a blank
-    char* cursor = page.data() + h;
-    countFrom(counter, cursor, headState);
+    countFrom(counter, page.data() + counted.bodyFrom, headState);
     // The packed page goes on after the text its decoder writes ("</SCRIPT>" and "</HTML>"):
     // a page that ends inside a tag, a comment or raw text (an unclosed TEXTAREA, TITLE,
-    // PLAINTEXT...) would show that as text, or lose it. Such a page is not packed (see the
-    // self-check below).
+    // PLAINTEXT...) would show that as text, or lose it. Such a page is not packed (see
+    // checkByDecoding).
     const EngineState& atEnd = engine.scan;
-    const bool endsInMarkup = atEnd.inTag || atEnd.inMarkupComment || !atEnd.rawTextName.empty();
+    counted.endsInMarkup = atEnd.inTag || atEnd.inMarkupComment || !atEnd.rawTextName.empty();
+    counted.textBytes = counter.textBytes;
     // Both cases of a letter count as used: the decoder's case toggle makes either.
-    std::array<unsigned, 256> histogram{};  // non-zero for each byte of the counted tokens
     for (int c = 0; c < 256; ++c) {
         const unsigned n = counter.byteSeen[static_cast<size_t>(c)];
-        if (c >= 'a' && c <= 'z') histogram[static_cast<size_t>(c - 32)] += n;
-        else if (c >= 'A' && c <= 'Z') histogram[static_cast<size_t>(c + 32)] += n;
-        histogram[static_cast<size_t>(c)] += n;
+        if (c >= 'a' && c <= 'z') counted.histogram[static_cast<size_t>(c - 32)] += n;
+        else if (c >= 'A' && c <= 'Z') counted.histogram[static_cast<size_t>(c + 32)] += n;
+        counted.histogram[static_cast<size_t>(c)] += n;
     }
-    const std::string& headText = counter.headText;
-    dot();
+    counted.headText = std::move(counter.headText);
+    counted.text = {&workspace.tokens, &workspace.runs, counter.readableEnd};
+    packingDot(engine);
+    return counted;
+}
+
+// The codes chosen for a page's words.
+struct ChosenCodes {
+    std::string t;          // the code table: escape, case toggle, quote code, the word codes
+    int l = 0;              // the code count the decoder is called with
+    std::string wordList;   // the kept words as they stand in s, each after a '~'
+    std::vector<int> kept;  // by counted word number: the rank of a kept word, or -1
+};
+
+// Ranks the counted words and chooses the code table and the words that get a code. Empty
+// for a page read by a guess and where the code characters are too few.
+std::optional<ChosenCodes> chooseCodes(Engine& engine, const CountedPage& counted,
+                                       std::string_view page) {
+    const EngineOptions& options = engine.options;
+    Dictionary& dictionary = engine.dictionary;
     // At most one word for each code character is kept: only those need their order.
-    const CodeTable table = buildCodeTable(histogram, options.codeCharLimit);
+    const CodeTable table = buildCodeTable(counted.histogram, options.codeCharLimit);
     rankDictionary(dictionary, static_cast<size_t>(table.sectionOne));
-    dot();
+    packingDot(engine);
     // A page read by a guess is not packed.
-    if (readsByGuess(page, charsetFrom)) return std::nullopt;
+    if (readsByGuess(page, counted.charsetFrom)) return std::nullopt;
     const int count = trimDictionary(dictionary, table.sectionOne, options.debugDump != 0,
                                      engine.errors);  // the trace never mixes with a piped page
-    dot();
+    packingDot(engine);
     // The escape, the case toggle and the quote code must be code characters.
     if (table.sectionOne < 3) return std::nullopt;
-    tabulateKept(counter, dictionary);
-    const int l = std::max(count, 3);
-    std::string t = table.t;
-    if (static_cast<int>(t.size()) > l + 2) t.resize(static_cast<size_t>(l) + 1);
+    ChosenCodes codes;
+    codes.kept = keptWordRanks(dictionary);
+    codes.l = std::max(count, 3);
+    codes.t = table.t;
+    if (static_cast<int>(codes.t.size()) > codes.l + 2) {
+        codes.t.resize(static_cast<size_t>(codes.l) + 1);
+    }
+    for (int w = 0; w < count; ++w) {
+        codes.wordList += "~" + dictionary.words[static_cast<size_t>(w)];
+    }
+    codes.wordList += "~";
+    return codes;
+}
 
-    std::string out = header;
+// The packed page up to its coded text: the header, the marker, the head text, and the
+// script's t and s.
+std::string packedHead(const CountedPage& counted, const ChosenCodes& codes) {
+    std::string out = counted.header;
     out += PACKED_MARKER;
-    out += headText;
+    out += counted.headText;
     out += "<SCRIPT LANGUAGE=\"JavaScript\">\n";
-    out += "t=\"" + t + "\";\n";
-    std::string wordList;  // the words as they stand in s, each after a '~'
-    for (int w = 0; w < count; ++w) wordList += "~" + dictionary.words[static_cast<size_t>(w)];
-    wordList += "~";
-    const std::string words = "u~u~\"" + wordList;  // the value of s
-    out += "s=\"u~u~\"+'\"'+\"" + hideMarkup(wordList) + "\";\n";
-    const size_t packedStart = out.size() - header.size();
+    out += "t=\"" + codes.t + "\";\n";
+    out += "s=\"u~u~\"+'\"'+\"" + hideMarkup(codes.wordList) + "\";\n";
+    return out;
+}
 
-    // Writing pass: the coded text, and beside it the text it must decode to.
+// The coded text and beside it the text it must decode to, in the workspace's buffers.
+struct CodedText {
+    TextBuffer& coded;     // the coded text's script literals, as written
+    TextBuffer& intended;  // the text the decoder must rebuild
+};
+
+// The writing pass: the coded text, whose literal bytes must stay below `room`. Empty where
+// the page proved not packable.
+std::optional<CodedText> writeCodedText(Engine& engine, std::string& page, bool keepBlanks,
+                                        const CountedPage& counted, const ChosenCodes& codes,
+                                        size_t room, WriterBuffers& buffers) {
     resetPageState(engine);
     engine.scan.pageStart = page.data();
     if (keepBlanks) keepEveryBlank(engine);
-    headState = clearHeadTag(engine);
-    cursor = page.data() + h;
-    // The packed text may not reach the page's size and its margin.
-    const size_t limit = size + kOverflowMargin;
-    Writer writer(engine, dictionary, t, l, limit > packedStart + 3 ? limit - packedStart - 3 : 0,
-                  counter, workspace.written);
+    int headState = clearHeadTag(engine);
+    Writer writer(engine, engine.dictionary, codes.t, codes.l, room, counted.text, codes.kept,
+                  buffers);
     writer.tabulateCodes();
     // Reserved room costs no memory until written: enough that a page which packs at all
     // rarely makes its coded text move.
     writer.coded.reserve(page.size() + 256);
     writer.intended.reserve(page.size() + 256);
-    writeFrom(writer, cursor, headState);
+    writeFrom(writer, page.data() + counted.bodyFrom, headState);
     if (!writer.packable) return std::nullopt;
-    TextBuffer& coded = writer.coded;
-    TextBuffer& intended = writer.intended;
+    return CodedText{writer.coded, writer.intended};
+}
 
-    // Self-check: the head ends outside any markup, the literals are safe, and the decoder
-    // rebuilds exactly the intended text.
-    if (endsInMarkup || !endsOutsideMarkup(std::string(PACKED_MARKER) + headText)) {
+// The coded text as the packed page holds it.
+struct CodedLiterals {
+    std::string_view written;  // as the writing pass wrote it
+    std::string hidden;        // with markup hidden, where it held any
+    std::string_view view() const { return hidden.empty() ? written : std::string_view(hidden); }
+};
+
+// The self-check: the head ends outside any markup, the literals read back as written, and
+// the decoder rebuilds exactly the intended text. Empty where any of that fails.
+std::optional<CodedLiterals> checkByDecoding(const CountedPage& counted, const ChosenCodes& codes,
+                                             const CodedText& text, std::string& value) {
+    if (counted.endsInMarkup ||
+        !endsOutsideMarkup(std::string(PACKED_MARKER) + counted.headText)) {
         return std::nullopt;
     }
-    std::string& value = workspace.value;
     value.clear();
-    if (!readLiterals(t, value) || value != t) return std::nullopt;
+    if (!readLiterals(codes.t, value) || value != codes.t) return std::nullopt;
     value.clear();
-    if (!readLiterals(hideMarkup(wordList), value) || value != wordList) return std::nullopt;
-    std::string hidden;
-    if (needsHiding(coded.view())) hidden = hideMarkup(std::string(coded.view()));
-    if (!decodesTo(hidden.empty() ? coded.view() : hidden, t, words, l, intended)) {
+    if (!readLiterals(hideMarkup(codes.wordList), value) || value != codes.wordList) {
         return std::nullopt;
     }
-    const std::string_view codedRaw = hidden.empty() ? coded.view() : hidden;
+    CodedLiterals literals{text.coded.view(), {}};
+    if (needsHiding(literals.written)) literals.hidden = hideMarkup(std::string(literals.written));
+    const std::string words = "u~u~\"" + codes.wordList;  // the value of s
+    if (!decodesTo(literals.view(), codes.t, words, codes.l, text.intended)) return std::nullopt;
+    return literals;
+}
+
+}  // namespace
+
+std::optional<PackedPage> packJavaScript(Engine& engine, std::string& page) {
+    // A page whose styles keep white space keeps every blank.
+    const bool keepBlanks = engine.options.keepBlanks || stylesKeepWhiteSpace(page);
+    PackingWorkspace& workspace = workspaceOf(engine);
+    const ReleaseAfterLargePage release(workspace, page.size());
+
+    const CountedPage counted = countPage(engine, page, keepBlanks, workspace);
+    const std::optional<ChosenCodes> codes = chooseCodes(engine, counted, page);
+    if (!codes) return std::nullopt;
+    std::string out = packedHead(counted, *codes);
+    // The packed text may not reach the page's size, its terminator and a margin.
+    const size_t packedStart = out.size() - counted.header.size();
+    const size_t limit = page.size() + 1 + kOverflowMargin;
+    const size_t room = limit > packedStart + 3 ? limit - packedStart - 3 : 0;
+    const std::optional<CodedText> text =
+        writeCodedText(engine, page, keepBlanks, counted, *codes, room, workspace.written);
+    if (!text) return std::nullopt;
+    const std::optional<CodedLiterals> literals =
+        checkByDecoding(counted, *codes, *text, workspace.value);
+    if (!literals) return std::nullopt;
     if (release.large()) {
         // Only the coded text is read from here on: a large page gives back the rest before
         // the packed page grows beside it.
         releaseCounted(workspace);
-        intended.release();
+        text->intended.release();
     }
-    appendDecoder(out, codedRaw, coded.size(), l, options);
-    return PackedPage{std::move(out), counter.textBytes};
+    appendDecoder(out, literals->view(), text->coded.size(), codes->l, engine.options);
+    return PackedPage{std::move(out), counted.textBytes};
 }
