@@ -698,7 +698,7 @@ struct CountedPage {
     std::string header;      // the bytes that go out in front as they stand
     size_t bodyFrom = 0;     // where both passes start: just past the header
     size_t charsetFrom = 0;  // where the page's own text starts, past a server header
-    std::string headText;    // the head part, which the packed page keeps as it stands
+    std::string headText;    // the head's tokens, which the packed page keeps as text
     std::array<unsigned, 256> histogram{};  // non-zero for each byte of the counted tokens
     size_t textBytes = 0;  // bytes of the body text, which plain compaction keeps too
     bool endsInMarkup = false;  // the page ends inside a tag, a comment or raw text
