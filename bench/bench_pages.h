@@ -108,9 +108,9 @@ inline long long plainLength(Engine& engine, std::string& page) {
 }
 
 inline long long javaScriptLength(Engine& engine, std::string& page) {
-    const std::optional<std::string> result = packJavaScript(engine, page);
+    const std::optional<PackedPage> result = packJavaScript(engine, page);
     benchmark::DoNotOptimize(result);
-    return static_cast<long long>(result ? result->size() : page.size());
+    return static_cast<long long>(result ? result->text.size() : page.size());
 }
 
 inline std::FILE* nullStream() {

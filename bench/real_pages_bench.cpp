@@ -77,7 +77,6 @@ void overRealPages(benchmark::State& state, Run run, Served served = Served::Raw
         output = 0;
         for (const std::string& page : pages) {
             work.assign(page);          // the methods may change 0xFF bytes in place
-            engine.histogram.fill(0);  // as reading a page does
             output += run(engine, work);
         }
     }
@@ -116,7 +115,6 @@ void peakMemory(benchmark::State& state, Run run) {
             std::ofstream("/proc/self/clear_refs") << "5";
             const long long before = statusBytes("VmRSS:");
             Engine engine = quietEngine();
-            engine.histogram.fill(0);
             run(engine, work);
             const long long grown = statusBytes("VmHWM:") - before;
             const ssize_t written = write(results[1], &grown, sizeof grown);

@@ -91,15 +91,6 @@ void initDictionary(Dictionary& dictionary, size_t expectedWords) {
     dictionary.count = 0;
 }
 
-void countCharacters(std::array<unsigned, 256>& histogram, std::string_view token) {
-    for (char ch : token) {
-        const unsigned char c = static_cast<unsigned char>(ch);
-        if (c >= 'a' && c <= 'z') ++histogram[c - 32];
-        else if (c >= 'A' && c <= 'Z') ++histogram[c + 32];
-        ++histogram[c];
-    }
-}
-
 int offerWord(Dictionary& dictionary, std::string_view token) {
     if (token.size() <= 1) return -1;
     // A word with a backslash is never coded: it is looked up undoubled but listed doubled.

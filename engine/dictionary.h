@@ -47,8 +47,6 @@ struct CodeTable {
 // Empties the dictionary; it then takes at most DICTIONARY_CAPACITY - 1 words, and has room
 // for `expectedWords` before it grows (small pages stay cheap with none).
 void initDictionary(Dictionary& dictionary, size_t expectedWords = 0);
-// Counts the token's bytes; a letter marks both its cases as used.
-void countCharacters(std::array<unsigned, 256>& histogram, std::string_view token);
 // Offers a token: a known word counts once more, a new one enters with count 0. Returns the
 // word's first-seen number (see keptWord), or -1 when it is not taken.
 int offerWord(Dictionary& dictionary, std::string_view token);

@@ -10,7 +10,6 @@
 #include <system_error>
 
 #include "engine.h"
-#include "packed_writer.h"
 #include "regions.h"
 #include "run_report.h"
 #include "safe_files.h"
@@ -150,7 +149,6 @@ std::optional<std::string> readPageFrom(Engine& engine, std::FILE* stream, long&
         return std::nullopt;
     };
     if (!stream) return fail(PageOutcome::NotRead, "no input");
-    engine.histogram.fill(0);
     // One byte more than the bound is read, so that a longer page is told from one that
     // fills the bound exactly.
     const size_t limit = bound < 0 ? SIZE_MAX : static_cast<size_t>(bound) + 1;
@@ -260,11 +258,18 @@ long packChosen(Engine& engine, std::string& page, std::string* outputName, int 
     // Sizes after compression know no such floor.
     const bool both = (flags & FLAG_PLAIN) && (flags & FLAG_JAVASCRIPT);
     std::optional<std::string> packed;
-    if (flags & FLAG_JAVASCRIPT) packed = packJavaScript(engine, page);  // leaves the page as it is
+    size_t plainFloor = 0;  // plain compaction of the page cannot go below this length
+    if (flags & FLAG_JAVASCRIPT) {
+        // Leaves the page as it is.
+        if (std::optional<PackedPage> result = packJavaScript(engine, page)) {
+            packed = std::move(result->text);
+            plainFloor = result->plainFloor;
+        }
+    }
     progressDot(engine);
     // A page that JavaScript packing cannot bring back intact is compacted plainly instead.
     std::optional<std::string> plain;
-    if (packed && both && served == Served::Raw && packed->size() <= lastPlainFloor(engine)) {
+    if (packed && both && served == Served::Raw && packed->size() <= plainFloor) {
         // Plain compaction cannot be shorter.
     } else if ((flags & FLAG_PLAIN) || ((flags & FLAG_JAVASCRIPT) && !packed)) {
         plain = compactPlain(engine, page);

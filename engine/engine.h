@@ -177,7 +177,6 @@ struct Engine {
     EngineOptions options;
     EngineState scan;
     Dictionary dictionary;
-    std::array<unsigned, 256> histogram{};  // non-zero for each byte of the counted tokens
     std::FILE* console = stdout;            // dots, ratio lines and prompts; null for silence
     std::FILE* errors = stderr;             // failure messages and the dictionary trace;
                                             // null for silence
@@ -233,6 +232,14 @@ void setCodeCharLimit(Engine& engine, int count);
 // HTML and HEAD tags left out.
 std::string compactPlain(Engine& engine, std::string& page);
 
+// A JavaScript-packed page.
+struct PackedPage {
+    std::string text;
+    size_t plainFloor = 0;  // a length plain compaction of the page cannot go below: the bytes
+                            // of its body text, which plain compaction keeps as they stand
+    bool operator==(const PackedPage&) const = default;
+};
+
 // JavaScript packing: the page as a head part and a self-decoding script. Empty when the
 // page cannot be packed so that it comes back intact. The page is left as it is.
-std::optional<std::string> packJavaScript(Engine& engine, std::string& page);
+std::optional<PackedPage> packJavaScript(Engine& engine, std::string& page);

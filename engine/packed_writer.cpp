@@ -8,6 +8,8 @@
 #include <utility>
 
 #include "dictionary.h"
+#include "packed_decoder.h"
+#include "packed_literals.h"
 #include "regions.h"
 #include "tag_table.h"
 #include "text_buffer.h"
@@ -24,7 +26,6 @@ using word_probe::offerTextWord;
 
 constexpr int kLineLength = 256;      // coded text characters before the string is broken
 constexpr size_t kOverflowMargin = 2000;
-constexpr std::string_view kLiteralJoin = "\"+\n\"";  // ends a literal, joins the next
 
 // Whether a word that carries its blank may be coded before `cursor`: the page has a blank
 // there that a space may stand for, or a tag around which browsers ignore white space.
@@ -51,95 +52,6 @@ bool takesBlank(const EngineState& s, const std::string& token) {
     if (token.size() <= 1) return false;
     if (token[0] == '<' && token.back() != '>') return true;
     return !s.markup.inTag && !s.lastToken.inTag && !keepsBlanks(s);
-}
-
-// Whether a '<' in a script literal at `p` would let the HTML parser see markup.
-bool opensMarkup(std::string_view rest) {
-    if (rest.empty()) return false;
-    switch (rest[0]) {  // most '<' begin a tag of another name
-    case '!': return rest.substr(0, 3) == "!--";
-    case 's':
-    case 'S': return startsWithIgnoreCase(rest, "script");
-    case '/': return startsWithIgnoreCase(rest, "/script");
-    default: return false;
-    }
-}
-
-// Whether a script literal holds "<!--", "<script" or "</script", which hideMarkup hides.
-bool needsHiding(std::string_view raw) {
-    for (size_t i = raw.find('<'); i != std::string_view::npos; i = raw.find('<', i + 1)) {
-        if (opensMarkup(raw.substr(i + 1))) return true;
-    }
-    return false;
-}
-
-// Hides "<!--", "<script" and "</script" from the HTML parser inside a script literal by
-// writing their '<' as the escape \x3C, which JavaScript reads as the same character.
-std::string hideMarkup(std::string raw) {
-    std::string out;
-    size_t copied = 0;
-    for (size_t i = raw.find('<'); i != std::string::npos; i = raw.find('<', i + 1)) {
-        const std::string_view rest(raw.data() + i + 1, raw.size() - i - 1);
-        if (opensMarkup(rest)) {
-            if (copied == 0) out.reserve(raw.size() + 64);
-            out.append(raw, copied, i - copied);
-            out += "\\x3C";
-            copied = i + 1;
-        }
-    }
-    if (copied == 0) return raw;  // nothing to hide
-    out.append(raw, copied);
-    return out;
-}
-
-// Bytes of a script literal that need a closer look.
-constexpr std::array<bool, 256> kLiteralSpecial = [] {
-    std::array<bool, 256> special{};
-    for (const unsigned char c : {'"', '\n', '\r', '\\', '<'}) special[c] = true;
-    return special;
-}();
-
-// What JavaScript reads at raw[i] in the script literals we write: the byte it stands for
-// (-1 for a literal join, kLiteralJoin, which stands for none) and the bytes it takes; none
-// taken where the literals are not of our kind: a raw quote or line break, an escape other
-// than \\ \n \r and \x3C, or a "<!--", "<script" or "</script" that the HTML parser would see.
-struct LiteralByte {
-    size_t taken = 0;
-    int value = -1;
-};
-LiteralByte literalByteAt(std::string_view raw, size_t i) {
-    const unsigned char c = static_cast<unsigned char>(raw[i]);
-    const std::string_view rest = raw.substr(i);
-    if (!kLiteralSpecial[c]) return {1, c};
-    if (c == '<') return opensMarkup(rest.substr(1)) ? LiteralByte{} : LiteralByte{1, '<'};
-    if (rest.starts_with(kLiteralJoin)) return {kLiteralJoin.size(), -1};
-    if (rest.starts_with("\\\\")) return {2, '\\'};
-    if (rest.starts_with("\\n")) return {2, '\n'};
-    if (rest.starts_with("\\r")) return {2, '\r'};
-    if (rest.starts_with("\\x3C")) return {4, '<'};
-    return {};
-}
-
-// Reads `raw`, double-quoted script literals joined by kLiteralJoin, as JavaScript reads them
-// and appends their string value to `value`. Returns false where the literals are not the
-// kind we write (see literalByteAt).
-bool readLiterals(std::string_view raw, std::string& value) {
-    value.reserve(value.size() + raw.size());
-    size_t copied = 0;  // raw[copied, i) is plain text not yet appended
-    for (size_t i = 0; i < raw.size();) {
-        if (!kLiteralSpecial[static_cast<unsigned char>(raw[i])]) {
-            ++i;
-            continue;
-        }
-        value.append(raw.data() + copied, i - copied);
-        const LiteralByte read = literalByteAt(raw, i);
-        if (read.taken == 0) return false;
-        if (read.value >= 0) value.push_back(static_cast<char>(read.value));
-        i += read.taken;
-        copied = i;
-    }
-    value.append(raw.data() + copied, raw.size() - copied);
-    return true;
 }
 
 bool hasNonAscii(std::string_view text) {
@@ -189,7 +101,6 @@ struct Counter {
     // and needs neither to cut nor to look up again.
     TextTokenList& tokens;
     std::vector<TextRun>& runs;
-    std::vector<int> kept;  // by word number: the rank of a word the dictionary kept, or -1
 
     // Counts a token of the page's body and offers it as a word.
     void count(std::string& token) {
@@ -197,7 +108,9 @@ struct Counter {
         const bool comment = isCommentToken(engine);
         if (takesBlank(s, token)) token.push_back(' ');
         for (const char c : token) byteSeen[static_cast<unsigned char>(c)] = 1;
-        if (!s.inComment && !comment && !s.regions.skipToTagEnd) offerWord(engine.dictionary, token);
+        if (!s.inComment && !comment && !s.regions.skipToTagEnd) {
+            offerWord(engine.dictionary, token);
+        }
     }
 
     // The text tokens from `cursor` up to the next '<' or the page's end, each counted and
@@ -235,12 +148,20 @@ struct Counter {
     }
 };
 
-// Tabulates, by the counter's word numbers, the rank of each word the trimmed dictionary kept
-// (-1 for the others).
-void tabulateKept(Counter& counter, const Dictionary& dictionary) {
+// The text runs that the counting pass cut, which the writing pass replays.
+struct CountedText {
+    const TextTokenList* tokens = nullptr;
+    const std::vector<TextRun>* runs = nullptr;
+    const char* readableEnd = nullptr;  // the page may be read up to here
+};
+
+// By the counter's word numbers, the rank of each word the trimmed dictionary kept (-1 for
+// the others).
+std::vector<int> keptWordRanks(const Dictionary& dictionary) {
     const size_t words = dictionary.rankOf.size();
-    counter.kept.resize(words);
-    for (size_t w = 0; w < words; ++w) counter.kept[w] = keptWord(dictionary, static_cast<int>(w));
+    std::vector<int> kept(words);
+    for (size_t w = 0; w < words; ++w) kept[w] = keptWord(dictionary, static_cast<int>(w));
+    return kept;
 }
 
 // Writes `token` from `o` as the decoder reads it back: letters lower case, with the case
@@ -276,9 +197,10 @@ struct WriterBuffers {
 
 struct Writer {
     Writer(Engine& owner, const Dictionary& words, const std::string& codes, int codeCount,
-           size_t literalRoom, const Counter& counted, WriterBuffers& buffers)
+           size_t literalRoom, const CountedText& counted, const std::vector<int>& ranks,
+           WriterBuffers& buffers)
         : engine(owner), dictionary(words), t(codes), l(codeCount), room(literalRoom),
-          counter(&counted), coded(buffers.coded), intended(buffers.intended) {
+          counter(counted), keptRanks(ranks), coded(buffers.coded), intended(buffers.intended) {
         coded.clear();
         intended.clear();
     }
@@ -287,7 +209,8 @@ struct Writer {
     const std::string& t;
     int l;
     size_t room;  // the coded text's literal bytes must stay below this
-    const Counter* counter;  // whose text runs are replayed
+    CountedText counter;  // whose text runs are replayed
+    const std::vector<int>& keptRanks;  // by counted word number: a kept word's rank, or -1
     size_t nextRun = 0;
     TextBuffer& coded;
     TextBuffer& intended;
@@ -438,7 +361,7 @@ struct Writer {
     // run is made first, and the loop writes through pointers of its own.
     void writeRun(const TextRun& run) {
         EngineState& s = engine.scan;
-        TextTokenReader tokens(counter->tokens, run.first, run.last, run.start);
+        TextTokenReader tokens(*counter.tokens, run.first, run.last, run.start);
         const size_t runBytes = static_cast<size_t>(run.end - run.start);
         const size_t count = run.last - run.first;
         // A token writes at most three coded bytes a byte, a toggle, its blank and a literal
@@ -453,8 +376,8 @@ struct Writer {
         int emitted = 0;  // the last token's literal carries the blank after it
         const char toggle = t[1];
         const char quoteCode = t[2];
-        const char* const readableEnd = counter->readableEnd;
-        const int* const keptRank = counter->kept.data();
+        const char* const readableEnd = counter.readableEnd;
+        const int* const keptRank = keptRanks.data();
         const KeptCode* const codes = keptCodes.data();
         size_t lastLength = 0;
         for (TextToken token; tokens.next(token);) {
@@ -546,7 +469,7 @@ struct Writer {
             } else {
                 const size_t n = c == ' ' || c == '\t'
                                      ? 1
-                                     : static_cast<size_t>(scanTextToken(p, counter->readableEnd));
+                                     : static_cast<size_t>(scanTextToken(p, counter.readableEnd));
                 const std::string_view token(p, n);
                 p += n;
                 s.carried.appended = false;  // no token takes a blank where blanks are kept
@@ -564,7 +487,7 @@ struct Writer {
     // the token loop would write it.
     void writeText(char*& cursor) {
         EngineState& s = engine.scan;
-        const std::vector<TextRun>& runs = counter->runs;
+        const std::vector<TextRun>& runs = *counter.runs;
         while (nextRun < runs.size() && runs[nextRun].start < cursor) ++nextRun;
         if (nextRun < runs.size() && runs[nextRun].start == cursor) {
             // The counting pass cut this run: its tokens are taken as they are.
@@ -578,77 +501,83 @@ struct Writer {
             if (*p == 0 || *p == '<') break;
             s.carried.emitted = false;  // as nextToken before a token
             const std::string_view token(
-                p, static_cast<size_t>(scanTextToken(p, counter->readableEnd)));
+                p, static_cast<size_t>(scanTextToken(p, counter.readableEnd)));
             p += token.size();
             const int word =
-                token.size() > 1 ? lookupTextWord(dictionary, token, counter->readableEnd) : -1;
+                token.size() > 1 ? lookupTextWord(dictionary, token, counter.readableEnd) : -1;
             if (!writeTextToken(token, word)) break;
         }
         cursor = p;
     }
 };
 
-// The counting loop from `cursor` to the page's end.
-void countFrom(Counter& counter, char* cursor, int& headState) {
+// Both packing passes cut an ordinary tag's first token after body text, to which no region
+// step applies, and the common tokens inside a tag by fast paths.
+FastPath tagOpenerFastPath(Engine& engine, const char* cursor) {
+    return engine.scan.regionName.empty() && nextTagOpener(engine, cursor) ? FastPath::Cut
+                                                                           : FastPath::None;
+}
+FastPath insideTagFastPath(Engine& engine, char*& cursor) {
+    return engine.scan.markup.inTag && nextTagToken(engine, cursor) ? FastPath::Cut
+                                                                    : FastPath::None;
+}
+
+// The counting pass on the token loop: head text is gathered, the body's tokens counted.
+struct CountingPass {
+    Counter& counter;
     Engine& engine = counter.engine;
-    EngineState& s = engine.scan;
-    while (cursor) {
-        // Fast paths cut an ordinary tag's first token in body text (an opener, to which no
-        // region step applies) and the common tokens inside a tag.
-        bool opener = false;
-        bool cut = false;  // the token was cut by a fast path
-        if (inBodyText(s, headState)) {
-            counter.countText(cursor);
-            cut = opener = s.regionName.empty() && nextTagOpener(engine, cursor);
-        } else if (s.markup.inTag) {
-            cut = nextTagToken(engine, cursor);
-        }
-        std::string& token = cut ? s.token : nextToken(engine, cursor);
-        if (!cursor) break;
-        cursor += token.size();
-        const bool regionStep = !opener && mayTakeRegionStep(s, headState);
+
+    bool goesOn() const { return true; }
+    bool inText(int headState) const { return inBodyText(engine.scan, headState); }
+    void takeText(char*& cursor) { counter.countText(cursor); }
+    FastPath takeTagOpener(char*& cursor, int&) { return tagOpenerFastPath(engine, cursor); }
+    FastPath takeMarkup(char*& cursor, int&) { return insideTagFastPath(engine, cursor); }
+
+    void takeToken(std::string& token, const char* cursor, int& headState, bool regionStep) {
+        const EngineState& s = engine.scan;
         if (regionStep) headState = openHeadTag(engine, token, headState);
         if (headState != 0) {
-            if (!s.regions.skipToTagEnd) counter.headText += tokenWithSpacing(engine, token, cursor);
+            if (!s.regions.skipToTagEnd) {
+                counter.headText += tokenWithSpacing(engine, token, cursor);
+            }
         } else {
             counter.count(token);
         }
         if (regionStep) headState = closeHeadTag(engine, token, headState);
     }
-}
+};
 
-// The writing loop from `cursor` to the page's end, or to where the page proved not packable.
-void writeFrom(Writer& writer, char* cursor, int& headState) {
+// The writing pass on the token loop, up to the page's end or to where the page proved not
+// packable.
+struct WritingPass {
+    Writer& writer;
     Engine& engine = writer.engine;
-    EngineState& s = engine.scan;
-    TextBuffer& coded = writer.coded;
-    TextBuffer& intended = writer.intended;
-    while (cursor && writer.packable) {
-        // Fast paths cut an ordinary tag's first token in body text (an opener, to which no
-        // region step applies) and the common tokens inside a tag.
-        bool opener = false;
-        bool cut = false;  // the token was cut by a fast path
-        if (inBodyText(s, headState)) {
-            writer.writeText(cursor);
-            if (!writer.packable) break;
-            cut = opener = s.regionName.empty() && nextTagOpener(engine, cursor);
-        } else if (inPreformattedText(engine, headState) && writer.writePreformattedText(cursor)) {
-            continue;
-        } else if (s.markup.inTag) {
-            cut = nextTagToken(engine, cursor);
+
+    bool goesOn() const { return writer.packable; }
+    bool inText(int headState) const { return inBodyText(engine.scan, headState); }
+    void takeText(char*& cursor) { writer.writeText(cursor); }
+    FastPath takeTagOpener(char*& cursor, int&) { return tagOpenerFastPath(engine, cursor); }
+    FastPath takeMarkup(char*& cursor, int& headState) {
+        if (inPreformattedText(engine, headState) && writer.writePreformattedText(cursor)) {
+            return FastPath::Taken;
         }
-        std::string& token = cut ? s.token : nextToken(engine, cursor);
-        if (!cursor) break;
-        cursor += token.size();
-        const bool regionStep = !opener && mayTakeRegionStep(s, headState);
+        return insideTagFastPath(engine, cursor);
+    }
+
+    void takeToken(std::string& token, const char* cursor, int& headState, bool regionStep) {
+        EngineState& s = engine.scan;
+        TextBuffer& coded = writer.coded;
+        TextBuffer& intended = writer.intended;
         if (regionStep) s.preformatted = checkPreformatted(engine, token);
         const bool comment = isCommentToken(engine);
         if (regionStep) {
-            const int scriptWasOpen = s.regions.scriptPending;
+            const bool scriptWasOpen = s.regions.scriptPending;
             headState = openHeadTag(engine, token, headState);
             // A script after the body text began would run before that text once moved into
             // the head: such a page is not packed.
-            if (s.regions.scriptPending && !scriptWasOpen && writer.bodyStarted) writer.packable = false;
+            if (s.regions.scriptPending && !scriptWasOpen && writer.bodyStarted) {
+                writer.packable = false;
+            }
         }
         if (s.inComment || comment || headState != 0 || s.regions.skipToTagEnd) {
             if (comment && !s.inComment && !intended.empty() &&
@@ -676,7 +605,7 @@ void writeFrom(Writer& writer, char* cursor, int& headState) {
         writer.breakLine();
         if (regionStep) headState = closeHeadTag(engine, token, headState);
     }
-}
+};
 
 // JavaScript packing's working memory, kept in the engine from page to page.
 struct PackingWorkspace {
@@ -684,7 +613,6 @@ struct PackingWorkspace {
     std::vector<TextRun> runs;
     WriterBuffers written;
     std::string value;  // a literal's value, as JavaScript reads it
-    size_t plainFloor = 0;  // of the last page
 };
 
 // Pages of this size and more give their working memory back once done with it: kept, it
@@ -729,11 +657,6 @@ PackingWorkspace& workspaceOf(Engine& engine) {
 
 }  // namespace
 
-size_t lastPlainFloor(const Engine& engine) {
-    const auto* workspace = static_cast<const PackingWorkspace*>(engine.workspace.packing.get());
-    return workspace ? workspace->plainFloor : 0;
-}
-
 bool declaresCharset(std::string_view page) {
     if (page.substr(0, 3) == "\xEF\xBB\xBF" || page.substr(0, 2) == "\xFE\xFF" ||
         page.substr(0, 2) == "\xFF\xFE") {
@@ -761,349 +684,197 @@ bool readsByGuess(std::string_view page, size_t header) {
     return hasNonAscii(body) && !declaresCharset(body);
 }
 
-// Whether the first n bytes (n <= 16) at a and b are equal, where 16 bytes may be read at
-// each: two fixed-size compares under a mask, without a branch on n.
-inline bool equalPrefix16(const char* a, const char* b, size_t n) {
-    if constexpr (std::endian::native != std::endian::little) {
-        return equalBytes(a, b, n);
-    } else {
-        static constexpr auto kMasks = [] {
-            std::array<std::array<uint64_t, 2>, 17> masks{};
-            for (size_t k = 0; k <= 16; ++k) {
-                for (size_t i = 0; i < k; ++i) masks[k][i / 8] |= uint64_t{0xFF} << (8 * (i % 8));
-            }
-            return masks;
-        }();
-        uint64_t a0, a1, b0, b1;
-        std::memcpy(&a0, a, 8);
-        std::memcpy(&a1, a + 8, 8);
-        std::memcpy(&b0, b, 8);
-        std::memcpy(&b1, b + 8, 8);
-        return (((a0 ^ b0) & kMasks[n][0]) | ((a1 ^ b1) & kMasks[n][1])) == 0;
-    }
+// A progress dot on the console, where dots are asked for.
+void packingDot(const Engine& engine) {
+    if (engine.options.progressDots && engine.console) std::fputs(".", engine.console);
 }
 
-constexpr size_t kReadAhead = 16;  // bytes past a text's end that a check may read
-
-// Where decoded text goes: a buffer that keeps it, or a check against the text it must be.
-// The check remembers the first difference; it reads up to `readable` bytes of its text,
-// which may run kReadAhead bytes past the text's end.
-struct MatchingSink {
-    std::string_view expected;
-    size_t readable = expected.size();
-    size_t at = 0;
-    bool same = true;
-
-    void append(const char* from, size_t n) {
-        if (n <= kReadAhead && at + kReadAhead <= readable) [[likely]] {
-            // A piece that runs past the text's end is compared with the bytes after it, and
-            // leaves `at` past the end, where matched() refuses it.
-            same &= equalPrefix16(expected.data() + at, from, n);
-            at += n;
-            return;
-        }
-        if (at > expected.size() || n > expected.size() - at ||
-            !equalBytes(expected.data() + at, from, n)) {
-            same = false;
-            at = expected.size() + 1;  // every later piece differs as well
-            return;
-        }
-        at += n;
-    }
-    bool matched() const { return same && at == expected.size(); }
+// What the counting pass found in a page.
+struct CountedPage {
+    std::string header;      // the bytes that go out in front as they stand
+    size_t bodyFrom = 0;     // where both passes start: just past the header
+    size_t charsetFrom = 0;  // where the page's own text starts, past a server header
+    std::string headText;    // the head's tokens, which the packed page keeps as text
+    std::array<unsigned, 256> histogram{};  // non-zero for each byte of the counted tokens
+    size_t textBytes = 0;  // bytes of the body text, which plain compaction keeps too
+    bool endsInMarkup = false;  // the page ends inside a tag, a comment or raw text
+    CountedText text;           // the text runs, which the writing pass replays
 };
 
-// Decodes c as the packed page's decoder does into `text` (a TextBuffer or a MatchingSink);
-// false where that decoder would go wrong. With `literals`, c is the script literals that
-// hold the coded text, read as JavaScript reads them on the way (false where readLiterals
-// would be).
-template <typename Sink>
-bool decodeInto(std::string_view t, std::string_view s, std::string_view c, int l, Sink& text,
-                bool literals) {
-    // Entry k of s runs from just after its k-th '~' to the next one. Past the last '~' the
-    // decoder's indexOf finds none (0) and then starts over from the first.
-    std::vector<size_t> afterTildes{0};
-    for (size_t i = 0; i < s.size(); ++i) {
-        if (s[i] == '~') afterTildes.push_back(i + 1);
-    }
-    const size_t cycle = afterTildes.size();  // the starts repeat with this period
-    const size_t entries = t.size() * 2;
-    std::vector<size_t> starts(entries + 1);
-    for (size_t n = 0; n <= entries; ++n) starts[n] = afterTildes[n % cycle];
-    // t.indexOf for every byte at once: the first position of each byte in t, or -1.
-    std::array<long, 256> position;
-    position.fill(-1);
-    for (size_t k = t.size(); k-- > 0;) position[static_cast<unsigned char>(t[k])] = static_cast<long>(k);
-
-    // What a byte of c does under each state of the case toggle: writes a piece of `source`
-    // (a word of s, or the byte itself with its case set and the blank after a capital),
-    // toggles the case, escapes to the next byte's word, or makes the decoder go wrong.
-    enum Kind : uint8_t { kWrite, kToggle, kEscape, kFail, kLiteral };
-    struct Piece {
-        uint32_t from = 0;
-        uint32_t length = 0;
-        Kind kind = kFail;
-    };
-    std::string source;
-    source.reserve(s.size() + 3 * 256 + kReadAhead);
-    source.append(s);
-    // The byte `first`, and `second` after it unless that is zero, as a piece of source.
-    const auto addPiece = [&](char first, char second = 0) {
-        Piece piece{static_cast<uint32_t>(source.size()), second ? 2u : 1u, kWrite};
-        source.push_back(first);
-        if (second) source.push_back(second);
-        return piece;
-    };
-    // Entry z of s as the decoder's substring(r[z], r[z+1]-1) reads it.
-    const auto entryOf = [&](size_t z) {
-        Piece piece;
-        if (z + 1 >= starts.size()) return piece;
-        const size_t from = starts[z];
-        const size_t to = starts[z + 1];
-        if (to == 0 || to - 1 < from) return piece;
-        return Piece{static_cast<uint32_t>(from), static_cast<uint32_t>(to - 1 - from), kWrite};
-    };
-    std::array<std::array<Piece, 256>, 2> pieces;  // by the toggle's state, then the byte
-    std::array<Piece, 256> escaped;                // the word a byte after the escape stands for
-    for (int b = 0; b < 256; ++b) {
-        const size_t byte = static_cast<size_t>(b);
-        const char ch = static_cast<char>(b);
-        const long z = position[byte];
-        if (z >= 0) escaped[byte] = entryOf(static_cast<size_t>(z + l));
-        if (z == 1) {
-            pieces[0][byte].kind = pieces[1][byte].kind = kToggle;
-        } else if (z == 0) {
-            pieces[0][byte].kind = pieces[1][byte].kind = kEscape;
-        } else if (z > 0 && z < l) {
-            pieces[0][byte] = pieces[1][byte] = entryOf(static_cast<size_t>(z));
-        } else if (b >= 'A' && b <= 'Z') {  // a capital: its letter and a blank
-            pieces[0][byte] = addPiece(toAsciiLower(ch), ' ');
-            pieces[1][byte] = addPiece(ch, ' ');
-        } else {
-            pieces[0][byte] = addPiece(ch);
-            // Upper-casing a non-ASCII byte would give another character.
-            if (b < 0x80) pieces[1][byte] = addPiece(toAsciiUpper(ch));
-        }
-    }
-    source.append(kReadAhead, '\0');
-    // The bytes met in c: where c is literals, those that need a closer look first.
-    std::array<std::array<Piece, 256>, 2> met = pieces;
-    if (literals) {
-        for (int b = 0; b < 256; ++b) {
-            if (kLiteralSpecial[static_cast<size_t>(b)]) {
-                const size_t byte = static_cast<size_t>(b);
-                met[0][byte].kind = met[1][byte].kind = kLiteral;
-            }
-        }
-    }
-    // The byte of the coded text at c[i], i moved past it: -1 at the end, -2 where the
-    // literals are not of our kind.
-    const auto nextByte = [&](size_t& i) {
-        while (i < c.size()) {
-            const unsigned char b = static_cast<unsigned char>(c[i]);
-            if (met[0][b].kind != kLiteral) {
-                ++i;
-                return static_cast<int>(b);
-            }
-            const LiteralByte read = literalByteAt(c, i);
-            if (read.taken == 0) return -2;
-            i += read.taken;
-            if (read.value >= 0) return read.value;
-        }
-        return -1;
-    };
-    const char* const from = source.data();
-    int u = 0;
-    const Piece* row = met[0].data();  // met[u]
-    for (size_t i = 0; i < c.size();) {
-        const Piece& piece = row[static_cast<unsigned char>(c[i])];
-        if (piece.kind == kWrite) [[likely]] {
-            text.append(from + piece.from, piece.length);
-            ++i;
-            continue;
-        }
-        const int b = nextByte(i);
-        if (b == -1) break;  // a literal join at the end
-        if (b < 0) return false;
-        const Piece& real = pieces[static_cast<size_t>(u)][static_cast<size_t>(b)];
-        if (real.kind == kWrite) {
-            text.append(from + real.from, real.length);
-        } else if (real.kind == kToggle) {
-            u = 1 - u;
-            row = met[static_cast<size_t>(u)].data();
-        } else if (real.kind == kEscape) {
-            const int second = nextByte(i);
-            if (second < 0) return false;
-            const Piece& word = escaped[static_cast<size_t>(second)];
-            if (word.kind != kWrite) return false;
-            text.append(from + word.from, word.length);
-        } else {
-            return false;
-        }
-    }
-    return true;
-}
-
-// Whether the coded literals `raw` read as a value that decodes to exactly `intended`.
-bool decodesTo(std::string_view raw, std::string_view t, std::string_view words, int l,
-               TextBuffer& intended) {
-    intended.room(kReadAhead);  // bytes past its end that the check may read
-    MatchingSink decoded{intended.view(), intended.size() + kReadAhead};
-    return decodeInto(t, words, raw, l, decoded, true) && decoded.matched();
-}
-
-}  // namespace
-
-bool decodesExactly(std::string_view t, std::string_view s, std::string_view c, int l,
-                    std::string_view expected, bool literals) {
-    MatchingSink decoded{expected};
-    return decodeInto(t, s, c, l, decoded, literals) && decoded.matched();
-}
-
-bool decodePacked(std::string_view t, std::string_view s, std::string_view c, int l,
-                  std::string& decoded) {
-    TextBuffer text;
-    text.reserve(c.size() * 2);
-    if (!decodeInto(t, s, c, l, text, false)) return false;
-    decoded = text.take();
-    return true;
-}
-
-std::optional<std::string> packJavaScript(Engine& engine, std::string& page) {
-    const EngineOptions& options = engine.options;
-    Dictionary& dictionary = engine.dictionary;
-    const size_t size = page.size() + 1;
-    const auto dot = [&] {
-        if (options.progressDots && engine.console) std::fputs(".", engine.console);
-    };
-
-    // A page whose styles keep white space keeps every blank.
-    const bool keepBlanks = options.keepBlanks || stylesKeepWhiteSpace(page);
-
-    // Counting pass: the head text, the character histogram and the words.
+// The counting pass: the head text, the byte histogram, the words (in the engine's
+// dictionary) and the text runs (in the workspace).
+CountedPage countPage(Engine& engine, std::string& page, bool keepBlanks,
+                      PackingWorkspace& workspace) {
     resetPageState(engine);
     engine.scan.pageStart = page.data();
     if (keepBlanks) keepEveryBlank(engine);
-    dot();
-    initDictionary(dictionary);
+    packingDot(engine);
+    initDictionary(engine.dictionary);
     int headState = clearHeadTag(engine);
-    std::string header;
-    const size_t h = keptPrefixLength(engine, page, &header);
+    CountedPage counted;
+    counted.bodyFrom = keptPrefixLength(engine, page, &counted.header);
     // A byte-order mark goes out in front, and still declares the page's character set.
-    const size_t charsetFrom = serverHeaderLength(engine, page, nullptr);
-    PackingWorkspace& workspace = workspaceOf(engine);
-    const ReleaseAfterLargePage release(workspace, page.size());
-    workspace.plainFloor = 0;
+    counted.charsetFrom = serverHeaderLength(engine, page, nullptr);
     Counter counter(engine, workspace.tokens, workspace.runs);
     counter.readableEnd = page.data() + page.size() + 1;  // the terminating zero is read too
     counter.tokens.reserve(page.size() / 4);  // text words run about five bytes with a blank
-    char* cursor = page.data() + h;
-    countFrom(counter, cursor, headState);
+    CountingPass counting{counter};
+    walkTokens(engine, page.data() + counted.bodyFrom, headState, counting);
     // The packed page goes on after the text its decoder writes ("</SCRIPT>" and "</HTML>"):
     // a page that ends inside a tag, a comment or raw text (an unclosed TEXTAREA, TITLE,
-    // PLAINTEXT...) would show that as text, or lose it. Such a page is not packed (see the
-    // self-check below).
+    // PLAINTEXT...) would show that as text, or lose it. Such a page is not packed (see
+    // checkByDecoding).
     const EngineState& atEnd = engine.scan;
-    const bool endsInMarkup = atEnd.markup.inTag || atEnd.markup.inMarkupComment || !atEnd.rawTextName.empty();
-    workspace.plainFloor = counter.textBytes;
+    counted.endsInMarkup = !atEnd.inText();
+    counted.textBytes = counter.textBytes;
     // Both cases of a letter count as used: the decoder's case toggle makes either.
     for (int c = 0; c < 256; ++c) {
         const unsigned n = counter.byteSeen[static_cast<size_t>(c)];
-        if (c >= 'a' && c <= 'z') engine.histogram[static_cast<size_t>(c - 32)] += n;
-        else if (c >= 'A' && c <= 'Z') engine.histogram[static_cast<size_t>(c + 32)] += n;
-        engine.histogram[static_cast<size_t>(c)] += n;
+        if (c >= 'a' && c <= 'z') counted.histogram[static_cast<size_t>(c - 32)] += n;
+        else if (c >= 'A' && c <= 'Z') counted.histogram[static_cast<size_t>(c + 32)] += n;
+        counted.histogram[static_cast<size_t>(c)] += n;
     }
-    const std::string& headText = counter.headText;
-    dot();
+    counted.headText = std::move(counter.headText);
+    counted.text = {&workspace.tokens, &workspace.runs, counter.readableEnd};
+    packingDot(engine);
+    return counted;
+}
+
+// The codes chosen for a page's words.
+struct ChosenCodes {
+    std::string t;          // the code table: escape, case toggle, quote code, the word codes
+    int l = 0;              // the code count the decoder is called with
+    std::string wordList;   // the kept words as they stand in s, each after a '~'
+    std::vector<int> kept;  // by counted word number: the rank of a kept word, or -1
+};
+
+// Ranks the counted words and chooses the code table and the words that get a code. Empty
+// for a page read by a guess and where the code characters are too few.
+std::optional<ChosenCodes> chooseCodes(Engine& engine, const CountedPage& counted,
+                                       std::string_view page) {
+    const EngineOptions& options = engine.options;
+    Dictionary& dictionary = engine.dictionary;
     // At most one word for each code character is kept: only those need their order.
-    const CodeTable table = buildCodeTable(engine.histogram, options.codeCharLimit);
+    const CodeTable table = buildCodeTable(counted.histogram, options.codeCharLimit);
     rankDictionary(dictionary, static_cast<size_t>(table.sectionOne));
-    dot();
+    packingDot(engine);
     // A page read by a guess is not packed.
-    if (readsByGuess(page, charsetFrom)) return std::nullopt;
+    if (readsByGuess(page, counted.charsetFrom)) return std::nullopt;
     const int count = trimDictionary(dictionary, table.sectionOne, options.debugDump != 0,
                                      engine.errors);  // the trace never mixes with a piped page
-    dot();
+    packingDot(engine);
     // The escape, the case toggle and the quote code must be code characters.
     if (table.sectionOne < 3) return std::nullopt;
-    tabulateKept(counter, dictionary);
-    const int l = std::max(count, 3);
-    std::string t = table.t;
-    if (static_cast<int>(t.size()) > l + 2) t.resize(static_cast<size_t>(l) + 1);
+    ChosenCodes codes;
+    codes.kept = keptWordRanks(dictionary);
+    codes.l = std::max(count, 3);
+    codes.t = table.t;
+    if (static_cast<int>(codes.t.size()) > codes.l + 2) {
+        codes.t.resize(static_cast<size_t>(codes.l) + 1);
+    }
+    for (int w = 0; w < count; ++w) {
+        codes.wordList += "~" + dictionary.words[static_cast<size_t>(w)];
+    }
+    codes.wordList += "~";
+    return codes;
+}
 
-    std::string out = header;
+// The packed page up to its coded text: the header, the marker, the head text, and the
+// script's t and s.
+std::string packedHead(const CountedPage& counted, const ChosenCodes& codes) {
+    std::string out = counted.header;
     out += PACKED_MARKER;
-    out += headText;
+    out += counted.headText;
     out += "<SCRIPT LANGUAGE=\"JavaScript\">\n";
-    out += "t=\"" + t + "\";\n";
-    std::string wordList;  // the words as they stand in s, each after a '~'
-    for (int w = 0; w < count; ++w) wordList += "~" + dictionary.words[static_cast<size_t>(w)];
-    wordList += "~";
-    const std::string words = "u~u~\"" + wordList;  // the value of s
-    out += "s=\"u~u~\"+'\"'+\"" + hideMarkup(wordList) + "\";\n";
-    const size_t packedStart = out.size() - header.size();
+    out += "t=\"" + codes.t + "\";\n";
+    out += "s=\"u~u~\"+'\"'+\"" + hideMarkup(codes.wordList) + "\";\n";
+    return out;
+}
 
-    // Writing pass: the coded text, and beside it the text it must decode to.
+// The coded text and beside it the text it must decode to, in the workspace's buffers.
+struct CodedText {
+    TextBuffer& coded;     // the coded text's script literals, as written
+    TextBuffer& intended;  // the text the decoder must rebuild
+};
+
+// The writing pass: the coded text, whose literal bytes must stay below `room`. Empty where
+// the page proved not packable.
+std::optional<CodedText> writeCodedText(Engine& engine, std::string& page, bool keepBlanks,
+                                        const CountedPage& counted, const ChosenCodes& codes,
+                                        size_t room, WriterBuffers& buffers) {
     resetPageState(engine);
     engine.scan.pageStart = page.data();
     if (keepBlanks) keepEveryBlank(engine);
-    headState = clearHeadTag(engine);
-    cursor = page.data() + h;
-    // The packed text may not reach the page's size and its margin.
-    const size_t limit = size + kOverflowMargin;
-    Writer writer(engine, dictionary, t, l, limit > packedStart + 3 ? limit - packedStart - 3 : 0,
-                  counter, workspace.written);
+    int headState = clearHeadTag(engine);
+    Writer writer(engine, engine.dictionary, codes.t, codes.l, room, counted.text, codes.kept,
+                  buffers);
     writer.tabulateCodes();
     // Reserved room costs no memory until written: enough that a page which packs at all
     // rarely makes its coded text move.
     writer.coded.reserve(page.size() + 256);
     writer.intended.reserve(page.size() + 256);
-    writeFrom(writer, cursor, headState);
+    WritingPass writing{writer};
+    walkTokens(engine, page.data() + counted.bodyFrom, headState, writing);
     if (!writer.packable) return std::nullopt;
-    TextBuffer& coded = writer.coded;
-    TextBuffer& intended = writer.intended;
+    return CodedText{writer.coded, writer.intended};
+}
 
-    // Self-check: the head ends outside any markup, the literals are safe, and the decoder
-    // rebuilds exactly the intended text.
-    if (endsInMarkup || !endsOutsideMarkup(std::string(PACKED_MARKER) + headText)) {
+// The coded text as the packed page holds it.
+struct CodedLiterals {
+    std::string_view written;  // as the writing pass wrote it
+    std::string hidden;        // with markup hidden, where it held any
+    std::string_view view() const { return hidden.empty() ? written : std::string_view(hidden); }
+};
+
+// The self-check: the head ends outside any markup, the literals read back as written, and
+// the decoder rebuilds exactly the intended text. Empty where any of that fails.
+std::optional<CodedLiterals> checkByDecoding(const CountedPage& counted, const ChosenCodes& codes,
+                                             const CodedText& text, std::string& value) {
+    if (counted.endsInMarkup ||
+        !endsOutsideMarkup(std::string(PACKED_MARKER) + counted.headText)) {
         return std::nullopt;
     }
-    std::string& value = workspace.value;
     value.clear();
-    if (!readLiterals(t, value) || value != t) return std::nullopt;
+    if (!readLiterals(codes.t, value) || value != codes.t) return std::nullopt;
     value.clear();
-    if (!readLiterals(hideMarkup(wordList), value) || value != wordList) return std::nullopt;
-    std::string hidden;
-    if (needsHiding(coded.view())) hidden = hideMarkup(std::string(coded.view()));
-    if (!decodesTo(hidden.empty() ? coded.view() : hidden, t, words, l, intended)) {
+    if (!readLiterals(hideMarkup(codes.wordList), value) || value != codes.wordList) {
         return std::nullopt;
     }
-    const std::string_view codedRaw = hidden.empty() ? coded.view() : hidden;
+    CodedLiterals literals{text.coded.view(), {}};
+    if (needsHiding(literals.written)) literals.hidden = hideMarkup(std::string(literals.written));
+    const std::string words = "u~u~\"" + codes.wordList;  // the value of s
+    if (!decodesTo(literals.view(), codes.t, words, codes.l, text.intended)) return std::nullopt;
+    return literals;
+}
+
+}  // namespace
+
+std::optional<PackedPage> packJavaScript(Engine& engine, std::string& page) {
+    // A page whose styles keep white space keeps every blank.
+    const bool keepBlanks = engine.options.keepBlanks || stylesKeepWhiteSpace(page);
+    PackingWorkspace& workspace = workspaceOf(engine);
+    const ReleaseAfterLargePage release(workspace, page.size());
+
+    const CountedPage counted = countPage(engine, page, keepBlanks, workspace);
+    const std::optional<ChosenCodes> codes = chooseCodes(engine, counted, page);
+    if (!codes) return std::nullopt;
+    std::string out = packedHead(counted, *codes);
+    // The packed text may not reach the page's size, its terminator and a margin.
+    const size_t packedStart = out.size() - counted.header.size();
+    const size_t limit = page.size() + 1 + kOverflowMargin;
+    const size_t room = limit > packedStart + 3 ? limit - packedStart - 3 : 0;
+    const std::optional<CodedText> text =
+        writeCodedText(engine, page, keepBlanks, counted, *codes, room, workspace.written);
+    if (!text) return std::nullopt;
+    const std::optional<CodedLiterals> literals =
+        checkByDecoding(counted, *codes, *text, workspace.value);
+    if (!literals) return std::nullopt;
     if (release.large()) {
         // Only the coded text is read from here on: a large page gives back the rest before
         // the packed page grows beside it.
         releaseCounted(workspace);
-        intended.release();
+        text->intended.release();
     }
-    const int percentStep = static_cast<int>(coded.size() / 100);
-
-    out.reserve(out.size() + codedRaw.size() + 1024);  // the decoder follows
-    out += "c=\"";
-    out += codedRaw;
-    out += "\";\n";
-    out += "function a(n){this.length=n;return this};function d(s,c,t,l){u=0;k=0;o=\"\";";
-    out += "r=new a(t.length*2);r[0]=0;for (n=0;n<t.length*2;n++){r[n+1]=s.indexOf(\"~\",r[n])+1;}";
-    out += "for (i=0;i<c.length;i++){w=c.charAt(i);f=0;z=t.indexOf(w);if (z==1)u=1-u;else if (z>-1 && z<l){";
-    out += "if (z==0) z=t.indexOf(w=c.charAt(++i))+l;o+=s.substring(r[z],r[z+1]-1)}else{";
-    out += "if (w>='A' && w <='Z') f=1;if (u==1 && f==0) o+=w.toUpperCase();else if (u==0 && f==1) o+=w.toLowerCase();";
-    out += "else o+=w;if (f==1) o+=\" \"};k++;if (k%" + std::to_string(options.outputChunk) +
-           "==0){document.write(o);o=\"\";";
-    if (options.unpackStatus) {
-        out += "self.status=Math.ceil(i/" + std::to_string(percentStep) + ")+\"% unpacking\";";
-    }
-    out += "}};document.write(o);self.status=\"Quillboxed\";}\n";
-    out += "d(s,c,t," + std::to_string(l) + ");";
-    out += "\n</SCRIPT>";
-    out += "\n</HTML>";
-    return out;
+    appendDecoder(out, literals->view(), text->coded.size(), codes->l, engine.options);
+    return PackedPage{std::move(out), counted.textBytes};
 }

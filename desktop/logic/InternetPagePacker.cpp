@@ -48,8 +48,6 @@ InternetPackOutcome packInternetPage(Engine& engine, const QString& address,
         }
         std::string page(downloaded.constData(), size_t(downloaded.size()));
 
-        // Every page starts with empty counts, as one read from a file does.
-        engine.histogram.fill(0);
         engine.options.removeMeta = (methodFlags & FLAG_NO_META) ? 1 : 0;
         engine.options.keepComments = (methodFlags & FLAG_NO_COMMENTS) ? 0 : 1;
         outcome.result = packBest(engine, page, &outputName, long(page.size()), methodFlags);

@@ -915,7 +915,7 @@ TEST_F(Console, CodeCharLimitAndOutputChunk) {
         return static_cast<int>(top);
     };
     const std::string page = repetitivePage();
-    PackedPage usual, limited;
+    PackedParts usual, limited;
     ASSERT_TRUE(parsePackedPage(run({"--method=js", "-p"}, page).output, usual));
     const int limit = highest(usual.t);  // one below what the page uses by default
     ASSERT_GT(limit, 4);

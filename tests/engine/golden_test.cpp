@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "engine_helpers.h"
+#include "packed_decoder.h"
 #include "packed_page.h"
-#include "packed_writer.h"
 
 namespace {
 
@@ -70,7 +70,7 @@ void checkPage(const fs::path& page, bool serverHeader) {
     const std::optional<std::string> packed = packText(engine, text);
     checkGolden(expected / (stem + ".packed.html"), packed);
     if (packed) {
-        PackedPage parts;
+        PackedParts parts;
         ASSERT_TRUE(parsePackedPage(*packed, parts));
         std::string decoded;
         EXPECT_TRUE(decodePacked(parts.t, parts.s, parts.c, parts.l, decoded));

@@ -9,8 +9,8 @@
 
 #include "engine_helpers.h"
 #include "long_page.h"
+#include "packed_decoder.h"
 #include "packed_page.h"
-#include "packed_writer.h"
 
 namespace {
 
@@ -71,7 +71,7 @@ TEST(PackedInNode, ScriptsWriteWhatTheDecoderRebuilds) {
         Engine engine = quietEngine();
         const auto packed = packText(engine, page);
         if (!packed) return;
-        PackedPage parts;
+        PackedParts parts;
         ASSERT_TRUE(parsePackedPage(*packed, parts)) << name;
         std::string decoded;
         ASSERT_TRUE(decodePacked(parts.t, parts.s, parts.c, parts.l, decoded)) << name;

@@ -10,16 +10,16 @@
 #include "dictionary.h"
 #include "engine_helpers.h"
 #include "long_page.h"
+#include "packed_decoder.h"
 #include "packed_page.h"
-#include "packed_writer.h"
 #include "word_probe.h"
 
 namespace {
 
 // Packs `page` and reads the result back; fails the test when there is no packed page.
-PackedPage packAndParse(Engine& engine, const std::string& page, std::string* whole = nullptr) {
+PackedParts packAndParse(Engine& engine, const std::string& page, std::string* whole = nullptr) {
     const auto packed = packText(engine, page);
-    PackedPage parts;
+    PackedParts parts;
     EXPECT_TRUE(packed.has_value()) << page;
     if (!packed) return parts;
     EXPECT_TRUE(parsePackedPage(*packed, parts)) << *packed;
@@ -27,7 +27,7 @@ PackedPage packAndParse(Engine& engine, const std::string& page, std::string* wh
     return parts;
 }
 
-std::string decodedText(const PackedPage& parts) {
+std::string decodedText(const PackedParts& parts) {
     std::string decoded;
     EXPECT_TRUE(decodePacked(parts.t, parts.s, parts.c, parts.l, decoded));
     return decoded;
@@ -54,7 +54,7 @@ TEST(PackedWriter, WorkedExampleIsExact) {
         "self.status=Math.ceil(i/0)+\"% unpacking\";}};document.write(o);self.status=\"Quillboxed\";}\n"
         "d(s,c,t,3);\n</SCRIPT>\n</HTML>";
     EXPECT_EQ(*packed, expected);
-    PackedPage parts;
+    PackedParts parts;
     ASSERT_TRUE(parsePackedPage(*packed, parts));
     EXPECT_EQ(decodedText(parts), "<P>Hi there Hi there Bob \"x\" yy yy</P> ");
 }
@@ -198,8 +198,7 @@ TEST(Dictionary, TrimKeepsRepeatedWordsUpToTheCodeCharacters) {
 
 TEST(Dictionary, CodeTableTakesUnseenBytesFirstAndStaysAscii) {
     std::array<unsigned, 256> histogram{};
-    countCharacters(histogram, "e");  // a letter marks both its cases
-    EXPECT_EQ(histogram['E'], 1u);
+    histogram['e'] = histogram['E'] = 1;  // a letter seen marks both its cases
     const CodeTable table = buildCodeTable(histogram, 256);
     EXPECT_EQ(table.t.find('e'), table.t.find('e'));
     EXPECT_GE(static_cast<int>(table.t.find('e')), table.sectionOne);
@@ -262,7 +261,7 @@ TEST(PackedWriter, RoundTrips) {
     for (const RoundTripCase& c : kRoundTrips) {
         SCOPED_TRACE(c.name);
         Engine engine = quietEngine();
-        const PackedPage parts = packAndParse(engine, c.page);
+        const PackedParts parts = packAndParse(engine, c.page);
         const std::string decoded = decodedText(parts);
         EXPECT_EQ(decoded.substr(0, c.decoded.size()), c.decoded);
         EXPECT_EQ(decoded.find_first_not_of(' ', c.decoded.size()), std::string::npos);
@@ -274,7 +273,7 @@ TEST(PackedWriter, DecodesExactlyOnlyTheDecodedText) {
     for (const RoundTripCase& c : kRoundTrips) {
         SCOPED_TRACE(c.name);
         Engine engine = quietEngine();
-        const PackedPage parts = packAndParse(engine, c.page);
+        const PackedParts parts = packAndParse(engine, c.page);
         const std::string decoded = decodedText(parts);
         ASSERT_FALSE(decoded.empty());
         const auto exact = [&](const std::string& text) {
@@ -301,7 +300,7 @@ TEST(PackedWriter, CodedLiteralsDecodeAsTheirValue) {
     for (int i = 0; i < 40; ++i) page += "say \"yes\" a\\b <i>x</i> ";
     page += "</p><pre>one\ntwo</pre>";
     std::string whole;
-    const PackedPage parts = packAndParse(engine, page, &whole);
+    const PackedParts parts = packAndParse(engine, page, &whole);
     const size_t from = whole.find("\nc=\"") + 4;
     const std::string raw = whole.substr(from, whole.find("\";\nfunction") - from);
     const std::string decoded = decodedText(parts);
@@ -384,7 +383,7 @@ TEST(PackedWriter, DoctypeStaysInFront) {
 
 TEST(PackedWriter, FewWordsKeepThreeCodes) {
     Engine engine = quietEngine();
-    const PackedPage parts = packAndParse(engine, "<p>Only \"one\" word repeats: repeats</p>");
+    const PackedParts parts = packAndParse(engine, "<p>Only \"one\" word repeats: repeats</p>");
     EXPECT_EQ(parts.l, 3);
     EXPECT_GE(parts.t.size(), 4u);
     EXPECT_EQ(decodedText(parts), "<P>Only \"one\" word repeats: repeats</P>");
@@ -452,7 +451,6 @@ TEST(PackedWriter, EngineKeptFromPageToPagePacksAsAFreshOne) {
         for (const std::string& page : pages) {
             Engine fresh = quietEngine();
             fresh.options = kept.options;
-            kept.histogram.fill(0);  // as reading a page does
             EXPECT_EQ(packText(kept, page), packText(fresh, page))
                 << "variant " << variant << ": " << page.substr(0, 60);
         }

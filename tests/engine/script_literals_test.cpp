@@ -10,8 +10,8 @@
 
 #include "engine_helpers.h"
 #include "long_page.h"
+#include "packed_decoder.h"
 #include "packed_page.h"
-#include "packed_writer.h"
 
 namespace {
 
@@ -195,7 +195,7 @@ TEST(ScriptLiterals, BlanksShrinkOnlyOutsideLiterals) {
         // A script stands in the head part; a style sheet is in the coded text.
         std::string text = *packed;
         if (element == "style") {
-            PackedPage parts;
+            PackedParts parts;
             ASSERT_TRUE(parsePackedPage(*packed, parts));
             ASSERT_TRUE(decodePacked(parts.t, parts.s, parts.c, parts.l, text));
         }

@@ -105,7 +105,9 @@ TEST(ServedSize, PackBestKeepsTheSmallerAsServed) {
         std::string copy = page;
         const std::string plain = compactPlain(plainEngine, copy);
         copy = page;
-        const std::optional<std::string> packed = packJavaScript(packingEngine, copy);
+        const std::optional<PackedPage> packing = packJavaScript(packingEngine, copy);
+        const std::optional<std::string> packed =
+            packing ? std::optional<std::string>(packing->text) : std::nullopt;
         std::string rawMethod;
         packedAsServed(page, Served::Raw, rawMethod);
         for (const Served served : {Served::Gzip, Served::Brotli}) {

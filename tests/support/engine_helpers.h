@@ -32,7 +32,9 @@ inline std::string compactText(std::string page) {
 }
 
 inline std::optional<std::string> packText(Engine& engine, std::string page) {
-    return packJavaScript(engine, page);
+    std::optional<PackedPage> packed = packJavaScript(engine, page);
+    if (!packed) return std::nullopt;
+    return std::move(packed->text);
 }
 
 // The token stream of a page, joined by '|', read in the writing pass's order of region

@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <string_view>
 
-struct PackedPage {
+struct PackedParts {
     std::string header;    // everything before the packer's script element
     std::string t, s, c;   // string values, as JavaScript reads the literals
     int l = 0;             // the code count passed to the decoder
@@ -30,7 +30,7 @@ inline bool unescapeLiteral(std::string_view raw, std::string& value) {
     return true;
 }
 
-inline bool parsePackedPage(std::string_view page, PackedPage& parts) {
+inline bool parsePackedPage(std::string_view page, PackedParts& parts) {
     constexpr std::string_view open = "<SCRIPT LANGUAGE=\"JavaScript\">\nt=\"";
     const size_t start = page.rfind(open);
     if (start == std::string_view::npos) return false;
