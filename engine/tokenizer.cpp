@@ -624,6 +624,24 @@ bool appendPlainTag(Engine& engine, char*& cursor, std::string& output) {
             ++p;
             continue;
         }
+        const MarkupPlace& m = s.markup;
+        if ((c == '"' || c == '\'') && m.afterEquals && !m.inUnquotedValue && !m.inQuote &&
+            !m.inSingleQuote) {
+            // A quoted value: in it only its closing quote changes a flag, and every blank and
+            // token goes out as it stands, so it is copied in one piece up to that quote.
+            const char* close = std::strchr(p + 1, static_cast<char>(c));
+            if (close) {
+                ++close;
+                output.append(p, static_cast<size_t>(close - p));
+                p = const_cast<char*>(close);
+                taken = true;
+                s.markup.afterEquals = false;
+                s.lastToken = {.inTag = true};  // as the closing quote's token leaves it
+                s.tokenEnd = p;
+                if (isSeparatorAt(engine, p)) output.push_back(separatorAt(s, p));
+                continue;
+            }
+        }
         // The token as the scanner cuts it, written as it stands with its separator.
         const int n = scanTokenLength(engine, p);
         output.append(p, static_cast<size_t>(n));

@@ -83,6 +83,14 @@ const CompactCase kCompaction[] = {
     {"doctype is no comment", "<!DOCTYPE html><p>x", "<!DOCTYPE html><p>x"},
     {"page of one comment", "<!-- only -->\n", ""},
     {"empty page", "", ""},
+    // Quoted values go out as they stand; the blanks around them shrink
+    {"quoted values", "<a title=\"x  y\n z\" href='a  b'  id=\"q\">t</a>",
+     "<a title=\"x  y\n z\" href='a  b' id=\"q\">t</a>"},
+    {"quote after a blank, other quote inside", "<a title= \"it's\"\t\tlang='\"x\"'>t",
+     "<a title= \"it's\" lang='\"x\"'>t"},
+    {"empty values and '>' inside", "<a b=\"\" c='' d=\"x>y\" >t", "<a b=\"\" c='' d=\"x>y\" >t"},
+    {"quote that is no value", "<a b \"c  d\">t", "<a b \"c d\">t"},
+    {"value never closed", "<a title=\"x  y", "<a title=\"x  y"},
     // META tags are kept by default
     {"meta kept", "<meta name=a content=b>x", "<meta name=a content=b>x"},
 };
