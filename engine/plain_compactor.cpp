@@ -16,12 +16,12 @@ bool inPlainText(const Engine& engine) {
 }
 
 // Whether the scanner stands inside a tag whose first token was written and no region step
-// applies to the rest of it: not a head tag, not removed, not in a script or preformatted
-// region. There the tag's bytes are written as they stand (see appendPlainTag).
+// applies to the rest of it: not a head tag, not removed, not in a script region. There the
+// tag's bytes are written as they stand (see appendPlainTag), in preformatted text too.
 bool inPlainTag(const Engine& engine) {
     const EngineState& s = engine.scan;
     return s.markup.inTag && !s.markup.inMarkupComment && s.rawTextName.empty() &&
-           s.regions == OpenRegions{} && !s.preformatted && !s.inComment && !s.carried.emitted;
+           s.regions == OpenRegions{} && !s.inComment && !s.carried.emitted;
 }
 
 // Plain compaction as a pass of the token loop: every token goes out as it stands, with the
@@ -53,12 +53,15 @@ struct PlainPass {
         return FastPath::Taken;
     }
 
-    // Preformatted text up to the next tag in one piece, or the rest of an ordinary tag.
-    FastPath takeMarkup(char*& cursor, int headState) {
-        if (inPreformattedText(engine, headState) &&
-            appendPreformattedText(engine, cursor, output)) {
-            if (!engine.options.keepComments) engine.scan.inComment = false;
-            return FastPath::Taken;
+    // Preformatted text up to the next tag in one piece and that tag's first token, or the
+    // rest of an ordinary tag.
+    FastPath takeMarkup(char*& cursor, int& headState) {
+        if (inPreformattedText(engine, headState)) {
+            if (appendPreformattedText(engine, cursor, output)) {
+                if (!engine.options.keepComments) engine.scan.inComment = false;
+                return FastPath::Taken;
+            }
+            if (takeTagOpener(cursor, headState) == FastPath::Taken) return FastPath::Taken;
         }
         if (inPlainTag(engine) && appendPlainTag(engine, cursor, output)) return FastPath::Taken;
         return FastPath::None;

@@ -638,7 +638,9 @@ bool appendPlainTag(Engine& engine, char*& cursor, std::string& output) {
                 s.markup.afterEquals = false;
                 s.lastToken = {.inTag = true};  // as the closing quote's token leaves it
                 s.tokenEnd = p;
-                if (isSeparatorAt(engine, p)) output.push_back(separatorAt(s, p));
+                if (!keepsBlanks(s) && isSeparatorAt(engine, p)) {
+                    output.push_back(separatorAt(s, p));
+                }
                 continue;
             }
         }
@@ -659,7 +661,9 @@ bool appendPlainTagOpener(Engine& engine, char*& cursor, std::string& output) {
     if (n == 0) return false;
     output.append(cursor, static_cast<size_t>(n));
     cursor += n;
-    if (isSeparatorAt(engine, cursor)) output.push_back(separatorAt(engine.scan, cursor));
+    if (!keepsBlanks(engine.scan) && isSeparatorAt(engine, cursor)) {
+        output.push_back(separatorAt(engine.scan, cursor));
+    }
     return true;
 }
 

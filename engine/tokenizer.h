@@ -121,12 +121,13 @@ bool appendPreformattedText(Engine& engine, char*& cursor, std::string& output);
 // early at the page's end. Returns whether any token was taken.
 bool appendPlainTag(Engine& engine, char*& cursor, std::string& output);
 
-// Plain compaction's fast path for a tag's first token in ordinary text (the caller checks
-// that the scanner stands outside tags, comments, raw-text content, scripts, preformatted and
+// Plain compaction's fast path for a tag's first token in ordinary or preformatted text (the
+// caller checks that the scanner stands outside tags, comments, raw-text content, scripts and
 // head-tag regions): when `cursor` begins a start or end tag whose name of letters and digits
 // ends at a blank or the tag's '>', and no region step applies to that name, appends the
-// token with its separator to `output`, advances the cursor and leaves the scanner flags as
-// the token loop would. Returns false, changing nothing, for every other tag.
+// token with its separator (none where blanks are kept) to `output`, advances the cursor and
+// leaves the scanner flags as the token loop would. Returns false, changing nothing, for
+// every other tag.
 bool appendPlainTagOpener(Engine& engine, char*& cursor, std::string& output);
 
 // JavaScript packing's fast path for the same tokens, under the same conditions: when `cursor`

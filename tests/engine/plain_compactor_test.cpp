@@ -91,6 +91,9 @@ const CompactCase kCompaction[] = {
     {"empty values and '>' inside", "<a b=\"\" c='' d=\"x>y\" >t", "<a b=\"\" c='' d=\"x>y\" >t"},
     {"quote that is no value", "<a b \"c  d\">t", "<a b \"c d\">t"},
     {"value never closed", "<a title=\"x  y", "<a title=\"x  y"},
+    {"tags in preformatted text keep every blank",
+     "<pre class=\"a\" >x  <b  class='c  d'\n>y</b>\n</pre> z <tt>a  <i  x=\"1\">b</i></tt>",
+     "<pre class=\"a\" >x  <b  class='c  d'\n>y</b>\n</pre> z <tt>a  <i  x=\"1\">b</i></tt>"},
     // META tags are kept by default
     {"meta kept", "<meta name=a content=b>x", "<meta name=a content=b>x"},
 };
