@@ -610,6 +610,15 @@ bool appendPreformattedText(Engine& engine, char*& cursor, std::string& output) 
     return true;
 }
 
+namespace {
+
+// Bytes of an attribute name that the tag fast paths take: letters, digits, '-', '_' and ':'.
+bool isPlainNameByte(unsigned char c) {
+    return isAsciiAlpha(c) || (c >= '0' && c <= '9') || c == '-' || c == '_' || c == ':';
+}
+
+}  // namespace
+
 bool appendPlainTag(Engine& engine, char*& cursor, std::string& output) {
     EngineState& s = engine.scan;
     char* p = cursor;
@@ -625,6 +634,23 @@ bool appendPlainTag(Engine& engine, char*& cursor, std::string& output) {
             continue;
         }
         const MarkupPlace& m = s.markup;
+        if (isPlainNameByte(c) && !m.collectingTagName && !m.afterEquals && !m.inQuote &&
+            !m.inSingleQuote && !m.inUnquotedValue) {
+            // An attribute name and its '=' with a value right after: two tokens that go out
+            // as they stand, of which only the '=' changes a flag.
+            const char* q = p + 1;
+            while (isPlainNameByte(static_cast<unsigned char>(*q))) ++q;
+            if (*q == '=' && q - p < MAX_TOKEN_LENGTH && q[1] != 0 && !isBlank(q[1])) {
+                ++q;
+                output.append(p, static_cast<size_t>(q - p));
+                p = const_cast<char*>(q);
+                taken = true;
+                s.markup.afterEquals = true;
+                s.lastToken = {.inTag = true, .inName = true};  // as the '=' token leaves it
+                s.tokenEnd = p;
+                continue;
+            }
+        }
         if ((c == '"' || c == '\'') && m.afterEquals && !m.inUnquotedValue && !m.inQuote &&
             !m.inSingleQuote) {
             // A quoted value: in it only its closing quote changes a flag, and every blank and
@@ -684,11 +710,6 @@ bool nextTagOpener(Engine& engine, const char* cursor) {
 }
 
 namespace {
-
-// Bytes of an attribute name that the tag fast path takes: letters, digits, '-', '_' and ':'.
-bool isPlainNameByte(unsigned char c) {
-    return isAsciiAlpha(c) || (c >= '0' && c <= '9') || c == '-' || c == '_' || c == ':';
-}
 
 // The length of the token the scanner cuts at `p` inside a tag, for a byte that begins an
 // attribute name or a piece of a double-quoted value: the token goes on over bytes that
