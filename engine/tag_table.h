@@ -31,7 +31,7 @@ bool removedCommentPartsText(char before, const char* after);
 inline bool isAsciiAlpha(unsigned char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
 // A blank: space, TAB, LF or CR, what parts tokens and what blank runs are made of. A form
 // feed is text to the scanner.
-inline bool isBlank(unsigned char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+constexpr bool isBlank(unsigned char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
 // White space as browsers read it in markup (tag and attribute syntax): a blank or a form feed.
 inline bool isHtmlSpace(unsigned char c) { return isBlank(c) || c == '\f'; }
 inline bool isBlank(char c) { return isBlank(static_cast<unsigned char>(c)); }

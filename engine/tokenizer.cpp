@@ -33,12 +33,17 @@ struct ByteTables {
     // token, otherwise before it.
     unsigned char inTextToken[256];
     constexpr ByteTables() : byteClass(), beginsToken(), endsText(), inTextToken() {
-        for (const unsigned char c : {'\0', '\t', '\n', '\r', ' '}) byteClass[c] = STOP;
+        for (int c = 0; c < 256; ++c) {  // the page's end and the blanks
+            if (c == 0 || isBlank(static_cast<unsigned char>(c))) {
+                byteClass[c] = STOP;
+                endsText[c] = true;
+            }
+        }
         for (const unsigned char c : {'>', '"', '\'', ',', '=', '~'}) byteClass[c] = SINGLE;
         byteClass[static_cast<unsigned char>('/')] = SOLIDUS;
         byteClass[static_cast<unsigned char>('<')] = LESS_THAN;
         for (const unsigned char c : {'"', '\'', ',', '.', '<', '=', '?', '~'}) beginsToken[c] = true;
-        for (const unsigned char c : {'\0', '\t', '\n', '\r', ' ', '<'}) endsText[c] = true;
+        endsText[static_cast<unsigned char>('<')] = true;
         for (int c = 0; c < 256; ++c) {
             if (beginsToken[c] || byteClass[c] == STOP) inTextToken[c] = 1;
             else if (byteClass[c] != ORDINARY) inTextToken[c] = 2;  // '>' and '/'
