@@ -253,25 +253,23 @@ long packChosen(Engine& engine, std::string& page, std::string* outputName, int 
     const unsigned long size = page.size() + 1;  // the terminator counts, as it always has
     const Served served = engine.options.served;
 
-    // Plain compaction follows JavaScript packing, and only where it could be the shorter:
-    // the packed page may already be no longer than the body text that plain compaction keeps.
-    // Sizes after compression know no such floor.
+    // With both methods and sizes as they stand, plain compaction goes first: packing then
+    // stops as soon as its page is sure to be the longer. Sizes after compression are only
+    // known at the end, so there packing goes first and plain compaction after it.
     const bool both = (flags & FLAG_PLAIN) && (flags & FLAG_JAVASCRIPT);
+    std::optional<std::string> plain;
+    if (both && served == Served::Raw) plain = compactPlain(engine, page);
     std::optional<std::string> packed;
-    size_t plainFloor = 0;  // plain compaction of the page cannot go below this length
     if (flags & FLAG_JAVASCRIPT) {
         // Leaves the page as it is.
-        if (std::optional<PackedPage> result = packJavaScript(engine, page)) {
+        if (std::optional<PackedPage> result =
+                packJavaScript(engine, page, plain ? plain->size() : SIZE_MAX)) {
             packed = std::move(result->text);
-            plainFloor = result->plainFloor;
         }
     }
     progressDot(engine);
     // A page that JavaScript packing cannot bring back intact is compacted plainly instead.
-    std::optional<std::string> plain;
-    if (packed && both && served == Served::Raw && packed->size() <= plainFloor) {
-        // Plain compaction cannot be shorter.
-    } else if ((flags & FLAG_PLAIN) || ((flags & FLAG_JAVASCRIPT) && !packed)) {
+    if (!plain && ((flags & FLAG_PLAIN) || ((flags & FLAG_JAVASCRIPT) && !packed))) {
         plain = compactPlain(engine, page);
     }
 

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <array>
+#include <cstdint>
 #include <cstdio>
 #include <functional>
 #include <memory>
@@ -235,11 +236,12 @@ std::string compactPlain(Engine& engine, std::string& page);
 // A JavaScript-packed page.
 struct PackedPage {
     std::string text;
-    size_t plainFloor = 0;  // a length plain compaction of the page cannot go below: the bytes
-                            // of its body text, which plain compaction keeps as they stand
     bool operator==(const PackedPage&) const = default;
 };
 
 // JavaScript packing: the page as a head part and a self-decoding script. Empty when the
-// page cannot be packed so that it comes back intact. The page is left as it is.
-std::optional<PackedPage> packJavaScript(Engine& engine, std::string& page);
+// page cannot be packed so that it comes back intact, and when the packed page would be
+// longer than `longest` bytes (a shorter result the caller has already): packing then stops
+// as soon as that is sure. The page is left as it is.
+std::optional<PackedPage> packJavaScript(Engine& engine, std::string& page,
+                                         size_t longest = SIZE_MAX);

@@ -241,3 +241,10 @@ void appendDecoder(std::string& out, std::string_view codedLiterals, size_t code
     out += "\n</SCRIPT>";
     out += "\n</HTML>";
 }
+
+size_t decoderLengthFloor(int l, const EngineOptions& options) {
+    // The unpacking status's step has one digit at the least, as for an empty coded text.
+    std::string decoder;
+    appendDecoder(decoder, {}, 0, l, options);
+    return decoder.size();
+}

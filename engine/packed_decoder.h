@@ -31,3 +31,7 @@ bool decodesTo(std::string_view raw, std::string_view t, std::string_view words,
 // of `codedLength`, the coded text's length as written.
 void appendDecoder(std::string& out, std::string_view codedLiterals, size_t codedLength, int l,
                    const EngineOptions& options);
+
+// The length that appendDecoder adds with `l` and `options` at the least: for empty literals,
+// and for a coded text whose length has the fewest digits.
+size_t decoderLengthFloor(int l, const EngineOptions& options);

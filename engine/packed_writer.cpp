@@ -96,7 +96,6 @@ struct Counter {
     // decides the code characters, and a mark has no chain of additions to wait for.
     std::array<unsigned char, 256> byteSeen{};
     const char* readableEnd = nullptr;        // the page may be read up to here
-    size_t textBytes = 0;  // bytes of the text runs' tokens, which plain compaction keeps too
     // The text runs' tokens, in page order, which the writing pass meets at the same places
     // and needs neither to cut nor to look up again.
     TextTokenList& tokens;
@@ -135,7 +134,6 @@ struct Counter {
                 for (int i = 0; i < n; ++i) byteSeen[static_cast<unsigned char>(p[i])] = 1;
             }
             tokens.push(static_cast<size_t>(p - lastEnd), static_cast<size_t>(n), word);
-            textBytes += static_cast<size_t>(n);
             p += n;
             lastEnd = p;
         }
@@ -696,7 +694,6 @@ struct CountedPage {
     size_t charsetFrom = 0;  // where the page's own text starts, past a server header
     std::string headText;    // the head's tokens, which the packed page keeps as text
     std::array<unsigned, 256> histogram{};  // non-zero for each byte of the counted tokens
-    size_t textBytes = 0;  // bytes of the body text, which plain compaction keeps too
     bool endsInMarkup = false;  // the page ends inside a tag, a comment or raw text
     CountedText text;           // the text runs, which the writing pass replays
 };
@@ -726,7 +723,6 @@ CountedPage countPage(Engine& engine, std::string& page, bool keepBlanks,
     // checkByDecoding).
     const EngineState& atEnd = engine.scan;
     counted.endsInMarkup = !atEnd.inText();
-    counted.textBytes = counter.textBytes;
     // Both cases of a letter count as used: the decoder's case toggle makes either.
     for (int c = 0; c < 256; ++c) {
         const unsigned n = counter.byteSeen[static_cast<size_t>(c)];
@@ -849,7 +845,7 @@ std::optional<CodedLiterals> checkByDecoding(const CountedPage& counted, const C
 
 }  // namespace
 
-std::optional<PackedPage> packJavaScript(Engine& engine, std::string& page) {
+std::optional<PackedPage> packJavaScript(Engine& engine, std::string& page, size_t longest) {
     // A page whose styles keep white space keeps every blank.
     const bool keepBlanks = engine.options.keepBlanks || stylesKeepWhiteSpace(page);
     PackingWorkspace& workspace = workspaceOf(engine);
@@ -862,10 +858,14 @@ std::optional<PackedPage> packJavaScript(Engine& engine, std::string& page) {
     // The packed text may not reach the page's size, its terminator and a margin.
     const size_t packedStart = out.size() - counted.header.size();
     const size_t limit = page.size() + 1 + kOverflowMargin;
-    const size_t room = limit > packedStart + 3 ? limit - packedStart - 3 : 0;
+    size_t room = limit > packedStart + 3 ? limit - packedStart - 3 : 0;
+    // The packed page is at least its head, its coded text and the shortest decoder: the
+    // writing pass stops once that is longer than the caller's shorter result.
+    const size_t leastBesides = out.size() + decoderLengthFloor(codes->l, engine.options);
+    room = std::min(room, longest >= leastBesides ? longest - leastBesides + 1 : 0);
     const std::optional<CodedText> text =
         writeCodedText(engine, page, keepBlanks, counted, *codes, room, workspace.written);
-    if (!text) return std::nullopt;
+    if (!text || leastBesides + text->coded.size() > longest) return std::nullopt;
     const std::optional<CodedLiterals> literals =
         checkByDecoding(counted, *codes, *text, workspace.value);
     if (!literals) return std::nullopt;
@@ -876,5 +876,6 @@ std::optional<PackedPage> packJavaScript(Engine& engine, std::string& page) {
         text->intended.release();
     }
     appendDecoder(out, literals->view(), text->coded.size(), codes->l, engine.options);
-    return PackedPage{std::move(out), counted.textBytes};
+    if (out.size() > longest) return std::nullopt;
+    return PackedPage{std::move(out)};
 }

@@ -41,6 +41,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     kept.options = engine.options;
     std::string keptCopy = page;
     if (packJavaScript(kept, keptCopy) != packed) std::abort();
+    // With its own length as the ceiling packing gives the same page; one byte less, none.
+    if (packed) {
+        keptCopy = page;
+        if (packJavaScript(kept, keptCopy, packed->text.size()) != packed) std::abort();
+        keptCopy = page;
+        if (packJavaScript(kept, keptCopy, packed->text.size() - 1)) std::abort();
+    }
 
     std::string plainCopy = page;
     const std::string plain = compactPlain(engine, plainCopy);
