@@ -100,6 +100,11 @@ struct Counter {
     // and needs neither to cut nor to look up again.
     TextTokenList& tokens;
     std::vector<TextRun>& runs;
+    // A text token was met that neither a blank nor a tag around which browsers ignore white
+    // space follows: the writing pass writes it as it stands, and its body text has begun.
+    bool bodyTextBegun = false;
+    // A script opened after that: the page is not packable (see WritingPass::takeToken).
+    bool scriptAfterText = false;
 
     // Counts a token of the page's body and offers it as a word.
     void count(std::string& token) {
@@ -134,6 +139,9 @@ struct Counter {
                 for (int i = 0; i < n; ++i) byteSeen[static_cast<unsigned char>(p[i])] = 1;
             }
             tokens.push(static_cast<size_t>(p - lastEnd), static_cast<size_t>(n), word);
+            if (!bodyTextBegun && !isBlank(p[n]) && !isWhitespaceInsensitiveTagAt(p + n)) {
+                bodyTextBegun = true;
+            }
             p += n;
             lastEnd = p;
         }
@@ -525,7 +533,9 @@ struct CountingPass {
     Counter& counter;
     Engine& engine = counter.engine;
 
-    bool goesOn() const { return true; }
+    // Counting stops at a script after the body text, unless the dictionary's trace is asked
+    // for: the page will not be packed.
+    bool goesOn() const { return !counter.scriptAfterText || engine.options.debugDump; }
     bool inText(int headState) const { return inBodyText(engine.scan, headState); }
     void takeText(char*& cursor) { counter.countText(cursor); }
     FastPath takeTagOpener(char*& cursor, int&) { return tagOpenerFastPath(engine, cursor); }
@@ -533,7 +543,13 @@ struct CountingPass {
 
     void takeToken(std::string& token, const char* cursor, int& headState, bool regionStep) {
         const EngineState& s = engine.scan;
-        if (regionStep) headState = openHeadTag(engine, token, headState);
+        if (regionStep) {
+            const bool scriptWasOpen = s.regions.scriptPending;
+            headState = openHeadTag(engine, token, headState);
+            if (s.regions.scriptPending && !scriptWasOpen && counter.bodyTextBegun) {
+                counter.scriptAfterText = true;
+            }
+        }
         if (headState != 0) {
             if (!s.regions.skipToTagEnd) {
                 counter.headText += tokenWithSpacing(engine, token, cursor);
@@ -695,6 +711,7 @@ struct CountedPage {
     std::string headText;    // the head's tokens, which the packed page keeps as text
     std::array<unsigned, 256> histogram{};  // non-zero for each byte of the counted tokens
     bool endsInMarkup = false;  // the page ends inside a tag, a comment or raw text
+    bool scriptAfterText = false;  // a script opens after the body text: not packable
     CountedText text;           // the text runs, which the writing pass replays
 };
 
@@ -723,6 +740,7 @@ CountedPage countPage(Engine& engine, std::string& page, bool keepBlanks,
     // checkByDecoding).
     const EngineState& atEnd = engine.scan;
     counted.endsInMarkup = !atEnd.inText();
+    counted.scriptAfterText = counter.scriptAfterText;
     // Both cases of a letter count as used: the decoder's case toggle makes either.
     for (int c = 0; c < 256; ++c) {
         const unsigned n = counter.byteSeen[static_cast<size_t>(c)];
@@ -750,6 +768,12 @@ std::optional<ChosenCodes> chooseCodes(Engine& engine, const CountedPage& counte
                                        std::string_view page) {
     const EngineOptions& options = engine.options;
     Dictionary& dictionary = engine.dictionary;
+    if (counted.scriptAfterText && !options.debugDump) {
+        // Not packed, whatever the codes: the dots go out as for a page that is ranked.
+        packingDot(engine);
+        if (!readsByGuess(page, counted.charsetFrom)) packingDot(engine);
+        return std::nullopt;
+    }
     // At most one word for each code character is kept: only those need their order.
     const CodeTable table = buildCodeTable(counted.histogram, options.codeCharLimit);
     rankDictionary(dictionary, static_cast<size_t>(table.sectionOne));

@@ -423,6 +423,41 @@ TEST(PackedWriter, RefusedPages) {
     }
 }
 
+// Counting stops at a script that follows text the writing pass writes as it stands. With the
+// dictionary's trace asked for it counts on and the writing pass decides: both ways must agree.
+TEST(PackedWriter, ScriptAfterTextStopsPackingOnlyWhereWritingWouldRefuse) {
+    const std::string script = "<script>document.write('x')</script>";
+    const std::string words = "Hello world, Hello world and Hello world";
+    const struct {
+        const char* name;
+        std::string page;
+        int packs;  // 1 packed, 0 refused, -1 either
+    } cases[] = {
+        {"script first", script + "<p>" + words, 1},
+        {"script in the head", "<html><head>" + script + "</head><body><p>" + words, 1},
+        {"text right before", "<p>" + words + script + "<p>" + words, 0},
+        {"text before an inline tag", "<p>" + words + "<b>bold</b>" + script, 0},
+        {"text before a blank", words + " " + script + "<p>" + words, -1},
+        {"text before a block tag", words + "<div>" + script + "</div>" + words, -1},
+        {"text coded before a line break", "world world world<br> " + script + " world", 1},
+        {"text in preformatted text", "<pre>" + words + "\n</pre>" + script, -1},
+        {"a long word cut", std::string(1200, 'w') + " " + script + words, -1},
+        {"comment before", "<!-- " + words + " -->" + script + "<p>" + words, 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Engine stopping = quietEngine();
+        Engine counting = quietEngine();
+        counting.options.debugDump = 1;
+        counting.errors = nullptr;  // where the trace would go
+        const std::optional<std::string> packed = packText(stopping, c.page);
+        EXPECT_EQ(packed, packText(counting, c.page));
+        if (c.packs >= 0) {
+            EXPECT_EQ(packed.has_value(), c.packs == 1);
+        }
+    }
+}
+
 TEST(PackedWriter, ServerHeaderStandsBeforeTheMarker) {
     Engine engine = quietEngine();
     engine.options.serverHeader = 1;
