@@ -19,7 +19,7 @@ std::string hideMarkup(std::string raw);
 // Bytes of a script literal that need a closer look.
 inline constexpr std::array<bool, 256> kLiteralSpecial = [] {
     std::array<bool, 256> special{};
-    for (const unsigned char c : {'"', '\n', '\r', '\\', '<'}) special[c] = true;
+    for (const char c : {'"', '\n', '\r', '\\', '<'}) special[static_cast<unsigned char>(c)] = true;
     return special;
 }();
 

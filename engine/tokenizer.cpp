@@ -39,10 +39,12 @@ struct ByteTables {
                 endsText[c] = true;
             }
         }
-        for (const unsigned char c : {'>', '"', '\'', ',', '=', '~'}) byteClass[c] = SINGLE;
+        for (const char c : {'>', '"', '\'', ',', '=', '~'}) byteClass[static_cast<unsigned char>(c)] = SINGLE;
         byteClass[static_cast<unsigned char>('/')] = SOLIDUS;
         byteClass[static_cast<unsigned char>('<')] = LESS_THAN;
-        for (const unsigned char c : {'"', '\'', ',', '.', '<', '=', '?', '~'}) beginsToken[c] = true;
+        for (const char c : {'"', '\'', ',', '.', '<', '=', '?', '~'}) {
+            beginsToken[static_cast<unsigned char>(c)] = true;
+        }
         endsText[static_cast<unsigned char>('<')] = true;
         for (int c = 0; c < 256; ++c) {
             if (beginsToken[c] || byteClass[c] == STOP) inTextToken[c] = 1;
