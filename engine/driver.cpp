@@ -248,6 +248,9 @@ PageSizes sizesOf(const Engine& engine, std::string_view page, std::string_view 
     return sizes;
 }
 
+// Pages of this size and more are packed before they are compacted plainly.
+constexpr size_t kLargestPlainFirst = size_t{4} << 20;
+
 long packChosen(Engine& engine, std::string& page, std::string* outputName, int flags) {
     progressDot(engine);
     const unsigned long size = page.size() + 1;  // the terminator counts, as it always has
@@ -255,10 +258,14 @@ long packChosen(Engine& engine, std::string& page, std::string* outputName, int 
 
     // With both methods and sizes as they stand, plain compaction goes first: packing then
     // stops as soon as its page is sure to be the longer. Sizes after compression are only
-    // known at the end, so there packing goes first and plain compaction after it.
+    // known at the end, so there packing goes first and plain compaction after it; so it does
+    // for a large page, whose plain result would otherwise stand beside packing's working
+    // memory.
     const bool both = (flags & FLAG_PLAIN) && (flags & FLAG_JAVASCRIPT);
     std::optional<std::string> plain;
-    if (both && served == Served::Raw) plain = compactPlain(engine, page);
+    if (both && served == Served::Raw && page.size() < kLargestPlainFirst) {
+        plain = compactPlain(engine, page);
+    }
     std::optional<std::string> packed;
     if (flags & FLAG_JAVASCRIPT) {
         // Leaves the page as it is.
