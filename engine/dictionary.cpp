@@ -53,6 +53,9 @@ int countWord(Dictionary& dictionary, const Key& key) {
         ++dictionary.counts[entry - 1];
         return static_cast<int>(entry - 1);
     }
+    // A word with a backslash is never coded: it is looked up undoubled but listed doubled.
+    // Such a word is never entered, so only a new word needs the look.
+    if (std::string_view(key.bytes, key.length).find('\\') != std::string_view::npos) return -1;
     return enterWord(dictionary, key, probe, slot);
 }
 
@@ -93,8 +96,6 @@ void initDictionary(Dictionary& dictionary, size_t expectedWords) {
 
 int offerWord(Dictionary& dictionary, std::string_view token) {
     if (token.size() <= 1) return -1;
-    // A word with a backslash is never coded: it is looked up undoubled but listed doubled.
-    if (token.find('\\') != std::string_view::npos) return -1;
     return countWord(dictionary, keyOf(token));
 }
 
