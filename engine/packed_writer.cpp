@@ -723,7 +723,8 @@ CountedPage countPage(Engine& engine, std::string& page, bool keepBlanks,
     engine.scan.pageStart = page.data();
     if (keepBlanks) keepEveryBlank(engine);
     packingDot(engine);
-    initDictionary(engine.dictionary);
+    // Room for the words a page of this size usually holds: the index then rarely grows.
+    initDictionary(engine.dictionary, std::min(page.size() / 16, size_t{DICTIONARY_CAPACITY}));
     int headState = clearHeadTag(engine);
     CountedPage counted;
     counted.bodyFrom = keptPrefixLength(engine, page, &counted.header);
