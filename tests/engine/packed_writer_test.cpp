@@ -114,6 +114,37 @@ TEST(Dictionary, EqualScoresKeepFirstSeenOrder) {
     EXPECT_EQ(lookupWord(dictionary, "zz "), -1);
 }
 
+
+// The room made for the words up front changes nothing the dictionary answers: the same
+// numbers and counts whether the index starts small and grows or starts large, up to the
+// capacity, with backslash words (never taken, however often offered) among them.
+TEST(Dictionary, RoomMadeUpFrontGivesTheSameNumbersAsGrowing) {
+    std::vector<std::string> offers;
+    for (int i = 0; i < 2 * DICTIONARY_CAPACITY; ++i) {
+        const int word = (i * 7919) % (DICTIONARY_CAPACITY + 500);  // past the capacity too
+        std::string text = "w" + std::to_string(word);
+        if (word % 50 == 0) text += "\\x";                         // a backslash word
+        if (word % 3 == 0) text += "-and-a-tail-past-sixteen-bytes";  // compared beyond the probe
+        offers.push_back(text + " ");
+    }
+    const auto offered = [&](size_t room) {
+        Dictionary dictionary;
+        initDictionary(dictionary, room);
+        std::vector<int> numbers;
+        for (const std::string& word : offers) numbers.push_back(offerWord(dictionary, word));
+        return std::make_pair(numbers, dictionary.counts);
+    };
+    const auto growing = offered(0);
+    EXPECT_GT(std::count(growing.first.begin(), growing.first.end(), -1), 0);
+    for (const size_t room : {size_t{1}, size_t{100}, size_t{DICTIONARY_CAPACITY}}) {
+        EXPECT_EQ(offered(room), growing) << room;
+    }
+    for (size_t i = 0; i < offers.size(); ++i) {
+        if (offers[i].find('\\') != std::string::npos) {
+            EXPECT_EQ(growing.first[i], -1) << offers[i];
+        }
+    }
+}
 // Ranking only the highest places puts the same words there, in the same order, as ranking
 // all of them; every word keeps a place that its first-seen number finds.
 TEST(Dictionary, RankingTheHighestPlacesOnly) {
