@@ -54,7 +54,7 @@ std::vector<BenchPage>& pages() {
 }
 
 void report(benchmark::State& state, size_t input, long long output) {
-    state.SetBytesProcessed(state.iterations() * static_cast<long long>(input));
+    reportMegabytes(state, input);
     state.counters["input_bytes"] = static_cast<double>(input);
     state.counters["saved_bytes"] = static_cast<double>(static_cast<long long>(input) - output);
     state.counters["saved_pct"] =

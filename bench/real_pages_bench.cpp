@@ -80,7 +80,7 @@ void overRealPages(benchmark::State& state, Run run, Served served = Served::Raw
             output += run(engine, work);
         }
     }
-    state.SetBytesProcessed(state.iterations() * static_cast<long long>(input));
+    reportMegabytes(state, input);
     state.counters["pages"] = static_cast<double>(pages.size());
     state.counters["input_MB"] = static_cast<double>(input) / 1e6;
     state.counters["output_pct"] = 100.0 * static_cast<double>(output) / static_cast<double>(input);
