@@ -3,7 +3,9 @@
 // in the folder QUILLBOX_BENCH_PAGES (by default bench/pages/pages, filled by
 // `tools/fetch-doc-pages.sh bench/pages`), and the peak memory of converting one generated
 // page of 20 MB by each method, each in a process of its own. packBest also runs choosing by
-// the size after gzip and after brotli (--served).
+// the size after gzip and after brotli (--served). The bareLoop benchmarks time a yardstick
+// over the same pages: cutting and counting tokens, and writing them again, with no markup
+// understood (see BareTokenLoop).
 //
 //   ./build/bench/real_pages_bench --benchmark_counters_tabular=true
 #include <benchmark/benchmark.h>
@@ -11,6 +13,7 @@
 #include "bench_pages.h"
 #include "engine.h"
 
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -86,6 +89,99 @@ void overRealPages(benchmark::State& state, Run run, Served served = Served::Raw
     state.counters["output_pct"] = 100.0 * static_cast<double>(output) / static_cast<double>(input);
 }
 
+// A yardstick, not the engine: the least per-token work that packing does, as a bare loop.
+// Each page is cut into tokens at blanks and at the bytes the scanner also cuts at, with no
+// view of tags, comments, scripts or head regions, and every token of two or more bytes is
+// counted in an open-addressing word table; with `write`, the tokens are then written again
+// from the list as a one-byte code or literally. No markup is understood and the output means
+// nothing: the figures say how fast the counting and writing passes could be at best.
+class BareTokenLoop {
+public:
+    size_t run(const std::string& page, bool write) {
+        const char* const base = page.c_str();
+        size_t slots = 16;
+        while (slots < page.size() / 8) slots <<= 1;
+        slot_.assign(slots, -1);
+        words_.clear();
+        tokens_.clear();
+        for (const char* p = base; *p;) {
+            const unsigned char kind = byteKind(*p);
+            if (kind == kBlank) {
+                ++p;
+                continue;
+            }
+            const char* start = p++;
+            if (kind != kSingle) {
+                while (byteKind(*p) == kOrdinary && p - start < 499) ++p;
+                if (*p == '>') ++p;
+            }
+            const size_t length = static_cast<size_t>(p - start);
+            const int word = length > 1 ? offer(base, start, length, slots - 1) : -1;
+            tokens_.push_back(
+                {static_cast<uint32_t>(start - base), static_cast<uint32_t>(length), word});
+        }
+        if (!write) return words_.size();
+        out_.clear();
+        for (const Token& token : tokens_) {
+            if (token.word >= 0 && words_[static_cast<size_t>(token.word)].count > 2) {
+                out_.push_back(static_cast<char>(token.word & 127));
+            } else {
+                out_.append(base + token.at, token.length);
+            }
+            out_.push_back(' ');
+        }
+        return out_.size();
+    }
+
+private:
+    enum : unsigned char { kOrdinary, kBlank, kSingle };
+    static unsigned char byteKind(char c) {
+        switch (c) {
+        case 0: case ' ': case '\t': case '\n': case '\r': case '\f': return kBlank;
+        case '>': case '"': case '\'': case ',': case '=': case '~': return kSingle;
+        default: return kOrdinary;
+        }
+    }
+    struct Word {
+        uint64_t hash;
+        uint32_t at, length, count;
+    };
+    struct Token {
+        uint32_t at, length;
+        int word;
+    };
+    int offer(const char* base, const char* p, size_t n, size_t mask) {
+        uint64_t h = n * 0x9E3779B97F4A7C15ull;
+        uint64_t x = 0;
+        size_t i = 0;
+        for (; i + 8 <= n; i += 8) {
+            std::memcpy(&x, p + i, 8);
+            h = (h ^ x) * 0xff51afd7ed558ccdull;
+        }
+        x = 0;
+        std::memcpy(&x, p + i, n - i);
+        h = (h ^ x) * 0xc4ceb9fe1a85ec53ull;
+        h ^= h >> 29;
+        for (size_t s = h & mask;; s = (s + 1) & mask) {
+            const int w = slot_[s];
+            if (w < 0) {
+                slot_[s] = static_cast<int>(words_.size());
+                words_.push_back({h, static_cast<uint32_t>(p - base), static_cast<uint32_t>(n), 1});
+                return slot_[s];
+            }
+            Word& word = words_[static_cast<size_t>(w)];
+            if (word.hash == h && word.length == n && std::memcmp(base + word.at, p, n) == 0) {
+                ++word.count;
+                return w;
+            }
+        }
+    }
+    std::vector<int> slot_;
+    std::vector<Word> words_;
+    std::vector<Token> tokens_;
+    std::string out_;
+};
+
 // Resident memory of this process now and at its highest, in bytes, from /proc/self/status.
 long long statusBytes(const char* field) {
     std::ifstream status("/proc/self/status");
@@ -152,6 +248,19 @@ int main(int argc, char** argv) {
         benchmark::RegisterBenchmark((std::string("realPages/") + method.name).c_str(),
                                      [run = method.run](benchmark::State& state) {
                                          overRealPages(state, run);
+                                     })
+            ->MeasureProcessCPUTime()
+            ->Unit(benchmark::kMillisecond)
+            ->MinTime(3.0);
+    }
+    // The bare loop's counting alone, and with writing.
+    for (const bool write : {false, true}) {
+        benchmark::RegisterBenchmark(write ? "bareLoop/countAndWrite" : "bareLoop/count",
+                                     [write](benchmark::State& state) {
+                                         BareTokenLoop loop;
+                                         overRealPages(state, [&](Engine&, std::string& page) {
+                                             return static_cast<long long>(loop.run(page, write));
+                                         });
                                      })
             ->MeasureProcessCPUTime()
             ->Unit(benchmark::kMillisecond)
