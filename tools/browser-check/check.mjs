@@ -45,6 +45,9 @@
 // nothing is shot while it is resized. A picture that differs in any pixel
 // fails the pair with the field "picture", the number of changed pixels and
 // their bounding box (x from-to, y from-to, inclusive), after the other fields.
+// A pair that differs is read once more, both pages anew, and only a difference
+// that stays fails it: a busy machine now and then paints an edge pixel
+// differently or runs a page's own scripts late.
 // An uncaught script error or a failed load in a converted page that its original
 // does not show fails the pair.
 // Output: one line per pair ("OK", "DIFF", "FAIL" or "MISSING" and the form's
@@ -311,6 +314,21 @@ function separateHeaders(originalFile, present, scratch, base) {
   return { originalFile: bodyFile(originalFile), forms, failed };
 }
 
+// Tells how a reading of an original and a converted page differs (`differences` gives
+// { diff, pictureDiff }, diff null when they agree). A pair that differs is read once more by
+// `readAgain` (both pages anew; null where either did not load or was not shot), and only a
+// difference that stays counts: a busy machine now and then paints an edge pixel differently
+// or runs a page's own scripts late. Returns the reading that decided, its differences, and
+// firstOnly: the first reading differed and the second agreed.
+export async function settleDifference(first, readAgain, differences) {
+  const found = differences(first);
+  if (!found.diff) return { reading: first, ...found, firstOnly: false };
+  const again = await readAgain();
+  if (!again) return { reading: first, ...found, firstOnly: false };
+  const second = differences(again);
+  return { reading: again, ...second, firstOnly: !second.diff };
+}
+
 // Checks one original against its forms; returns one result per form.
 async function checkOriginal(getBrowser, folder, base, options) {
   let originalFile = path.join(folder, base + '.html');
@@ -353,24 +371,22 @@ async function checkOriginal(getBrowser, folder, base, options) {
     } else if (newErrors.length > 0) {
       results.push({ name, verdict: 'FAIL', detail: `script error: ${newErrors.join(' | ')}` });
     } else {
-      const more = [];
       const notes = original.errors.length ? [`both throw: ${original.errors.join(' | ')}`] : [];
-      if (shoot) {
-        let pictureDiff = differingPictures(original, converted);
-        if (pictureDiff) {
-          // A busy machine now and then paints an edge pixel differently: both pages
-          // are shot once more, and only a difference that stays counts.
-          const again = await openPage(await getBrowser(), originalFile, options.timeout, shoot);
-          const convertedAgain = await openPage(await getBrowser(), file, options.timeout, shoot);
-          if (again.picture && convertedAgain.picture) {
-            pictureDiff = differingPictures(again, convertedAgain);
-            if (pictureDiff) savePictures(options.pictures, pictureBase, form, again, convertedAgain, pictureDiff);
-            else notes.push('the pictures differed at the first shot only');
-          } else savePictures(options.pictures, pictureBase, form, original, converted, pictureDiff);
-          if (pictureDiff) more.push(describePictureDiff(pictureDiff, pictureDiff.original, pictureDiff.converted));
-        }
-      }
-      const diff = compare(original.snapshot, converted.snapshot, options.allDiffs, asciiOnly, more);
+      // What the two pages show, as text and, when shooting, as pictures.
+      const differences = (reading) => {
+        const pictureDiff = shoot ? differingPictures(reading.original, reading.converted) : null;
+        const more = pictureDiff ? [describePictureDiff(pictureDiff, pictureDiff.original, pictureDiff.converted)] : [];
+        return { pictureDiff, diff: compare(reading.original.snapshot, reading.converted.snapshot, options.allDiffs, asciiOnly, more) };
+      };
+      const readAgain = async () => {
+        const again = await openPage(await getBrowser(), originalFile, options.timeout, shoot);
+        const convertedAgain = await openPage(await getBrowser(), file, options.timeout, shoot);
+        const read = !again.failure && !convertedAgain.failure && (!shoot || (again.picture && convertedAgain.picture));
+        return read ? { original: again, converted: convertedAgain } : null;
+      };
+      const { reading, pictureDiff, diff, firstOnly } = await settleDifference({ original, converted }, readAgain, differences);
+      if (pictureDiff) savePictures(options.pictures, pictureBase, form, reading.original, reading.converted, pictureDiff);
+      if (firstOnly) notes.push('the pages differed at the first reading only');
       const note = notes.length ? `(${notes.join('; ')})` : '';
       results.push(diff ? { name, verdict: 'DIFF', detail: diff } : { name, verdict: 'OK', detail: note });
     }

@@ -9,7 +9,7 @@ import test from 'node:test';
 
 import zlib from 'node:zlib';
 
-import { compare, describePictureDiff, listOriginals, splitServerHeader } from './check.mjs';
+import { compare, describePictureDiff, listOriginals, settleDifference, splitServerHeader } from './check.mjs';
 import { decodePng, diffPictures, encodePng } from './png.mjs';
 
 const headerCases = [
@@ -198,4 +198,22 @@ test('a picture difference comes after the fields', () => {
     compare(snapshot, { ...snapshot, title: 'U' }, false, false, more),
     'title differs at 0: original "T", converted "U" (and 1 more field)',
   );
+});
+
+test('a pair that differs is read once more, and only a difference that stays counts', async (t) => {
+  // Readings are named; a reading whose name ends in "!" differs.
+  const differences = (reading) => ({ diff: reading.endsWith('!') ? `${reading} differs` : null, pictureDiff: null });
+  const cases = [
+    { name: 'agrees: read once', first: 'a', again: 'b', reading: 'a', diff: null, firstOnly: false, reads: 0 },
+    { name: 'differs at first only', first: 'a!', again: 'b', reading: 'b', diff: null, firstOnly: true, reads: 1 },
+    { name: 'differs twice: the second counts', first: 'a!', again: 'b!', reading: 'b!', diff: 'b! differs', firstOnly: false, reads: 1 },
+    { name: 'second not read: the first counts', first: 'a!', again: null, reading: 'a!', diff: 'a! differs', firstOnly: false, reads: 1 },
+  ];
+  for (const { name, first, again, reading, diff, firstOnly, reads } of cases) {
+    await t.test(name, async () => {
+      let readCount = 0;
+      const settled = await settleDifference(first, async () => (++readCount, again), differences);
+      assert.deepEqual([settled.reading, settled.diff, settled.firstOnly, readCount], [reading, diff, firstOnly, reads]);
+    });
+  }
 });
