@@ -317,9 +317,8 @@ function separateHeaders(originalFile, present, scratch, base) {
 // Tells how a reading of an original and a converted page differs (`differences` gives
 // { diff, pictureDiff }, diff null when they agree). A pair that differs is read once more by
 // `readAgain` (both pages anew; null where either did not load or was not shot), and only a
-// difference that stays counts: a busy machine now and then paints an edge pixel differently
-// or runs a page's own scripts late. Returns the reading that decided, its differences, and
-// firstOnly: the first reading differed and the second agreed.
+// difference that stays counts (see the top of this file). Returns the reading that decided,
+// its differences, and firstOnly: the first reading differed and the second agreed.
 export async function settleDifference(first, readAgain, differences) {
   const found = differences(first);
   if (!found.diff) return { reading: first, ...found, firstOnly: false };
